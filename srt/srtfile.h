@@ -1,0 +1,51 @@
+#pragma once
+// SRT files as byte texts in the system code page.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/codepage.h"
+
+namespace tirelle::srt {
+
+// An ordered list of lines without their line breaks. Joined, every line is followed by CR LF.
+using LineList = std::vector<std::string>;
+
+// Reads a file into lines. The file is opened shared for reading. CR LF, a lone CR and a lone
+// LF each end a line (LF CR is two breaks); a CR or LF right after a lead byte of the code page
+// belongs to that character. The text ends at the first NUL byte. A break at the very end does
+// not start another line; an empty file gives no lines. Lines are kept whole, whatever their
+// length. Throws FileError "Cannot open file "<path>". <reason>" and, when memory runs out,
+// Error "Text exceeds memo capacity".
+LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePage);
+// The same rules on bytes already in memory.
+LineList SplitTextLines(std::string_view bytes, const CodePage& codePage);
+
+// Splits a time line at the first "-->" into trimmed start and end texts. Without "-->" the
+// start is empty and the end is the line from its third byte on, trimmed.
+void SplitTimeLine(std::string_view line, std::string& start, std::string& end);
+
+// Walks the line list and calls the action once per SRT block, in file order, with the trimmed
+// start text, the trimmed end text and the subtitle text (text lines joined with CR LF and
+// trimmed as a whole). A number line with no time line after it gives no block.
+using BlockAction = std::function<void(const std::string& start, const std::string& end,
+                                       const std::string& text)>;
+void ReadSrtBlocks(const LineList& lines, const BlockAction& action);
+
+// Appends the four lines of one block (number, time line, text lines, empty line).
+void AppendSrtBlock(LineList& lines, int number, std::string_view start, std::string_view end,
+                    std::string_view text);
+
+// Every line followed by CR LF.
+std::string JoinLines(const LineList& lines);
+
+// Writes the lines (each followed by CR LF) to the file. The bytes go to a temporary file in
+// the same folder that replaces the target only after a complete, flushed write, so a failed
+// write leaves an existing file untouched; the replaced file keeps its permissions. Throws
+// FileError "Cannot create file "<path>". <reason>".
+void WriteTextLines(const std::filesystem::path& path, const LineList& lines);
+
+}  // namespace tirelle::srt

@@ -1,0 +1,205 @@
+#pragma once
+// The working dataset `Sub`: every row of table Sub, ordered by SubSort at the last requery,
+// with a cursor, browse/edit/insert states and end/begin flags that behave like a classic
+// navigational dataset:
+//
+//  - every cursor move (first, last, next, prior, moveBy, locate, requery, gotoBookmark) and the
+//    start of insert/append first completes a pending edit: a row with a field set is posted,
+//    an untouched one is dropped (cancel);
+//  - post() always stores the row, even when no field was set (the "post pending edit" of the
+//    open and save commands);
+//  - next() on the last row sets eof without moving; prior() on the first row sets bof without
+//    moving; a move clears both flags before it steps;
+//  - rows keep their place after a post until the next requery.
+//
+// Rows are loaded all at once at open/requery. Every post and delete is committed at once.
+// Errors are DatabaseError with the dataset's name in front ("Sub: ...").
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace tirelle::store {
+
+class Connection;
+class Dataset;
+
+enum class DatasetState { Inactive, Browse, Edit, Insert };
+
+// One row of table Sub. Texts are bytes in the system code page, kept byte for byte.
+// A NULL in the table reads as 0 / the empty text.
+struct SubRecord {
+    std::int64_t aid = 0;
+    std::string STime;
+    std::string ETime;
+    std::string SubText;
+    double SubSort = 0;
+    double SubSortEnd = 0;
+};
+
+// Column of the table, found by name without regard to case.
+enum class Column { Aid, STime, ETime, SubText, SubSort, SubSortEnd };
+std::optional<Column> columnByName(std::string_view name);
+const char* columnName(Column column);
+
+// Watches the dataset; the list view is the one observer. No notification is sent while the
+// list's updates are suspended (disableControls); enableControls back to 0 sends one
+// datasetChanged().
+class DatasetObserver {
+public:
+    virtual ~DatasetObserver() = default;
+    // Everything may have changed (requery, open/close, rows added or removed, resume after a
+    // suspension): re-read the row count, the current row and every value.
+    virtual void datasetChanged() = 0;
+    // The cursor moved. `centre` is true when a locate asks for the row to be shown in the
+    // middle of the visible rows.
+    virtual void currentChanged(bool centre) = 0;
+    // The values shown for one row changed (a field set, a post, a cancel of an edit).
+    virtual void rowChanged(int row) = 0;
+    // Browse/edit/insert changed.
+    virtual void stateChanged() = 0;
+};
+
+// Access to one column of the current row (or of the row being built).
+class Field {
+public:
+    Field(Dataset& dataset, Column column) : dataset_(&dataset), column_(column) {}
+    Column column() const { return column_; }
+    const char* name() const { return columnName(column_); }
+
+    // Text form: texts as stored; numbers as SecondsToNumberText writes them.
+    std::string asString() const;
+    // Number form: numbers as stored; a text is read with ReadNumber (0 when unreadable).
+    double asFloat() const;
+    // 32-bit integer form (aid, or a number truncated toward zero).
+    std::int32_t asInteger() const;
+    bool isNull() const;
+
+    // Setting needs edit or insert state ("Sub: Dataset not in edit or insert mode").
+    void setAsString(std::string_view value);
+    void setAsFloat(double value);
+
+private:
+    Dataset* dataset_;
+    Column column_;
+};
+
+using FieldValue = std::variant<std::int64_t, double, std::string>;
+
+// A remembered cursor position (see bookmark()).
+struct Bookmark {
+    int row = -1;
+    std::int64_t aid = 0;
+};
+
+class Dataset {
+public:
+    explicit Dataset(std::string name = "Sub");
+    ~Dataset();
+    Dataset(const Dataset&) = delete;
+    Dataset& operator=(const Dataset&) = delete;
+
+    const std::string& name() const { return name_; }
+
+    void setConnection(Connection* connection) { connection_ = connection; }
+    // Statement of the dataset ("select * from Sub order by SubSort").
+    void setCommandText(std::string sql) { commandText_ = std::move(sql); }
+    const std::string& commandText() const { return commandText_; }
+
+    void open();   // runs the statement and loads every row; cursor on the first row
+    void close();  // drops rows and any pending change; state Inactive
+    bool active() const { return state_ != DatasetState::Inactive; }
+
+    // --- contents
+    bool isEmpty() const;        // true while not open
+    int recordCount() const;     // stored rows (a row being inserted not counted)
+    DatasetState state() const { return state_; }
+    bool canModify() const { return active(); }
+    bool modified() const { return modified_; }  // a field of the pending row was set
+
+    // --- cursor
+    void first();
+    void last();
+    void next();
+    void prior();
+    int moveBy(int distance);  // returns the number of rows actually moved (signed)
+    bool eof() const { return eof_; }
+    bool bof() const { return bof_; }
+    Bookmark bookmark() const;
+    void gotoBookmark(const Bookmark& bookmark);  // flags cleared; no-op when the row is gone
+
+    // --- changes
+    void edit();    // on an empty dataset starts an insert instead; nothing when not browsing
+    void insert();  // new row at the current position, the current row moves down
+    void append();  // new row after the last row
+    void post();    // derivation hook, then INSERT/UPDATE; back to browse, posted row current
+    void cancel();  // drops the pending change; a new row disappears
+    void remove();  // deletes the current row; a pending change is dropped first
+    void requery(); // runs the statement again; cursor on the first row
+
+    // Finds the first row whose column equals the value (text: exact bytes; number: equal).
+    // Found: the row becomes current (eof/bof cleared) and true. Not found, or any failure:
+    // cursor and flags unchanged, false. Never throws for a failed search, but completing a
+    // pending edit may throw.
+    bool locate(std::string_view column, const FieldValue& value);
+
+    // --- the list's updates: a nesting counter; back at 0 sends one datasetChanged().
+    void disableControls();
+    void enableControls();
+    bool controlsDisabled() const { return disableCount_ > 0; }
+
+    Field fieldByName(std::string_view name);  // "Sub: Field 'x' not found"
+
+    // --- for the list view: rows in display order, a row being inserted included.
+    int rowCount() const { return static_cast<int>(rows_.size()); }
+    int currentRow() const { return current_; }  // -1 while empty or closed
+    // Values shown for a row: the pending values for the current row in edit/insert state.
+    const SubRecord& rowAt(int row) const;
+    // Index of the row being inserted, -1 when not inserting.
+    int insertRow() const { return state_ == DatasetState::Insert ? current_ : -1; }
+
+    void addObserver(DatasetObserver* observer);
+    void removeObserver(DatasetObserver* observer);
+
+    // Runs before every post, whatever starts it. The main window installs SubBeforePost.
+    std::function<void(Dataset&)> beforePost;
+
+    // Access for Field.
+    const SubRecord& currentValues() const;
+    void setValue(Column column, const FieldValue& value);
+
+private:
+    void checkActive() const;
+    void completePendingEdit();
+    void setCurrent(int row, bool centre = false);
+    void notifyChanged();
+    void notifyCurrent(bool centre);
+    void notifyRow(int row);
+    void notifyState();
+    void load();
+    void insertAt(int row);
+
+    std::string name_;
+    Connection* connection_ = nullptr;
+    std::string commandText_;
+    std::vector<SubRecord> rows_;
+    int current_ = -1;
+    bool eof_ = true;
+    bool bof_ = true;
+    DatasetState state_ = DatasetState::Inactive;
+    SubRecord pending_;         // values of the row being edited or inserted
+    bool modified_ = false;
+    int rowBeforeInsert_ = -1;  // the row current before insert/append, for cancel
+    int disableCount_ = 0;
+    std::vector<DatasetObserver*> observers_;
+};
+
+// The derivation every post runs: SubSort := TimeToSeconds(STime),
+// SubSortEnd := TimeToSeconds(ETime).
+void DeriveSortKeys(Dataset& dataset);
+
+}  // namespace tirelle::store

@@ -1,0 +1,23 @@
+#pragma once
+// The statements the program sends to the store. Numbers are spliced in with
+// SecondsToNumberText; texts are always bound as parameters.
+
+#include <string>
+
+namespace tirelle::store {
+
+// Working dataset statement: every row, ascending by start.
+inline constexpr const char* kSelectAllSql = "select * from Sub order by SubSort";
+// Empties the table (run by the command object).
+inline constexpr const char* kDeleteAllSql = "delete  from Sub ";
+
+// The subtitles active at position p (start < p < end), latest start first. Gives exactly the
+// rows of "SELECT * from sub where SubSort<p and SubSortEnd>p order by SubSort Desc", with a
+// lower bound on SubSort taken from the longest duration the store has held, so that the
+// index on SubSort is walked only over rows that can still be active.
+std::string ActiveSubtitlesSql(double position);
+
+// The greatest start at or before p: "SELECT max(SubSort)  from sub where SubSort<=p".
+std::string LatestStartSql(double position);
+
+}  // namespace tirelle::store

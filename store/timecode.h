@@ -1,0 +1,37 @@
+#pragma once
+// Time codes (HH:MM:SS,mmm) and their conversions to and from seconds.
+//
+// All four functions are pure and never fail: every input gives a result. None of them
+// depends on the C or C++ locale.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tirelle {
+
+// Reads "h:m:s" where each component is a number (spaces around it allowed, "," in the
+// seconds read as "."). Components are not range-checked. Returns seconds; 0 when the text
+// has fewer than two ':' separators with something after each. A component that is not a
+// number counts as 0. The sum h*3600 + m*60 + s is formed with a 64-bit significand and
+// rounded to a double once. A sum beyond the double range gives 0 (unreadable).
+double TimeToSeconds(std::string_view text);
+
+// Whole milliseconds: the largest integer not greater than the exact product 1000 * seconds
+// (truncation toward minus infinity, never rounding). Results outside the 32-bit range are
+// clamped to INT32_MIN / INT32_MAX; NaN gives 0.
+std::int32_t SecondsToMilliseconds(double seconds);
+
+// "H:MM:SS,mmm" with at least two hour digits. A negative count yields a text with minus
+// signs (division truncating toward zero), not a time code.
+std::string MillisecondsToTime(std::int32_t milliseconds);
+
+// Plain decimal text with "." as separator, 15 significant digits, trailing zeros dropped;
+// fixed notation for 0.0001 <= |x| < 1e15, otherwise "dE[-]n" (e.g. 5E-5, 1E15).
+std::string SecondsToNumberText(double seconds);
+
+// Reads a number as the time-code components are read: spaces, optional sign, digits with an
+// optional '.', optional exponent, spaces. Returns false for anything else (the value is then 0).
+bool ReadNumber(std::string_view text, double& value);
+
+}  // namespace tirelle
