@@ -1,0 +1,62 @@
+#include "tests/support/scripteddialogs.h"
+
+namespace tirelle::testing {
+
+ScriptedDialogs::ScriptedDialogs() { ui::setDialogs(this); }
+ScriptedDialogs::~ScriptedDialogs() { ui::setDialogs(nullptr); }
+
+namespace {
+template <class T, class Fallback>
+T take(std::deque<T>& queue, int& unexpected, Fallback fallback) {
+    if (queue.empty()) {
+        ++unexpected;
+        return fallback;
+    }
+    T value = queue.front();
+    queue.pop_front();
+    return value;
+}
+}  // namespace
+
+void ScriptedDialogs::notice(QWidget*, const QString& text) {
+    log << "notice: " + text;
+    notices << text;
+}
+
+bool ScriptedDialogs::question(QWidget*, const QString& text) {
+    log << "question: " + text;
+    return take(questionAnswers, unexpected, false);
+}
+
+bool ScriptedDialogs::confirm(QWidget*, const QString& title, const QString& text) {
+    log << "confirm: " + title + ": " + text;
+    return take(confirmAnswers, unexpected, false);
+}
+
+void ScriptedDialogs::errorBox(QWidget*, const QString& text) {
+    log << "error: " + text;
+    errors << text;
+}
+
+bool ScriptedDialogs::runFileDialog(QWidget*, ui::FileDialog& dialog) {
+    log << QString(dialog.kind == ui::FileDialog::Kind::Open ? "open " : "save ") + dialog.name;
+    lastFileDialog = dialog;
+    auto answer = take(fileAnswers, unexpected, std::optional<QString>());
+    if (!answer) return false;
+    dialog.fileName = *answer;
+    return true;
+}
+
+std::optional<ui::FontChoice> ScriptedDialogs::chooseFont(QWidget*, const ui::FontChoice& current) {
+    log << "font";
+    lastFontShown = current;
+    return take(fontAnswers, unexpected, std::optional<ui::FontChoice>());
+}
+
+std::optional<QString> ScriptedDialogs::inputText(QWidget*, const QString& caption,
+                                                  const QString& prompt, const QString&) {
+    log << "input: " + caption + ": " + prompt;
+    return take(inputAnswers, unexpected, std::optional<QString>());
+}
+
+}  // namespace tirelle::testing
