@@ -1,0 +1,45 @@
+#include "app/application.h"
+
+#include <QDir>
+#include <clocale>
+
+#include "app/aboutform.h"
+#include "app/srtform.h"
+#include "app/toolform.h"
+#include "app/ui/dialogs.h"
+#include "app/ui/guard.h"
+#include "app/ui/scaling.h"
+
+namespace tirelle::app {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    bool handled = false;
+    ui::guarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}
+
+void prepareProcess() {
+    // Number texts are always read and written with "."; the player library insists on it.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(ui::applicationTitle());
+    ui::installFontSubstitutions();
+}
+
+int runProgram() {
+    const std::filesystem::path folder =
+        QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
+    SrtForm = new TSrtForm(TSrtForm::Options{folder, nullptr});
+    ToolForm = new TToolForm(SrtForm);
+    AboutForm = new TAboutForm(SrtForm);
+    SrtForm->showMaximized();
+    const int code = QApplication::exec();
+    delete SrtForm;  // the tools window and the about box go with it
+    SrtForm = nullptr;
+    ToolForm = nullptr;
+    AboutForm = nullptr;
+    return code;
+}
+
+}  // namespace tirelle::app

@@ -1,0 +1,7 @@
+#include "app/application.h"
+
+int main(int argc, char** argv) {
+    tirelle::app::Application application(argc, argv);
+    tirelle::app::prepareProcess();
+    return tirelle::app::runProgram();
+}

@@ -1,0 +1,129 @@
+// The main window: creation, closing and the wiring of every handler.
+
+#include "app/srtform.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "app/listview/subtitlegrid.h"
+#include "app/ui/scaling.h"
+#include "app/widgets.h"
+#include "playback/mpvplayer.h"
+#include "playback/player.h"
+#include "store/timecode.h"
+
+namespace tirelle::app {
+
+TSrtForm* SrtForm = nullptr;
+
+TSrtForm::TSrtForm(Options options, QWidget* parent)
+    : QMainWindow(parent),
+      folder_(std::move(options.folder)),
+      makePlayer_(std::move(options.makePlayer)) {
+    if (!makePlayer_)
+        makePlayer_ = [](QWidget* owner) -> playback::Player* {
+            return new playback::MpvPlayer(owner);
+        };
+    setObjectName(QStringLiteral("SrtForm"));
+    setWindowTitle(QStringLiteral("Tirelle 0.91"));
+    setFont(ui::songti(9));
+    setGeometry(ui::scaled(270, 160, 977, 636));
+
+    OpenDialog1.kind = ui::FileDialog::Kind::Open;
+    OpenDialog1.name = QStringLiteral("OpenDialog1");
+    OpenDialog2.kind = ui::FileDialog::Kind::Open;
+    OpenDialog2.name = QStringLiteral("OpenDialog2");
+    OpenDialog2.filters = {QStringLiteral("Srt文件  (*.srt)"), QStringLiteral("所有文件 (*)")};
+    SaveDialog1.kind = ui::FileDialog::Kind::Save;
+    SaveDialog1.name = QStringLiteral("SaveDialog1");
+    SaveDialog1.filters = {QStringLiteral("srt文件 (*.srt)")};
+    SaveDialog1.defaultSuffix = QStringLiteral("srt");
+    FontDialog1.font = QFont(QStringLiteral("MS Sans Serif"));
+    FontDialog1.font.setPixelSize(13);
+    FontDialog1.color = palette().color(QPalette::WindowText);
+
+    buildLayout();
+    buildMenus();
+
+    Timer2 = new FormTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(40);
+    Timer2->setTimerType(Qt::PreciseTimer);
+
+    Sub.setConnection(&ADOConn);
+    DSFind.setConnection(&ADOConn);
+    ADOCmd.setConnection(&ADOConn);
+    Sub.beforePost = [this](store::Dataset& dataset) { SubBeforePost(dataset); };
+
+    connectHandlers();
+    ui::guarded([this] { FormCreate(); });
+    Timer2->setEnabled(true);  // ticks from start-up on
+}
+
+TSrtForm::~TSrtForm() {
+    closed_ = true;
+    if (DBGridEh1) DBGridEh1->setDataset(nullptr);
+}
+
+double TSrtForm::TimeToSeconds(std::string_view text) {
+    return tirelle::TimeToSeconds(text);
+}
+
+std::string TSrtForm::MillisecondsToTime(std::int32_t milliseconds) {
+    return tirelle::MillisecondsToTime(milliseconds);
+}
+
+void TSrtForm::FormCreate() {
+    Label3->clear();
+    previewCaption_.clear();
+    PreviewLines = std::make_unique<std::vector<std::string>>();
+    NextStartTime = 0;
+    ActiveEndTime = 0;
+    openStore();
+}
+
+void TSrtForm::connectHandlers() {
+    on(menuItem(QStringLiteral("N4")), &QAction::triggered, [this](bool) { N4Click(); });
+    on(menuItem(QStringLiteral("N6")), &QAction::triggered, [this](bool) { N6Click(); });
+    on(menuItem(QStringLiteral("N9")), &QAction::triggered, [this](bool) { N9Click(); });
+    on(menuItem(QStringLiteral("N15")), &QAction::triggered, [this](bool) { N15Click(); });
+
+    on(Timer2, &QTimer::timeout, [this] { Timer2Timer(); });
+    on(WMP1, &playback::Player::PlayStateChange, [this](int state) { WMP1PlayStateChange(state); });
+    on(WMP1, &playback::Player::PositionChange,
+       [this](double from, double to) { WMP1PositionChange(from, to); });
+
+    on(SpButtonE, &QToolButton::clicked, [this](bool) { SpButtonEClick(); });
+    on(SpeedButton4, &QToolButton::clicked, [this](bool) { SpeedButton4Click(); });
+    // Every move of the slider, and again at the end of a drag.
+    on(TrackBar1, &QSlider::valueChanged, [this](int) { TrackBar1Change(); });
+    on(TrackBar1, &QSlider::sliderReleased, [this] { TrackBar1Change(); });
+    on(BitBtn3, &QPushButton::clicked, [this](bool) { BitBtn3Click(); });
+    on(DBGridEh1, &listview::SubtitleGrid::cellClick,
+       [this](int column) { DBGridEh1CellClick(column); });
+
+    on(Splitter1, &Splitter::moved, [this] { Splitter1Moved(); });
+    on(Splitter2, &Splitter::moved, [this] { Splitter2Moved(); });
+}
+
+void TSrtForm::N15Click() {
+    if (Sub.isEmpty()) return;  // nothing to delete, nothing asked
+    if (!ui::dialogs().question(this, QStringLiteral("确定?"))) return;
+    Sub.remove();
+}
+
+void TSrtForm::FormClose() {
+    PreviewLines.reset();
+    Timer2->setEnabled(false);
+}
+
+void TSrtForm::closeEvent(QCloseEvent* event) {
+    if (!closed_) ui::guarded([this] { FormClose(); });
+    closed_ = true;  // no tick or player event is handled after the close handler
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace tirelle::app

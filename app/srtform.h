@@ -1,0 +1,202 @@
+#pragma once
+// The main window `SrtForm`: the video pane with its player, the preview caption, the capture
+// strip, the text box and the subtitle list, with the store objects behind them. Handlers are
+// named after their control and event; each entry point from the event loop runs through the
+// error guard. The handlers are split by concern over several files:
+//   srtform.cpp         create, close, the commands of the menus
+//   srtform_layout.cpp  building the controls
+//   srtform_store.cpp   opening the store and the derivation before each post
+
+#include <QMainWindow>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "app/ui/dialogs.h"
+#include "app/ui/guard.h"
+#include "srt/srtfile.h"
+#include "store/command.h"
+#include "store/connection.h"
+#include "store/dataset.h"
+#include "store/scratchquery.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+
+namespace tirelle::playback {
+class Player;
+}
+namespace tirelle::listview {
+class SubtitleGrid;
+}
+
+namespace tirelle::app {
+
+class FormTimer;
+class Splitter;
+class ToggleButton;
+
+class TSrtForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Makes the player for the video pane; the window owns what it returns.
+    using PlayerFactory = std::function<playback::Player*(QWidget* parent)>;
+
+    struct Options {
+        std::filesystem::path folder;  // the program's folder: DB.mdb (and help.mht) live there
+        PlayerFactory makePlayer;      // nullptr: the libmpv player
+    };
+
+    explicit TSrtForm(Options options, QWidget* parent = nullptr);
+    ~TSrtForm() override;
+
+    const std::filesystem::path& programFolder() const { return folder_; }
+
+    // Time-code conversions, reachable through the main window (the tools window uses them).
+    static double TimeToSeconds(std::string_view text);
+    static std::string MillisecondsToTime(std::int32_t milliseconds);
+
+    // --- the store
+    store::Connection ADOConn;
+    store::Dataset Sub{"Sub"};
+    store::ScratchQuery DSFind{"DSFind"};
+    store::Command ADOCmd{"ADOCmd"};
+
+    // --- preview state
+    double NextStartTime = 0;  // seconds; start of the subtitle after the current one, 0: none
+    double ActiveEndTime = 0;  // seconds; earliest end among the subtitles shown
+    std::unique_ptr<std::vector<std::string>> PreviewLines;  // texts shown in the caption
+
+    // The hidden line buffer through which SRT files are read and written.
+    srt::LineList MemoF;
+
+    // --- controls, by their names
+    QWidget* Panel1 = nullptr;
+    Splitter* Splitter1 = nullptr;
+    listview::SubtitleGrid* DBGridEh1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QWidget* Panel4 = nullptr;
+    playback::Player* WMP1 = nullptr;
+    Splitter* Splitter2 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QLabel* Label3 = nullptr;
+    QWidget* Panel5 = nullptr;
+    QWidget* Panel7 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    ToggleButton* SpeedButton4 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    ToggleButton* SpButtonE = nullptr;
+    QLineEdit* Edit_TimePos = nullptr;
+    QLabel* Label4 = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QSlider* TrackBar1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    FormTimer* Timer2 = nullptr;
+
+    // Menu items by name (N1 ... N23); separators included.
+    QAction* menuItem(const QString& name) const;
+
+    // Dialogs with their settings and memory of the last file / font.
+    ui::FileDialog OpenDialog1;
+    ui::FileDialog OpenDialog2;
+    ui::FileDialog SaveDialog1;
+    ui::FontChoice FontDialog1;
+
+    // --- handlers
+    void FormCreate();
+    void FormClose();
+    void SubBeforePost(store::Dataset& dataset);
+
+    // Video (srtform_playback.cpp)
+    void N4Click();
+    void FitPlayer();
+    void FormResize();
+    void Splitter1Moved();
+    void Splitter2Moved();
+
+    // Live preview (srtform_preview.cpp)
+    void WMP1PlayStateChange(int NewState);
+    void WMP1PositionChange(double oldPosition, double newPosition);
+    void Timer2Timer();
+    void RefreshPreview();
+
+    // Timing capture and insertion (srtform_capture.cpp)
+    void SpButtonEClick();
+    void SpeedButton4Click();
+    void TrackBar1Change();
+    void BitBtn3Click();
+    void DBGridEh1CellClick(int column);
+    void StopCapture();
+    // Steps 3 and 4 of the tick.
+    void RangePreviewEndCheck();
+    void CaptureStep();
+    // Lead time in seconds from the slider: (100 - position) / 10.
+    double LeadTime() const;
+
+    // SRT files (srtform_files.cpp)
+    void N6Click();
+    void N9Click();
+
+    // List (srtform.cpp)
+    void N15Click();
+
+    // The caption of Label3 as last written (the CR LF text of the preview).
+    const std::string& previewCaption() const { return previewCaption_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void openStore();
+    void buildLayout();
+    void buildStrip();
+    void buildMenus();
+    void connectHandlers();
+    void setPreviewCaption(const std::string& caption);
+    QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
+    // Connects a signal to a handler that runs through the error guard.
+    template <class Sender, class Signal, class Handler>
+    void on(Sender* sender, Signal signal, Handler handler);
+
+    std::filesystem::path folder_;
+    PlayerFactory makePlayer_;
+    std::string previewCaption_;
+    bool closed_ = false;
+};
+
+// The three windows, set by the program entry.
+extern TSrtForm* SrtForm;
+
+}  // namespace tirelle::app
+
+// --- implementation of the guarded connection helper
+namespace tirelle::app {
+template <class Sender, class Signal, class Handler>
+void TSrtForm::on(Sender* sender, Signal signal, Handler handler) {
+    QObject::connect(sender, signal, this, [this, handler](auto&&... args) {
+        if (closed_) return;  // after the close handler nothing more is handled
+        ui::guarded([&] {
+            if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>)
+                handler(args...);
+            else
+                handler();  // signals with a private tag argument (QTimer::timeout)
+        });
+    });
+}
+}  // namespace tirelle::app

@@ -1,0 +1,117 @@
+#include "app/ui/dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace tirelle::ui {
+
+namespace {
+
+// The real dialogs. Every box is application-modal and runs a nested event loop, in which
+// timers keep ticking and player events keep arriving.
+class QtDialogs : public Dialogs {
+public:
+    void notice(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::NoButton,
+                        parent);
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.exec();
+    }
+
+    bool question(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::NoButton,
+                        parent);
+        QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);  // Escape and the close box answer no
+        box.exec();
+        return box.clickedButton() == yes;
+    }
+
+    bool confirm(QWidget* parent, const QString& title, const QString& text) override {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+        QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        box.setDefaultButton(ok);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() != cancel;
+    }
+
+    void errorBox(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::NoButton,
+                        parent);
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.exec();
+    }
+
+    bool runFileDialog(QWidget* parent, FileDialog& dialog) override {
+        QFileDialog box(parent);
+        box.setOption(QFileDialog::DontUseNativeDialog);
+        if (dialog.kind == FileDialog::Kind::Open) {
+            box.setAcceptMode(QFileDialog::AcceptOpen);
+            box.setFileMode(QFileDialog::AnyFile);  // a name that does not exist may be typed
+        } else {
+            box.setAcceptMode(QFileDialog::AcceptSave);
+            box.setOption(QFileDialog::DontConfirmOverwrite);
+        }
+        if (!dialog.filters.isEmpty()) box.setNameFilters(dialog.filters);
+        if (!dialog.defaultSuffix.isEmpty()) box.setDefaultSuffix(dialog.defaultSuffix);
+        if (!dialog.fileName.isEmpty()) box.selectFile(dialog.fileName);
+        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
+        dialog.fileName = box.selectedFiles().first();
+        return true;
+    }
+
+    std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& current) override {
+        bool ok = false;
+        QFont font = QFontDialog::getFont(&ok, current.font, parent, QString(),
+                                          QFontDialog::DontUseNativeDialog);
+        if (!ok) return std::nullopt;
+        return FontChoice{font, current.color};
+    }
+
+    std::optional<QString> inputText(QWidget* parent, const QString& caption, const QString& prompt,
+                                     const QString& initial) override {
+        QInputDialog box(parent);
+        box.setWindowTitle(caption);
+        box.setLabelText(prompt);
+        box.setTextValue(initial);
+        if (auto* edit = box.findChild<QLineEdit*>()) {
+            edit->setMaxLength(255);
+            edit->selectAll();
+        }
+        if (box.exec() != QDialog::Accepted) return std::nullopt;
+        return box.textValue();
+    }
+};
+
+QtDialogs& qtDialogs() {
+    static QtDialogs instance;
+    return instance;
+}
+
+Dialogs* installed = nullptr;
+
+}  // namespace
+
+Dialogs& dialogs() {
+    return installed ? *installed : qtDialogs();
+}
+
+void setDialogs(Dialogs* replacement) {
+    installed = replacement;
+}
+
+QString applicationTitle() {
+    return QStringLiteral("Tirelle");
+}
+
+}  // namespace tirelle::ui

@@ -17,10 +17,10 @@ namespace tirelle::ui {
 struct FileDialog {
     enum class Kind { Open, Save };
     Kind kind = Kind::Open;
-    QString name;          // the dialog's name, e.g. "OpenDialog2"
-    QStringList filters;   // Qt filter texts, e.g. "Srt文件  (*.srt)"; empty: every file
-    QString defaultSuffix; // appended to a name typed without extension ("srt")
-    QString fileName;      // the file chosen last; offered again at the next opening
+    QString name;           // the dialog's name, e.g. "OpenDialog2"
+    QStringList filters;    // Qt filter texts, e.g. "Srt文件  (*.srt)"; empty: every file
+    QString defaultSuffix;  // appended to a name typed without extension ("srt")
+    QString fileName;       // the file chosen last; offered again at the next opening
 };
 
 // A font with the colour the font dialog keeps alongside it.

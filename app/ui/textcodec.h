@@ -19,7 +19,7 @@ QString toQString(std::string_view bytes);
 std::string fromQString(const QString& text);
 
 // Line breaks: the program's texts use CR LF; Qt widgets use "\n".
-QString toDisplay(std::string_view bytes);         // CR LF (and lone CR) shown as "\n"
-std::string fromDisplay(const QString& text);      // "\n" written back as CR LF
+QString toDisplay(std::string_view bytes);     // CR LF (and lone CR) shown as "\n"
+std::string fromDisplay(const QString& text);  // "\n" written back as CR LF
 
 }  // namespace tirelle::ui

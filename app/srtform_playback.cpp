@@ -1,0 +1,43 @@
+// The video pane: opening a video and keeping the player fitted to its pane.
+
+#include <QResizeEvent>
+
+#include "app/srtform.h"
+#include "app/widgets.h"
+#include "playback/player.h"
+
+namespace tirelle::app {
+
+void TSrtForm::N4Click() {
+    if (!ui::dialogs().runFileDialog(this, OpenDialog1)) return;
+    WMP1->setUrl(OpenDialog1.fileName);
+    // Capture mode on without the click handler: the player starts playing by itself, and the
+    // group rule sends "-->" up, also without its handler.
+    SpButtonE->setDown(true);
+}
+
+void TSrtForm::FitPlayer() {
+    // The player fills the video pane; asking it to show itself in those bounds makes it lay
+    // out its picture for the new size.
+    QWidget* view = WMP1->widget();
+    if (view->geometry() != Panel4->rect()) view->setGeometry(Panel4->rect());
+    WMP1->showInBounds(Panel4->rect());
+}
+
+void TSrtForm::FormResize() {
+    FitPlayer();
+}
+void TSrtForm::Splitter1Moved() {
+    FitPlayer();
+}
+void TSrtForm::Splitter2Moved() {
+    FitPlayer();
+}
+
+void TSrtForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (closed_ || !WMP1) return;
+    ui::guarded([this] { FormResize(); });
+}
+
+}  // namespace tirelle::app
