@@ -2,8 +2,12 @@
 
 namespace tirelle::testing {
 
-ScriptedDialogs::ScriptedDialogs() { ui::setDialogs(this); }
-ScriptedDialogs::~ScriptedDialogs() { ui::setDialogs(nullptr); }
+ScriptedDialogs::ScriptedDialogs() {
+    ui::setDialogs(this);
+}
+ScriptedDialogs::~ScriptedDialogs() {
+    ui::setDialogs(nullptr);
+}
 
 namespace {
 template <class T, class Fallback>

@@ -19,8 +19,8 @@ public:
     ~ScriptedDialogs() override;
 
     // --- answers, consumed in order
-    std::deque<bool> questionAnswers;              // true = "&Yes"
-    std::deque<bool> confirmAnswers;               // true = not Cancel
+    std::deque<bool> questionAnswers;                // true = "&Yes"
+    std::deque<bool> confirmAnswers;                 // true = not Cancel
     std::deque<std::optional<QString>> fileAnswers;  // nothing = cancelled
     std::deque<std::optional<ui::FontChoice>> fontAnswers;
     std::deque<std::optional<QString>> inputAnswers;
@@ -33,14 +33,15 @@ public:
     // The dialogs as last shown, for checking their settings.
     ui::FileDialog lastFileDialog;
     ui::FontChoice lastFontShown;
-    int unexpected = 0;   // dialogs shown with no answer queued
+    int unexpected = 0;  // dialogs shown with no answer queued
 
     void notice(QWidget* parent, const QString& text) override;
     bool question(QWidget* parent, const QString& text) override;
     bool confirm(QWidget* parent, const QString& title, const QString& text) override;
     void errorBox(QWidget* parent, const QString& text) override;
     bool runFileDialog(QWidget* parent, ui::FileDialog& dialog) override;
-    std::optional<ui::FontChoice> chooseFont(QWidget* parent, const ui::FontChoice& current) override;
+    std::optional<ui::FontChoice> chooseFont(QWidget* parent,
+                                             const ui::FontChoice& current) override;
     std::optional<QString> inputText(QWidget* parent, const QString& caption, const QString& prompt,
                                      const QString& initial) override;
 };
