@@ -1,0 +1,267 @@
+#include "store/timecode.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace tirelle {
+
+namespace {
+
+constexpr bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The largest decimal exponent whose numbers can still round to a finite double
+// (1.8e308 has 309 integer digits) and the smallest whose numbers can still round to a
+// non-zero one (4.9e-324, the smallest subnormal).
+constexpr long long kMaxMagnitude = 310;
+constexpr long long kMinMagnitude = -330;
+
+// Reads spaces, sign, digits with one optional point, optional exponent and spaces. With
+// commaIsPoint a ',' stands for the point as well (the seconds of a time code). The digits go
+// through std::from_chars, which rounds to nearest and never looks at the locale.
+bool ParseNumber(std::string_view text, bool commaIsPoint, double& value) {
+    value = 0;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n && text[i] == ' ') ++i;
+
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+
+    // Mantissa: collect the significant digits (leading zeros dropped) into a buffer and count
+    // how many of them lie after the point.
+    std::string digits;
+    long long fractionDigits = 0;
+    bool sawDigit = false;
+    bool sawPoint = false;
+    for (; i < n; ++i) {
+        const char c = text[i];
+        if (IsDigit(c)) {
+            sawDigit = true;
+            if (sawPoint) ++fractionDigits;
+            // Leading zeros carry no digit, but after the point they still count as places.
+            if (c != '0' || !digits.empty()) digits.push_back(c);
+        } else if (!sawPoint && (c == '.' || (commaIsPoint && c == ','))) {
+            sawPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (!sawDigit && !sawPoint) return false;
+
+    // Exponent: "E" or "e", optional sign, digits that may be missing altogether. A huge
+    // exponent saturates; it gives 0 or "too large" below either way.
+    long long exponent = 0;
+    if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+        ++i;
+        bool exponentNegative = false;
+        if (i < n && (text[i] == '+' || text[i] == '-')) {
+            exponentNegative = text[i] == '-';
+            ++i;
+        }
+        for (; i < n && IsDigit(text[i]); ++i) {
+            if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[i] - '0');
+        }
+        if (exponentNegative) exponent = -exponent;
+    }
+
+    while (i < n && text[i] == ' ') ++i;
+    if (i != n) return false;
+
+    if (digits.empty()) {
+        value = negative ? -0.0 : 0.0;
+        return true;
+    }
+
+    // The value is 0.digits x 10^magnitude.
+    const long long scale = exponent - fractionDigits;
+    const long long magnitude = static_cast<long long>(digits.size()) + scale;
+    if (magnitude > kMaxMagnitude) return false;
+    if (magnitude < kMinMagnitude) {
+        value = negative ? -0.0 : 0.0;
+        return true;
+    }
+
+    digits.push_back('e');
+    std::array<char, 24> scaleText{};
+    const auto written =
+        std::to_chars(scaleText.data(), scaleText.data() + scaleText.size(), scale);
+    digits.append(scaleText.data(), written.ptr);
+
+    double parsed = 0;
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), parsed,
+                                        std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond the largest double: unreadable. Below the smallest subnormal: the nearest
+        // double is zero.
+        if (magnitude > 0) return false;
+        parsed = 0;
+    } else if (result.ec != std::errc() || result.ptr != digits.data() + digits.size()) {
+        return false;
+    }
+    value = negative ? -parsed : parsed;
+    return true;
+}
+
+double ComponentValue(std::string_view text, bool commaIsPoint) {
+    double value = 0;
+    return ParseNumber(text, commaIsPoint, value) ? value : 0.0;
+}
+
+// Decimal text of a whole number, with zeros in front up to the given width.
+void AppendPadded(std::string& out, std::int32_t value, std::size_t width) {
+    std::array<char, 16> buffer{};
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    const auto length = static_cast<std::size_t>(written.ptr - buffer.data());
+    if (length < width) out.append(width - length, '0');
+    out.append(buffer.data(), length);
+}
+
+}  // namespace
+
+bool ReadNumber(std::string_view text, double& value) {
+    if (ParseNumber(text, false, value)) return true;
+    value = 0;
+    return false;
+}
+
+double TimeToSeconds(std::string_view text) {
+    const std::size_t first = text.find(':');
+    if (first == std::string_view::npos || first + 1 == text.size()) return 0;
+    const std::string_view rest1 = text.substr(first + 1);
+    const std::size_t second = rest1.find(':');
+    if (second == std::string_view::npos || second + 1 == rest1.size()) return 0;
+
+    const double hours = ComponentValue(text.substr(0, first), false);
+    const double minutes = ComponentValue(rest1.substr(0, second), false);
+    const double seconds = ComponentValue(rest1.substr(second + 1), true);
+
+    // Formed in extended precision (64-bit significand) and rounded to a double once.
+    long double sum = static_cast<long double>(hours) * 3600.0L;
+    sum += static_cast<long double>(minutes) * 60.0L;
+    sum += static_cast<long double>(seconds);
+    const double result = static_cast<double>(sum);
+    return std::isfinite(result) ? result : 0.0;
+}
+
+std::int32_t SecondsToMilliseconds(double seconds) {
+    static_assert(std::numeric_limits<long double>::digits >= 63,
+                  "the product of a double and 1000 needs a 63-bit significand to be exact");
+    if (std::isnan(seconds)) return 0;
+    // A double has 53 significant bits and 1000 has 10, so the product is exact here; it must
+    // not pass through a double before it is truncated.
+    const long double product = std::floor(static_cast<long double>(seconds) * 1000.0L);
+    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+    if (product >= static_cast<long double>(kMax)) return kMax;
+    if (product <= static_cast<long double>(kMin)) return kMin;
+    return static_cast<std::int32_t>(product);
+}
+
+std::string MillisecondsToTime(std::int32_t milliseconds) {
+    // Integer division truncates and a remainder takes the sign of the dividend, so a
+    // negative count gives minus signs in the fields rather than a time code.
+    const std::int32_t mmm = milliseconds % 1000;
+    const std::int32_t totalSeconds = (milliseconds - mmm) / 1000;
+    const std::int32_t ss = totalSeconds % 60;
+    const std::int32_t totalMinutes = (totalSeconds - ss) / 60;
+    const std::int32_t mm = totalMinutes % 60;
+    const std::int32_t hh = (totalMinutes - mm) / 60;
+
+    std::string out;
+    out.reserve(16);
+    AppendPadded(out, hh, 2);
+    out.push_back(':');
+    AppendPadded(out, mm, 2);
+    out.push_back(':');
+    AppendPadded(out, ss, 2);
+    out.push_back(',');
+    AppendPadded(out, mmm, 3);
+    return out;
+}
+
+std::string SecondsToNumberText(double seconds) {
+    if (seconds == 0 || std::isnan(seconds)) return "0";
+    // Never written by the time arithmetic; if one turns up, SQLite reads 9E999 as infinity.
+    if (std::isinf(seconds)) return seconds < 0 ? "-9E999" : "9E999";
+
+    // The exact decimal expansion of the double: no double has more than 767 significant
+    // digits, so with 770 nothing is rounded by the conversion itself.
+    constexpr int kExactDigits = 770;
+    std::array<char, kExactDigits + 16> buffer{};
+    const double magnitude = std::fabs(seconds);
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                       std::chars_format::scientific, kExactDigits);
+    // Layout: d.ddd...e[+-]xx
+    const char* end = written.ptr;
+    const char* ePos = buffer.data();
+    while (ePos < end && *ePos != 'e') ++ePos;
+    int exponent10 = 0;
+    {
+        const char* p = ePos + 1;
+        if (*p == '+') ++p;
+        std::from_chars(p, end, exponent10);
+    }
+
+    // Digits d1..d16 of the expansion.
+    std::array<char, 16> digits{};
+    digits[0] = buffer[0];
+    for (int k = 1; k < 16; ++k) digits[k] = buffer[static_cast<std::size_t>(k) + 1];
+
+    // Round to 15 significant digits, a 16th digit of 5 or more rounding up.
+    int count = 15;
+    int e = exponent10 + 1;  // |x| = 0.d1d2... x 10^e
+    if (digits[15] >= '5') {
+        int k = 14;
+        while (k >= 0 && digits[k] == '9') {
+            digits[k] = '0';
+            --k;
+        }
+        if (k >= 0) {
+            ++digits[k];
+        } else {
+            digits[0] = '1';
+            for (int m = 1; m < 15; ++m) digits[m] = '0';
+            ++e;
+        }
+    }
+    while (count > 1 && digits[count - 1] == '0') --count;
+
+    std::string out;
+    out.reserve(24);
+    if (seconds < 0) out.push_back('-');
+    if (e >= -3 && e <= 15) {
+        if (e > 0) {
+            for (int k = 0; k < e; ++k) out.push_back(k < count ? digits[k] : '0');
+            if (count > e) {
+                out.push_back('.');
+                out.append(digits.data() + e, static_cast<std::size_t>(count - e));
+            }
+        } else {
+            out += "0.";
+            out.append(static_cast<std::size_t>(-e), '0');
+            out.append(digits.data(), static_cast<std::size_t>(count));
+        }
+    } else {
+        out.push_back(digits[0]);
+        if (count > 1) {
+            out.push_back('.');
+            out.append(digits.data() + 1, static_cast<std::size_t>(count - 1));
+        }
+        out.push_back('E');
+        std::array<char, 8> exponentText{};
+        const auto exponentWritten =
+            std::to_chars(exponentText.data(), exponentText.data() + exponentText.size(), e - 1);
+        out.append(exponentText.data(), exponentWritten.ptr);
+    }
+    return out;
+}
+
+}  // namespace tirelle
