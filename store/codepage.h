@@ -28,7 +28,8 @@ public:
     // True when the byte begins a character of more than one byte.
     bool isLeadByte(unsigned char byte) const;
 
-    // Length in bytes of the character that starts at pos (at least 1, never past the end).
+    // Length in bytes of the character that starts at pos (at least 1, never past the end;
+    // 0 when pos is at or past the end).
     // In GBK a lead byte always takes the byte after it, whatever that byte is, so a CR or LF
     // right after a lead byte belongs to that character. In UTF-8 a lead byte takes only the
     // continuation bytes that follow it.
