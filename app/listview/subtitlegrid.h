@@ -46,6 +46,14 @@ signals:
     void cellClick(int column);
     // Ctrl+F: open the find dialog with this search text.
     void findRequested(const QString& text);
+
+private:
+    store::Dataset* dataset_ = nullptr;
+    QMenu* popup_ = nullptr;
+    QFont listFont_;
+    int rowLines_ = 3;
+    int rowHeight_ = 2;
+    int currentColumn_ = 0;
 };
 
 }  // namespace tirelle::listview
