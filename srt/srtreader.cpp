@@ -1,0 +1,176 @@
+// Reading SRT files: bytes to lines, lines to blocks.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "srt/fileerror.h"
+#include "srt/srtfile.h"
+#include "store/errors.h"
+#include "store/text.h"
+
+namespace tirelle::srt {
+
+namespace {
+
+constexpr std::string_view kTimeSeparator = "-->";
+
+// Closes the descriptor when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// All bytes of the file. Reads until the end rather than trusting the size, so files that
+// grow or report no size (pipes, /proc) are read whole as well.
+std::string ReadAllBytes(const std::filesystem::path& path) {
+    // Linux has no share modes: a plain read-only open lets others read, and writers are not
+    // kept out by anything but advisory locks, which editors do not take.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) throw detail::MakeFileError("Cannot open", path, errno);
+
+    // One byte more than the size, so the read that finds the end needs no larger buffer.
+    constexpr std::size_t kChunk = 1 << 16;
+    std::size_t capacity = kChunk;
+    struct stat info {};
+    if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        capacity = std::max(capacity, static_cast<std::size_t>(info.st_size) + 1);
+    }
+    std::string bytes(capacity, '\0');
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+        const ssize_t got = ::read(file.get(), bytes.data() + used, bytes.size() - used);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw detail::MakeFileError("Cannot open", path, errno);
+        }
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+}  // namespace
+
+LineList SplitTextLines(std::string_view bytes, const CodePage& codePage) {
+    // The text ends at the first NUL byte.
+    if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size())) {
+        bytes =
+            bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
+    }
+
+    LineList lines;
+    if (bytes.empty()) return lines;
+    const auto feeds = std::count(bytes.begin(), bytes.end(), '\n');
+    const auto returns = std::count(bytes.begin(), bytes.end(), '\r');
+    lines.reserve(static_cast<std::size_t>(std::max(feeds, returns)) + 1);
+
+    const char* const data = bytes.data();
+    const std::size_t n = bytes.size();
+    const bool gbk = codePage.kind() == CodePage::Kind::Gbk;
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = data[i];
+        if (c == '\r') {
+            lines.emplace_back(data + start, i - start);
+            i += (i + 1 < n && data[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else if (c == '\n') {
+            lines.emplace_back(data + start, i - start);
+            start = ++i;
+        } else if (gbk && codePage.isLeadByte(static_cast<unsigned char>(c))) {
+            // A GBK lead byte takes the byte after it, whatever it is: a CR or LF right after
+            // a lead byte belongs to that character and ends no line. In UTF-8 no CR or LF is
+            // ever part of a character, so there is nothing to skip.
+            i += codePage.charLength(bytes, i);
+        } else {
+            ++i;
+        }
+    }
+    // A break at the very end starts no further line.
+    if (start < n) lines.emplace_back(data + start, n - start);
+    return lines;
+}
+
+LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePage) {
+    try {
+        const std::string bytes = ReadAllBytes(path);
+        return SplitTextLines(bytes, codePage);
+    } catch (const std::bad_alloc&) {
+        throw Error("Text exceeds memo capacity");
+    } catch (const std::length_error&) {
+        throw Error("Text exceeds memo capacity");
+    }
+}
+
+void SplitTimeLine(std::string_view line, std::string& start, std::string& end) {
+    const std::size_t separator = line.find(kTimeSeparator);
+    if (separator == std::string_view::npos) {
+        // Without a separator the first two bytes are dropped and the rest is the end text.
+        start.clear();
+        end.assign(TrimView(line.size() > 2 ? line.substr(2) : std::string_view()));
+        return;
+    }
+    start.assign(TrimView(line.substr(0, separator)));
+    // Everything after the separator, position tags included, is the end text.
+    end.assign(TrimView(line.substr(separator + kTimeSeparator.size())));
+}
+
+void ReadSrtBlocks(const LineList& lines, const BlockAction& action) {
+    const std::size_t n = lines.size();
+    // Reused from block to block, so a long file costs no allocation per block.
+    std::string start;
+    std::string end;
+    std::string text;
+    std::size_t i = 0;
+    while (i < n) {
+        if (IsBlank(lines[i])) {
+            ++i;
+            continue;
+        }
+        // Line i is the number line; its content is never looked at.
+        ++i;
+        while (i < n && IsBlank(lines[i])) ++i;
+        // A number line with nothing after it is no block.
+        if (i >= n) break;
+
+        const std::string& timeLine = lines[i];
+        std::size_t j = i + 1;
+        text.clear();
+        for (; j < n && !IsBlank(lines[j]); ++j) {
+            if (j > i + 1) text += "\r\n";
+            text += lines[j];
+        }
+        // Trimmed as a whole: the first line loses its leading white space, the last its
+        // trailing white space, the lines between keep theirs.
+        const std::string_view trimmed = TrimView(text);
+        const auto lead = static_cast<std::size_t>(trimmed.data() - text.data());
+        text.resize(lead + trimmed.size());
+        text.erase(0, lead);
+
+        SplitTimeLine(timeLine, start, end);
+        action(start, end, text);
+        // Line j is the blank line that ended the text, or j == n.
+        i = j + 1;
+    }
+}
+
+}  // namespace tirelle::srt
