@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -78,35 +79,56 @@ LineList SplitTextLines(std::string_view bytes, const CodePage& codePage) {
 
     LineList lines;
     if (bytes.empty()) return lines;
-    const auto feeds = std::count(bytes.begin(), bytes.end(), '\n');
-    const auto returns = std::count(bytes.begin(), bytes.end(), '\r');
-    lines.reserve(static_cast<std::size_t>(std::max(feeds, returns)) + 1);
+    auto breaks = std::count(bytes.begin(), bytes.end(), '\n');
+    if (breaks == 0) breaks = std::count(bytes.begin(), bytes.end(), '\r');
+    lines.reserve(static_cast<std::size_t>(breaks) + 1);
+
+    // A GBK lead byte takes the byte after it, whatever it is: a CR or LF right after a lead
+    // byte belongs to that character and ends no line. In UTF-8 no CR or LF is ever part of a
+    // character.
+    const bool gbk = codePage.kind() == CodePage::Kind::Gbk;
+    std::array<bool, 256> lead{};
+    for (unsigned b = 0; b < 256; ++b) lead[b] = codePage.isLeadByte(static_cast<unsigned char>(b));
 
     const char* const data = bytes.data();
-    const std::size_t n = bytes.size();
-    const bool gbk = codePage.kind() == CodePage::Kind::Gbk;
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < n) {
-        const char c = data[i];
-        if (c == '\r') {
-            lines.emplace_back(data + start, i - start);
-            i += (i + 1 < n && data[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else if (c == '\n') {
-            lines.emplace_back(data + start, i - start);
-            start = ++i;
-        } else if (gbk && codePage.isLeadByte(static_cast<unsigned char>(c))) {
-            // A GBK lead byte takes the byte after it, whatever it is: a CR or LF right after
-            // a lead byte belongs to that character and ends no line. In UTF-8 no CR or LF is
-            // ever part of a character, so there is nothing to skip.
-            i += codePage.charLength(bytes, i);
-        } else {
-            ++i;
+    const char* const end = data + bytes.size();
+    const auto find = [end](const char* from, char byte) {
+        const void* found = std::memchr(from, byte, static_cast<std::size_t>(end - from));
+        return found ? static_cast<const char*>(found) : end;
+    };
+    // True when the CR or LF at brk is the second byte of a GBK character. A byte outside the
+    // lead range always ends the character it belongs to, so the run of lead-range bytes just
+    // before brk starts on a character boundary; its bytes pair up, and an odd count leaves a
+    // lead byte right before brk. The line start is a boundary too.
+    const auto takenByLead = [&](const char* lineStart, const char* brk) {
+        std::size_t run = 0;
+        for (const char* p = brk; p > lineStart && lead[static_cast<unsigned char>(p[-1])]; --p) {
+            ++run;
         }
+        return run % 2 == 1;
+    };
+
+    const char* start = data;
+    const char* nextReturn = find(data, '\r');
+    const char* nextFeed = find(data, '\n');
+    for (;;) {
+        const char* brk = std::min(nextReturn, nextFeed);
+        if (brk == end) break;
+        if (gbk && takenByLead(start, brk)) {
+            if (brk == nextReturn)
+                nextReturn = find(brk + 1, '\r');
+            else
+                nextFeed = find(brk + 1, '\n');
+            continue;
+        }
+        lines.emplace_back(start, static_cast<std::size_t>(brk - start));
+        // CR LF is one break; a lone CR or a lone LF is one break as well.
+        start = (*brk == '\r' && brk + 1 < end && brk[1] == '\n') ? brk + 2 : brk + 1;
+        if (nextReturn < start) nextReturn = find(start, '\r');
+        if (nextFeed < start) nextFeed = find(start, '\n');
     }
     // A break at the very end starts no further line.
-    if (start < n) lines.emplace_back(data + start, n - start);
+    if (start < end) lines.emplace_back(start, static_cast<std::size_t>(end - start));
     return lines;
 }
 

@@ -1,6 +1,7 @@
 #include "store/timecode.h"
 
 #include <array>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -20,6 +21,14 @@ constexpr bool IsDigit(char c) {
 constexpr long long kMaxMagnitude = 310;
 constexpr long long kMinMagnitude = -330;
 
+// Every power of ten up to 10^22 is exact as a double.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// The fast path relies on double arithmetic being done in double precision (SSE2), not in
+// the x87 extended format.
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round to double");
+
 // Reads spaces, sign, digits with one optional point, optional exponent and spaces. With
 // commaIsPoint a ',' stands for the point as well (the seconds of a time code). The digits go
 // through std::from_chars, which rounds to nearest and never looks at the locale.
@@ -35,9 +44,11 @@ bool ParseNumber(std::string_view text, bool commaIsPoint, double& value) {
         ++i;
     }
 
-    // Mantissa: collect the significant digits (leading zeros dropped) into a buffer and count
-    // how many of them lie after the point.
-    std::string digits;
+    // Mantissa: count the significant digits (leading zeros dropped) and how many digits lie
+    // after the point; keep the first 19 significant digits as an integer for the fast path.
+    const std::size_t mantissaStart = i;
+    std::uint64_t mantissa = 0;
+    long long significant = 0;
     long long fractionDigits = 0;
     bool sawDigit = false;
     bool sawPoint = false;
@@ -47,13 +58,17 @@ bool ParseNumber(std::string_view text, bool commaIsPoint, double& value) {
             sawDigit = true;
             if (sawPoint) ++fractionDigits;
             // Leading zeros carry no digit, but after the point they still count as places.
-            if (c != '0' || !digits.empty()) digits.push_back(c);
+            if (c != '0' || significant > 0) {
+                if (significant < 19) mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+                ++significant;
+            }
         } else if (!sawPoint && (c == '.' || (commaIsPoint && c == ','))) {
             sawPoint = true;
         } else {
             break;
         }
     }
+    const std::size_t mantissaEnd = i;
     if (!sawDigit && !sawPoint) return false;
 
     // Exponent: "E" or "e", optional sign, digits that may be missing altogether. A huge
@@ -75,20 +90,37 @@ bool ParseNumber(std::string_view text, bool commaIsPoint, double& value) {
     while (i < n && text[i] == ' ') ++i;
     if (i != n) return false;
 
-    if (digits.empty()) {
+    if (significant == 0) {
         value = negative ? -0.0 : 0.0;
         return true;
     }
 
-    // The value is 0.digits x 10^magnitude.
+    // The value is mantissa x 10^scale, or 0.digits x 10^magnitude.
     const long long scale = exponent - fractionDigits;
-    const long long magnitude = static_cast<long long>(digits.size()) + scale;
+    const long long magnitude = significant + scale;
     if (magnitude > kMaxMagnitude) return false;
     if (magnitude < kMinMagnitude) {
         value = negative ? -0.0 : 0.0;
         return true;
     }
 
+    // Up to 15 digits and a power of ten up to 10^22 are both exact doubles, so one
+    // multiplication or division rounds the value correctly. Time-code components always
+    // take this path.
+    if (significant <= 15 && scale >= -22 && scale <= 22) {
+        const double whole = static_cast<double>(mantissa);
+        const double power = kPowersOfTen[scale < 0 ? -scale : scale];
+        const double parsed = scale < 0 ? whole / power : whole * power;
+        value = negative ? -parsed : parsed;
+        return true;
+    }
+
+    std::string digits;
+    digits.reserve(static_cast<std::size_t>(significant) + 24);
+    for (std::size_t k = mantissaStart; k < mantissaEnd; ++k) {
+        const char c = text[k];
+        if (IsDigit(c) && (c != '0' || !digits.empty())) digits.push_back(c);
+    }
     digits.push_back('e');
     std::array<char, 24> scaleText{};
     const auto written =

@@ -92,12 +92,56 @@ TEST(SplitTextLines, LineBreakRules) {
         {"GBK lead byte takes LF", "\xB0\nX\r\n", &kGbk, {"\xB0\nX"}},
         {"GBK lead byte takes CR of CR LF", "\xB0\r\nX", &kGbk, {"\xB0\r", "X"}},
         {"GBK lead byte at the end", "ab\xB0", &kGbk, {"ab\xB0"}},
+        {"GBK: two lead-range bytes are one character", "\xB0\xB0\nX", &kGbk, {"\xB0\xB0", "X"}},
+        {"GBK: the third lead-range byte takes LF", "\xB0\xB0\xB0\nX", &kGbk, {"\xB0\xB0\xB0\nX"}},
+        {"GBK: trail byte outside the lead range", "\xB0\x40\xB0\nX\n", &kGbk, {"\xB0\x40\xB0\nX"}},
+        {"GBK: lead byte takes LF twice", "\xB0\n\xB0\nX", &kGbk, {"\xB0\n\xB0\nX"}},
+        {"GBK: lead byte after a break", "a\n\xB0\r\n", &kGbk, {"a", "\xB0\r"}},
         {"same bytes in UTF-8: LF", "\xB0\nX\r\n", &kUtf8, {"\xB0", "X"}},
         {"same bytes in UTF-8: CR LF", "\xB0\r\nX", &kUtf8, {"\xB0", "X"}},
         {"UTF-8 text", "\xE4\xB8\xAD\r\n\xE6\x96\x87", &kUtf8, {"\xE4\xB8\xAD", "\xE6\x96\x87"}},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(SplitTextLines(row.bytes, *row.codePage), row.lines) << row.name;
+    }
+}
+
+// The line-break rules written as a plain walk over the bytes.
+LineList SplitByWalking(const std::string& bytes, const CodePage& codePage) {
+    const std::string text = bytes.substr(0, bytes.find('\0'));
+    LineList lines;
+    std::string line;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.push_back(line);
+            line.clear();
+            i += (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+        } else {
+            const std::size_t length =
+                codePage.kind() == CodePage::Kind::Gbk ? codePage.charLength(text, i) : 1;
+            line.append(text, i, length);
+            i += length;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+TEST(SplitTextLines, AgreesWithPlainWalkOnMixedBytes) {
+    // Every string of up to 6 bytes from a small alphabet of breaks, ASCII, bytes of the GBK
+    // lead range and a GBK trail byte outside it.
+    const char alphabet[] = {'\r', '\n', 'a', '\xB0', '\xD6', '\x40', '\0'};
+    const int size = sizeof alphabet;
+    for (const CodePage* codePage : {&kGbk, &kUtf8}) {
+        for (int length = 0, count = 1; length <= 6; ++length, count *= size) {
+            for (int code = 0; code < count; ++code) {
+                std::string bytes;
+                for (int k = 0, c = code; k < length; ++k, c /= size) bytes += alphabet[c % size];
+                ASSERT_EQ(SplitTextLines(bytes, *codePage), SplitByWalking(bytes, *codePage))
+                    << (codePage == &kGbk ? "GBK " : "UTF-8 ") << ::testing::PrintToString(bytes);
+            }
+        }
     }
 }
 

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "tests/support/tempfolder.h"
@@ -97,6 +99,9 @@ const NumberRow kNumberRows[] = {
     {"0.000000000000000000000000000001", true, 1e-30},
     {"123456789012345678901234567890", true, 123456789012345678901234567890.0},
     {"1e-400", true, 0},
+    {"1e22", true, 1e22},
+    {"1e23", true, 1e23},
+    {"9007199254740993", true, 9007199254740992.0},
     {"1e308", true, 1e308},
     {"1.7976931348623157e308", true, std::numeric_limits<double>::max()},
     {"1e309", false, 0},
@@ -136,6 +141,25 @@ TEST(ReadNumber, GivesNearestDouble) {
     EXPECT_EQ(value, 1.0);
     ASSERT_TRUE(ReadNumber("1.00000000000000011102230246251565404236316680908203126", value));
     EXPECT_EQ(value, std::nextafter(1.0, 2.0));
+}
+
+TEST(ReadNumber, AgreesWithFromChars) {
+    // Short and long mantissas, points anywhere, exponents on both sides of 10^+-22: every
+    // reading is compared with the standard library's correctly rounded conversion.
+    std::mt19937_64 random(12345);
+    for (int round = 0; round < 20000; ++round) {
+        const int length = 1 + static_cast<int>(random() % 20);
+        std::string text;
+        for (int k = 0; k < length; ++k) text += static_cast<char>('0' + random() % 10);
+        if (random() % 2) text.insert(random() % (text.size() + 1), ".");
+        if (random() % 2) text += "e" + std::to_string(static_cast<int>(random() % 81) - 40);
+        double expected = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), expected);
+        ASSERT_EQ(result.ec, std::errc()) << text;
+        double value = -1;
+        ASSERT_TRUE(ReadNumber(text, value)) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
 }
 
 struct MillisecondsRow {
