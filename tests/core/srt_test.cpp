@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -179,6 +180,34 @@ TEST(LoadTextLines, FailureMessages) {
     EXPECT_EQ(ErrorMessage([&] { LoadTextLines(relative, kUtf8); }),
               "Cannot open file \"" + (fs::current_path() / relative).string() +
                   "\". No such file or directory");
+}
+
+// Reading a file too large for the memory left: an address-space limit makes the allocation
+// fail, the file itself is sparse and costs no disk space.
+TEST(LoadTextLines, MemoryExhausted) {
+    TempFolder folder;
+    const auto path = folder.write("huge.srt", "1\r\n");
+    fs::resize_file(path, std::uintmax_t{4} << 30);
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
+    long pages = 0;
+    {
+        std::ifstream statm("/proc/self/statm");
+        statm >> pages;
+    }
+    ASSERT_GT(pages, 0);
+    rlimit limited = saved;
+    limited.rlim_cur = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (rlim_t{512} << 20);
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &limited), 0);
+    std::string message = "(no Error)";
+    try {
+        LoadTextLines(path, kUtf8);
+    } catch (const Error& error) {
+        message = error.what();
+    }
+    ::setrlimit(RLIMIT_AS, &saved);
+    EXPECT_EQ(message, "Text exceeds memo capacity");
 }
 
 // ---- lines to blocks ---------------------------------------------------------------------
