@@ -30,8 +30,9 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round to double");
 
 // Reads spaces, sign, digits with one optional point, optional exponent and spaces. With
-// commaIsPoint a ',' stands for the point as well (the seconds of a time code). The digits go
-// through std::from_chars, which rounds to nearest and never looks at the locale.
+// commaIsPoint a ',' stands for the point as well (the seconds of a time code). Short
+// numbers are formed with one exact double operation, longer ones go through std::from_chars;
+// both round to nearest and neither looks at the locale.
 bool ParseNumber(std::string_view text, bool commaIsPoint, double& value) {
     value = 0;
     const std::size_t n = text.size();

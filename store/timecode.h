@@ -27,11 +27,15 @@ std::int32_t SecondsToMilliseconds(double seconds);
 std::string MillisecondsToTime(std::int32_t milliseconds);
 
 // Plain decimal text with "." as separator, 15 significant digits, trailing zeros dropped;
-// fixed notation for 0.0001 <= |x| < 1e15, otherwise "dE[-]n" (e.g. 5E-5, 1E15).
+// fixed notation for 0.0001 <= |x| < 1e15, otherwise "dE[-]n" (e.g. 5E-5, 1E15). The 15
+// digits come from the exact decimal expansion of the double, a 16th digit of 5 or more
+// rounding up. NaN gives "0"; an infinity "9E999" or "-9E999", which SQLite reads as infinite.
 std::string SecondsToNumberText(double seconds);
 
 // Reads a number as the time-code components are read: spaces, optional sign, digits with an
-// optional '.', optional exponent, spaces. Returns false for anything else (the value is then 0).
+// optional '.', optional exponent (whose digits may be missing: "5E" is 5), spaces. The value
+// is the nearest double; one below the smallest subnormal reads as 0. Returns false for
+// anything else and for a value beyond the double range (the value is then 0).
 bool ReadNumber(std::string_view text, double& value);
 
 }  // namespace tirelle
