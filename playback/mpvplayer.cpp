@@ -1,0 +1,411 @@
+#include "playback/mpvplayer.h"
+
+#include <mpv/client.h>
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMetaObject>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "playback/mpvcore.h"
+#include "playback/mpvview.h"
+#include "playback/transportbar.h"
+
+namespace tirelle::playback {
+
+namespace {
+
+// Tags of the observed properties.
+enum Observed : unsigned long long { kPause = 1, kEof, kIdle, kTimePos, kDuration };
+
+MpvCore::Options coreOptions(const MpvPlayer::Options& options) {
+    MpvCore::Options list = {
+        {"idle", "yes"},
+        {"keep-open", "yes"},  // at the end the last frame stays, paused
+        {"hr-seek", "yes"},
+        {"volume", "50"},
+        {"speed", "1.0"},
+        {"pause", "no"},
+        {"config", "no"},
+        {"load-scripts", "no"},
+        {"ytdl", "no"},
+        {"osc", "no"},
+        {"osd-level", "0"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"terminal", "no"},
+        // Subtitles are the program's own business: no subtitle file found next to the video.
+        {"sub-auto", "no"},
+        {"audio-client-name", "Tirelle"},
+        // The picture is drawn on the GUI thread; it must never wait there for a frame's time.
+        {"video-timing-offset", "0"},
+    };
+    list.emplace_back("vo", options.headless ? "null" : "libmpv");
+    if (options.headless || !options.audio) list.emplace_back("ao", "null");
+    return list;
+}
+
+std::string numberText(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+MpvPlayer::Options MpvPlayer::Options::forPlatform() {
+    Options options;
+    const QString platform = QGuiApplication::platformName();
+    const char* forced = std::getenv("TIRELLE_PLAYER_HEADLESS");
+    options.headless = platform == QLatin1String("offscreen") ||
+                       platform == QLatin1String("minimal") || (forced && forced[0] == '1');
+    return options;
+}
+
+MpvPlayer::MpvPlayer(QWidget* parent) : MpvPlayer(parent, Options::forPlatform()) {}
+
+MpvPlayer::MpvPlayer(QWidget* parent, Options options)
+    : Player(parent),
+      options_(options),
+      core_(std::make_unique<MpvCore>(coreOptions(options))),
+      clock_(options.extrapolate) {
+    setObjectName(QStringLiteral("WMP1"));
+    core_->observe(kPause, "pause", MPV_FORMAT_FLAG);
+    core_->observe(kEof, "eof-reached", MPV_FORMAT_FLAG);
+    core_->observe(kIdle, "idle-active", MPV_FORMAT_FLAG);
+    core_->observe(kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    core_->observe(kDuration, "duration", MPV_FORMAT_DOUBLE);
+    core_->requestLog("error");
+    buildView(parent);
+    core_->setWakeup(&MpvPlayer::onWakeup, this);
+}
+
+MpvPlayer::~MpvPlayer() {
+    // The view holds the render context, which has to go before the core.
+    delete view_.data();
+    core_->setWakeup(nullptr, nullptr);
+}
+
+void MpvPlayer::buildView(QWidget* parent) {
+    auto* root = new QWidget(parent);
+    root->setObjectName(QStringLiteral("WMP1View"));
+    auto* area = new QWidget(root);
+    area->setObjectName(QStringLiteral("videoArea"));
+    QPalette black = area->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    black.setColor(QPalette::WindowText, Qt::white);
+    area->setPalette(black);
+    area->setAutoFillBackground(true);
+
+    QWidget* picture = nullptr;
+    if (options_.headless) {
+        picture = new QWidget(area);
+        picture->setObjectName(QStringLiteral("videoView"));
+    } else {
+        picture_ = new MpvView(core_->handle(), area);
+        picture = picture_;
+        connect(picture_, &MpvView::ready, this, [this] {
+            if (loadQueued_) {
+                loadNow();
+            } else if (facts_.started) {
+                // A new render context (the view moved to another window): bring the picture
+                // back for the file that plays on.
+                core_->command({"video-reload"});
+            }
+        });
+        connect(picture_, &MpvView::failed, this, &MpvPlayer::showError);
+    }
+    error_ = new QLabel(area);
+    error_->setObjectName(QStringLiteral("errorLabel"));
+    error_->setAlignment(Qt::AlignCenter);
+    error_->setWordWrap(true);
+    stack_ = new QStackedLayout(area);
+    stack_->addWidget(picture);
+    stack_->addWidget(error_);
+
+    bar_ = new TransportBar(root);
+    connect(bar_, &TransportBar::playClicked, this, &MpvPlayer::play);
+    connect(bar_, &TransportBar::pauseClicked, this, &MpvPlayer::pause);
+    connect(bar_, &TransportBar::stopClicked, this, &MpvPlayer::stop);
+    connect(bar_, &TransportBar::seekRequested, this, &MpvPlayer::setCurrentPosition);
+
+    auto* layout = new QVBoxLayout(root);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(area, 1);
+    layout->addWidget(bar_);
+    root->resize(584, 306);
+    view_ = root;
+}
+
+QWidget* MpvPlayer::widget() {
+    return view_.data();
+}
+
+void MpvPlayer::showInBounds(const QRect& bounds) {
+    if (!view_) return;
+    view_->setGeometry(bounds);
+    if (QLayout* layout = view_->layout()) layout->activate();
+    if (picture_) picture_->update();
+}
+
+QString MpvPlayer::errorText() const {
+    return view_ ? error_->text() : QString();
+}
+
+void MpvPlayer::showError(const QString& text) {
+    if (!view_) return;
+    error_->setText(text);
+    stack_->setCurrentIndex(text.isEmpty() ? 0 : 1);
+}
+
+double MpvPlayer::now() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch_).count();
+}
+
+// --- operations
+
+void MpvPlayer::setUrl(const QString& path) {
+    url_ = path;
+    seekAfterLoad_.reset();
+    showError(QString());
+    if (path.isEmpty()) {
+        loadQueued_ = false;
+        core_->command({"stop"});
+        return;
+    }
+    if (!options_.headless && !(picture_ && picture_->hasRenderContext())) {
+        // The core cannot open a file for the picture before the render context exists.
+        loadQueued_ = true;
+        return;
+    }
+    loadNow();
+}
+
+void MpvPlayer::loadNow() {
+    loadQueued_ = false;
+    const QByteArray file = QFile::encodeName(url_);
+    // Automatic start: a file always begins playing unless a pause is asked for meanwhile.
+    core_->setFlag("pause", false);
+    facts_.paused = false;
+    facts_.stopped = false;
+    core_->command({"loadfile", file.constData(), "replace"});
+    loadRequested_ = true;
+    facts_.loading = true;
+}
+
+void MpvPlayer::play() {
+    if (!facts_.started && !facts_.loading) return;  // nothing to play
+    if (facts_.started && facts_.eof) {
+        // Played to the end: play starts again from the beginning.
+        setCurrentPosition(0);
+        facts_.eof = false;
+    }
+    core_->setFlag("pause", false);
+    facts_.paused = false;
+    facts_.stopped = false;
+    updateState();
+}
+
+void MpvPlayer::pause() {
+    if (!facts_.started && !facts_.loading) return;
+    core_->setFlag("pause", true);
+    facts_.paused = true;
+    facts_.stopped = false;
+    updateState();
+}
+
+void MpvPlayer::pauseAtEnd() {
+    try {
+        core_->setFlag("pause", true);
+    } catch (const PlayerError&) {
+        return;  // the state stays "paused" through the end flag all the same
+    }
+    facts_.paused = true;
+}
+
+void MpvPlayer::stop() {
+    if (!facts_.started) return;
+    core_->setFlag("pause", true);
+    facts_.paused = true;
+    facts_.stopped = true;
+    setCurrentPosition(0);
+    updateState();
+}
+
+double MpvPlayer::currentPosition() const {
+    return clock_.read(now());
+}
+
+void MpvPlayer::setCurrentPosition(double seconds) {
+    // A negative absolute seek would count from the end of the file.
+    const double target = std::isfinite(seconds) && seconds > 0 ? seconds : 0;
+    if (facts_.loading && !facts_.started) {
+        seekAfterLoad_ = target;
+        return;
+    }
+    if (!facts_.started) return;  // nothing loaded
+    issueSeek(target);
+}
+
+void MpvPlayer::issueSeek(double target) {
+    const double from = currentPosition();
+    const std::string text = numberText(target);
+    core_->command({"seek", text.c_str(), "absolute+exact"});
+    seeks_.push_back({from, target});
+    clock_.hold(target);
+    refreshBar();
+}
+
+// --- events
+
+void MpvPlayer::onWakeup(void* context) {
+    // Called on a core thread: only queue a drain on the GUI thread, one at a time.
+    auto* player = static_cast<MpvPlayer*>(context);
+    if (!player->drainQueued_.exchange(true))
+        QMetaObject::invokeMethod(
+            player, [player] { player->drainEvents(); }, Qt::QueuedConnection);
+}
+
+template <typename Emit>
+void MpvPlayer::deliver(Emit&& emitEvent) {
+    if (drainDepth_ == 0) {
+        emitEvent();
+        return;
+    }
+    try {
+        emitEvent();
+    } catch (...) {
+        if (!handlerFailure_) handlerFailure_ = std::current_exception();
+    }
+}
+
+void MpvPlayer::drainEvents() {
+    drainQueued_ = false;  // a wakeup from now on queues the next drain
+    ++drainDepth_;
+    for (;;) {
+        const mpv_event* event = mpv_wait_event(core_->handle(), 0);
+        if (event->event_id == MPV_EVENT_NONE) break;
+        // A handler may run a nested event loop that drains again, which invalidates the
+        // event: handleEvent reads everything it needs before it emits.
+        handleEvent(*event);
+    }
+    --drainDepth_;
+    refreshBar();
+    if (drainDepth_ == 0 && handlerFailure_)
+        std::rethrow_exception(std::exchange(handlerFailure_, {}));
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event) {
+    switch (event.event_id) {
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* property = static_cast<const mpv_event_property*>(event.data);
+            const bool isFlag = property->format == MPV_FORMAT_FLAG;
+            const bool isDouble = property->format == MPV_FORMAT_DOUBLE;
+            const bool flag = isFlag && *static_cast<const int*>(property->data) != 0;
+            const double number = isDouble ? *static_cast<const double*>(property->data) : 0;
+            switch (event.reply_userdata) {
+                case kPause:
+                    facts_.paused = flag;
+                    break;
+                case kEof:
+                    facts_.eof = flag;
+                    // The core stops at the end but stays unpaused, so that a seek back would
+                    // play on; the end is a pause here, and a seek back keeps it paused.
+                    if (flag && !facts_.paused) pauseAtEnd();
+                    break;
+                case kIdle:
+                    facts_.idle = flag;
+                    break;
+                case kTimePos:
+                    if (isDouble) clock_.update(number, now());
+                    break;
+                case kDuration:
+                    duration_ = number;
+                    clock_.setDuration(number);
+                    break;
+                default:
+                    break;
+            }
+            updateState();
+            break;
+        }
+        case MPV_EVENT_START_FILE:
+            loadRequested_ = false;
+            facts_.loading = true;
+            facts_.started = false;
+            facts_.eof = false;
+            seeks_.clear();
+            clock_.reset();
+            duration_ = 0;
+            lastLogError_.clear();
+            break;
+        case MPV_EVENT_FILE_LOADED:
+            if (seekAfterLoad_) issueSeek(*std::exchange(seekAfterLoad_, std::nullopt));
+            break;
+        case MPV_EVENT_PLAYBACK_RESTART: {
+            if (facts_.loading) {
+                facts_.loading = false;
+                facts_.started = true;
+            }
+            updateState();
+            if (seeks_.empty()) break;
+            // The seek is done; the frame it landed on tells when playback has moved on.
+            clock_.seekDone(core_->doubleProperty("time-pos"));
+            const std::vector<PendingSeek> done = std::exchange(seeks_, {});
+            for (const PendingSeek& seek : done)
+                deliver([&] { emit PositionChange(seek.from, seek.to); });
+            break;
+        }
+        case MPV_EVENT_END_FILE: {
+            const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+            const bool failed = end->reason == MPV_END_FILE_REASON_ERROR;
+            const int error = end->error;
+            seeks_.clear();
+            if (loadRequested_) break;  // replaced by the file on its way
+            facts_.loading = false;
+            facts_.started = false;
+            clock_.reset();
+            duration_ = 0;
+            if (failed) {
+                const QString reason = lastLogError_.isEmpty()
+                                           ? QString::fromUtf8(mpv_error_string(error))
+                                           : lastLogError_;
+                showError(QStringLiteral("无法播放此文件：%1\n%2").arg(url_, reason));
+            }
+            updateState();
+            break;
+        }
+        case MPV_EVENT_LOG_MESSAGE: {
+            const auto* message = static_cast<const mpv_event_log_message*>(event.data);
+            lastLogError_ = QString::fromUtf8(message->text).trimmed();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void MpvPlayer::updateState() {
+    const std::optional<PlayState> state = mapPlayState(facts_);
+    if (!state) return;
+    clock_.setRunning(*state == Playing, now());
+    if (*state == reported_) return;
+    reported_ = *state;
+    refreshBar();
+    const int value = reported_;
+    deliver([&] { emit PlayStateChange(value); });
+}
+
+void MpvPlayer::refreshBar() {
+    if (!view_) return;
+    bar_->setMediaLoaded(facts_.started);
+    bar_->showTimes(currentPosition(), duration_);
+}
+
+}  // namespace tirelle::playback

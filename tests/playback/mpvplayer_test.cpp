@@ -1,0 +1,235 @@
+// The libmpv player, headless (no video or audio output) on the offscreen platform, with the
+// generated test video: 10 s, 320x240, 25 fps, with sound.
+
+#include <QAbstractSlider>
+#include <QList>
+#include <QPair>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <clocale>
+#include <memory>
+
+#include "playback/mpvplayer.h"
+#include "tests/support/tempfolder.h"
+
+using tirelle::playback::MpvPlayer;
+
+namespace {
+
+// Everything the player reported, in order.
+struct Events {
+    QList<int> states;
+    QList<QPair<double, double>> positions;
+};
+
+}  // namespace
+
+class MpvPlayerTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<MpvPlayer> player;
+    Events events;
+    QString video;
+
+    void open(const QString& path) {
+        player = std::make_unique<MpvPlayer>(nullptr, MpvPlayer::Options{.headless = true});
+        events = {};
+        connect(player.get(), &MpvPlayer::PlayStateChange,
+                [this](int state) { events.states.append(state); });
+        connect(player.get(), &MpvPlayer::PositionChange, [this](double from, double to) {
+            events.positions.append({from, to});
+        });
+        player->setUrl(path);
+    }
+    // Opens the video and waits until it plays and has moved past `seconds`.
+    void openPlaying(double seconds = 0.3) {
+        open(video);
+        QTRY_COMPARE(events.states, QList<int>{3});
+        QTRY_VERIFY(player->currentPosition() > seconds);
+    }
+    QToolButton* barButton(const char* name) {
+        return player->widget()->findChild<QToolButton*>(QString::fromLatin1(name));
+    }
+
+private slots:
+    void initTestCase() {
+        std::setlocale(LC_NUMERIC, "C");
+        const auto folder = tirelle::testing::testDataFolder();
+        QVERIFY2(!folder.empty(), "TIRELLE_TESTDATA is not set");
+        video = QString::fromStdString((folder / "test.mp4").string());
+        QVERIFY2(QFile::exists(video), qPrintable(video + " is missing: run make-test-media"));
+    }
+    void cleanup() { player.reset(); }
+
+    void startsByItselfAndFollowsPauseAndPlay() {
+        openPlaying();
+        QCOMPARE(player->url(), video);
+        QTRY_COMPARE(player->duration(), 10.0);
+        player->pause();
+        QTRY_COMPARE(events.states, (QList<int>{3, 2}));
+        const double paused = player->currentPosition();
+        player->play();
+        QTRY_COMPARE(events.states, (QList<int>{3, 2, 3}));
+        QTRY_VERIFY(player->currentPosition() > paused + 0.2);
+        // A second play while playing changes nothing and reports nothing.
+        player->play();
+        QCOMPARE(events.states, (QList<int>{3, 2, 3}));
+        QVERIFY(events.positions.isEmpty());
+    }
+
+    void positionWriteWhilePausedReadsBackTheTarget() {
+        openPlaying();
+        player->pause();
+        QTRY_COMPARE(events.states.last(), 2);
+        const double before = player->currentPosition();
+        // 3.217 s lies between two frames at 25 fps; the core lands on 3.24 s.
+        player->setCurrentPosition(3.217);
+        QTRY_COMPARE(events.positions.size(), 1);
+        QCOMPARE(events.positions[0].first, before);
+        QCOMPARE(events.positions[0].second, 3.217);
+        QCOMPARE(player->currentPosition(), 3.217);
+        // A second seek: one more event, and the first one did not come twice meanwhile.
+        player->setCurrentPosition(5.5);
+        QTRY_COMPARE(events.positions.size(), 2);
+        QCOMPARE(events.positions[1], qMakePair(3.217, 5.5));
+        QCOMPARE(player->currentPosition(), 5.5);
+        // A negative target is the start, not a time counted from the end.
+        player->setCurrentPosition(-2.0);
+        QTRY_COMPARE(events.positions.size(), 3);
+        QCOMPARE(events.positions[2], qMakePair(5.5, 0.0));
+        QCOMPARE(player->currentPosition(), 0.0);
+        QCOMPARE(events.states, (QList<int>{3, 2}));
+    }
+
+    void seekWhilePlayingPlaysOnFromTheTarget() {
+        openPlaying();
+        player->setCurrentPosition(6.0);
+        QTRY_COMPARE(events.positions.size(), 1);
+        QCOMPARE(events.positions[0].second, 6.0);
+        const double read = player->currentPosition();
+        QVERIFY2(read >= 6.0 && read < 6.5, qPrintable(QString::number(read)));
+        QTRY_VERIFY(player->currentPosition() > 6.3);
+        QCOMPARE(events.states, QList<int>{3});
+        QCOMPARE(events.positions.size(), 1);
+    }
+
+    void barStopPausesAtZeroWithTheMediaLoaded() {
+        openPlaying(1.0);
+        QToolButton* stop = barButton("stopButton");
+        QVERIFY(stop);
+        QVERIFY(stop->isEnabled());
+        stop->click();
+        QCOMPARE(events.states, (QList<int>{3, 1}));  // from inside the click
+        QTRY_COMPARE(events.positions.size(), 1);
+        QCOMPARE(events.positions[0].second, 0.0);
+        QCOMPARE(player->currentPosition(), 0.0);
+        QCOMPARE(player->duration(), 10.0);
+        // The bar's play goes on from the start.
+        barButton("playButton")->click();
+        QTRY_COMPARE(events.states, (QList<int>{3, 1, 3}));
+        QTRY_VERIFY(player->currentPosition() > 0.2);
+        QVERIFY2(player->currentPosition() < 5,
+                 qPrintable(QString::number(player->currentPosition())));
+        barButton("pauseButton")->click();
+        QCOMPARE(events.states, (QList<int>{3, 1, 3, 2}));
+    }
+
+    void barSliderSeeksOnce() {
+        openPlaying();
+        player->pause();
+        auto* slider = player->widget()->findChild<QAbstractSlider*>(QStringLiteral("seekSlider"));
+        QVERIFY(slider);
+        QTRY_COMPARE(slider->maximum(), 10000);
+        slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 5 s on
+        const double target = slider->sliderPosition() / 1000.0;
+        QVERIFY2(target >= 5.0, qPrintable(QString::number(target)));
+        QTRY_COMPARE(events.positions.size(), 1);
+        QCOMPARE(events.positions[0].second, target);
+        QCOMPARE(player->currentPosition(), target);
+        QCOMPARE(events.states, (QList<int>{3, 2}));
+    }
+
+    void endOfMediaPausesOnTheLastFrame() {
+        openPlaying();
+        player->setCurrentPosition(9.5);
+        QTRY_COMPARE_WITH_TIMEOUT(events.states, (QList<int>{3, 2}), 10000);
+        const double end = player->currentPosition();
+        // The sound track runs a few milliseconds past the last frame.
+        QVERIFY2(end > 9.9 && end < 10.1, qPrintable(QString::number(end)));
+        QCOMPARE(events.positions.size(), 1);
+        // Still loaded: a seek back works and keeps it paused.
+        player->setCurrentPosition(2.0);
+        QTRY_COMPARE(events.positions.size(), 2);
+        QCOMPARE(player->currentPosition(), 2.0);
+        QCOMPARE(events.states, (QList<int>{3, 2}));
+        player->play();
+        QCOMPARE(events.states, (QList<int>{3, 2, 3}));
+        QTRY_VERIFY(player->currentPosition() > 2.2);
+    }
+
+    void playAtTheEndStartsAgain() {
+        openPlaying();
+        player->setCurrentPosition(9.8);
+        QTRY_COMPARE(events.states, (QList<int>{3, 2}));
+        player->play();
+        QCOMPARE(events.states, (QList<int>{3, 2, 3}));
+        QTRY_COMPARE(events.positions.size(), 2);
+        QCOMPARE(events.positions[1].second, 0.0);
+        QTRY_VERIFY(player->currentPosition() > 0.2);
+        QVERIFY2(player->currentPosition() < 5,
+                 qPrintable(QString::number(player->currentPosition())));
+    }
+
+    void filesThatCannotPlayShowAnError_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("not a video") << QStringLiteral("unplayable.mp4");
+        QTest::newRow("missing") << QStringLiteral("no such file.mp4");
+    }
+    void filesThatCannotPlayShowAnError() {
+        QFETCH(QString, name);
+        const QString path = QString::fromStdString(
+            (tirelle::testing::testDataFolder() / name.toStdString()).string());
+        open(path);
+        QTRY_VERIFY(!player->errorText().isEmpty());
+        QVERIFY2(player->errorText().contains(path), qPrintable(player->errorText()));
+        QCOMPARE(events.states, QList<int>{});
+        QCOMPARE(player->currentPosition(), 0.0);
+        // Seeks and transport calls on nothing are no errors and report nothing.
+        player->setCurrentPosition(3);
+        player->play();
+        QCOMPARE(events.positions.size(), 0);
+        // The next file plays and the error goes.
+        player->setUrl(video);
+        QCOMPARE(player->errorText(), QString());
+        QTRY_COMPARE(events.states, QList<int>{3});
+    }
+
+    void failedFileAfterAPlayingOneReportsStopped() {
+        openPlaying();
+        player->setUrl(QString::fromStdString(
+            (tirelle::testing::testDataFolder() / "unplayable.mp4").string()));
+        QTRY_VERIFY(!player->errorText().isEmpty());
+        QTRY_COMPARE(events.states, (QList<int>{3, 1}));
+        QCOMPARE(player->currentPosition(), 0.0);
+    }
+
+    void anotherFilePlaysWithoutReportingAStop() {
+        openPlaying();
+        player->setCurrentPosition(4.0);
+        QTRY_COMPARE(events.positions.size(), 1);
+        player->setUrl(video);
+        QTRY_VERIFY(player->currentPosition() > 0.1 && player->currentPosition() < 3.0);
+        QCOMPARE(events.states, QList<int>{3});
+    }
+
+    void pauseWhileOpeningKeepsTheFilePaused() {
+        open(video);
+        player->pause();
+        QTRY_COMPARE(events.states, QList<int>{2});
+        QCOMPARE(player->currentPosition(), 0.0);
+    }
+};
+
+QTEST_MAIN(MpvPlayerTest)
+#include "mpvplayer_test.moc"
