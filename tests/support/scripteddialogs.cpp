@@ -16,7 +16,7 @@ T take(std::deque<T>& queue, int& unexpected, Fallback fallback) {
         ++unexpected;
         return fallback;
     }
-    T value = queue.front();
+    T value = std::move(queue.front());
     queue.pop_front();
     return value;
 }
