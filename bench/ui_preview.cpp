@@ -1,0 +1,94 @@
+// The cost of the 40 ms tick and of a preview refresh with 100,000 subtitles in the store.
+//   bench_ui_preview [--benchmark_filter=...]
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <string>
+
+#include "app/application.h"
+#include "app/srtform.h"
+#include "store/timecode.h"
+#include "tests/support/formfixture.h"
+
+using tirelle::testing::FormFixture;
+
+namespace {
+
+constexpr int kRows = 100000;
+
+// Fills DB.mdb with kRows subtitles of 2 s, one every 3 s, in one transaction.
+void fillStore(const tirelle::testing::TempFolder& folder) {
+    tirelle::store::Connection connection;
+    connection.open(folder.path());
+    sqlite3* db = connection.handle();
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(
+        db, "INSERT INTO Sub (STime, ETime, SubText, SubSort, SubSortEnd) VALUES (?,?,?,?,?)", -1,
+        &insert, nullptr);
+    for (int i = 0; i < kRows; ++i) {
+        const double start = 3.0 * i + 1;
+        const std::string s = tirelle::MillisecondsToTime(tirelle::SecondsToMilliseconds(start));
+        const std::string e =
+            tirelle::MillisecondsToTime(tirelle::SecondsToMilliseconds(start + 2));
+        const std::string text = "subtitle number " + std::to_string(i);
+        sqlite3_bind_text(insert, 1, s.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, e.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, text.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(insert, 4, tirelle::TimeToSeconds(s));
+        sqlite3_bind_double(insert, 5, tirelle::TimeToSeconds(e));
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+}
+
+FormFixture& fixture() {
+    static FormFixture instance(fillStore);
+    return instance;
+}
+
+void BM_TickWithoutRefresh(benchmark::State& state) {
+    auto& form = *fixture().form;
+    auto* player = fixture().player;
+    player->setPosition(3.0 * 50000 + 1.5);  // inside subtitle 50000
+    form.WMP1PositionChange(0, 0);           // refresh once: bounds set around the position
+    for (auto _ : state) form.Timer2Timer();
+    if (form.DSFind.commandText().empty()) state.SkipWithError("no refresh happened");
+}
+BENCHMARK(BM_TickWithoutRefresh);
+
+void BM_Refresh(benchmark::State& state) {
+    auto& form = *fixture().form;
+    auto* player = fixture().player;
+    const double position = 3.0 * (kRows - 1) * state.range(0) / 100.0 + 1.5;
+    player->setPosition(position);
+    form.WMP1PositionChange(0, 0);  // cursor on the active row
+    for (auto _ : state) form.RefreshPreview();
+}
+BENCHMARK(BM_Refresh)->Arg(1)->Arg(50)->Arg(99)->Unit(benchmark::kMicrosecond);
+
+void BM_Resync(benchmark::State& state) {
+    auto& form = *fixture().form;
+    auto* player = fixture().player;
+    const double position = 3.0 * (kRows - 1) * state.range(0) / 100.0 + 1.5;
+    player->setPosition(position);
+    for (auto _ : state) form.WMP1PositionChange(0, 0);
+}
+BENCHMARK(BM_Resync)->Arg(1)->Arg(50)->Arg(99)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    tirelle::app::Application application(argc, argv);
+    tirelle::app::prepareProcess();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,41 @@
+#include "tests/support/formfixture.h"
+
+namespace tirelle::testing {
+
+FormFixture::FormFixture(const std::function<void(const TempFolder&)>& prepare) {
+    if (prepare) prepare(folder);
+    app::TSrtForm::Options options;
+    options.folder = folder.path();
+    options.makePlayer = [this](QWidget* parent) -> playback::Player* {
+        player = new FakePlayer(parent);
+        return player;
+    };
+    form = std::make_unique<app::TSrtForm>(options);
+    app::SrtForm = form.get();
+}
+
+FormFixture::~FormFixture() {
+    if (app::SrtForm == form.get()) app::SrtForm = nullptr;
+    form.reset();
+}
+
+QStringList FormFixture::playerCalls() const {
+    QStringList transport;
+    for (const QString& call : player->calls)
+        if (!call.startsWith(QLatin1String("bounds")) && call != QLatin1String("position"))
+            transport << call;
+    return transport;
+}
+
+void FormFixture::addRows(const std::vector<std::array<std::string, 3>>& rows) {
+    for (const auto& row : rows) {
+        form->Sub.append();
+        form->Sub.fieldByName("STime").setAsString(row[0]);
+        form->Sub.fieldByName("ETime").setAsString(row[1]);
+        form->Sub.fieldByName("SubText").setAsString(row[2]);
+        form->Sub.post();
+    }
+    form->Sub.requery();
+}
+
+}  // namespace tirelle::testing

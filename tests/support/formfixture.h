@@ -1,0 +1,37 @@
+#pragma once
+// A main window built for a test: its folder is a fresh temporary folder (so DB.mdb is the
+// test's own), its dialogs are scripted and its player is the double.
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/srtform.h"
+#include "tests/support/fakeplayer.h"
+#include "tests/support/scripteddialogs.h"
+#include "tests/support/tempfolder.h"
+
+namespace tirelle::testing {
+
+class FormFixture {
+public:
+    // `prepare` runs on the folder before the window is created (to leave a DB.mdb there).
+    explicit FormFixture(const std::function<void(const TempFolder&)>& prepare = {});
+    ~FormFixture();
+
+    TempFolder folder;
+    ScriptedDialogs dialogs;
+    FakePlayer* player = nullptr;  // owned by the window
+    std::unique_ptr<app::TSrtForm> form;
+
+    // Adds rows straight through the working dataset (append + post each) and requeries.
+    // Each row: start text, end text, subtitle text.
+    // The player calls the program made, without the view's bounds and position reads.
+    QStringList playerCalls() const;
+
+    void addRows(const std::vector<std::array<std::string, 3>>& rows);
+};
+
+}  // namespace tirelle::testing

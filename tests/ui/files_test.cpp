@@ -1,0 +1,209 @@
+// Opening an SRT file into the store and saving the store, through the scripted dialogs.
+
+#include <QtTest>
+
+#include "app/srtform.h"
+#include "app/ui/guard.h"
+#include "app/widgets.h"
+#include "tests/support/formfixture.h"
+#include "tests/support/testmain.h"
+
+using tirelle::testing::FormFixture;
+using tirelle::testing::TempFolder;
+
+namespace {
+
+QString path(const std::filesystem::path& file) {
+    return QString::fromStdString(file.string());
+}
+
+std::vector<std::array<std::string, 3>> storedRows(tirelle::app::TSrtForm& form) {
+    std::vector<std::array<std::string, 3>> rows;
+    for (int row = 0; row < form.Sub.rowCount(); ++row) {
+        const auto& record = form.Sub.rowAt(row);
+        rows.push_back({record.STime, record.ETime, record.SubText});
+    }
+    return rows;
+}
+
+}  // namespace
+
+class FilesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { fixture = std::make_unique<FormFixture>(); }
+    void cleanup() { fixture.reset(); }
+
+    void openReplacesTheStoreWithTheFile();
+    void openOnAnEmptyStoreAsksNothing();
+    void openAsksToSaveFirst();
+    void openCancelledChangesNothing();
+    void openMissingFileKeepsTheStore();
+    void openEmptyFileEmptiesTheStore();
+    void openPostsAPendingEditFirst();
+    void saveOfAnEmptyStore();
+    void saveWritesNumberedBlocks();
+    void saveIncludesAPendingEditAndEndsCapture();
+    void saveCancelledKeepsCaptureMode();
+    void saveThenOpenRoundTrip();
+    void saveFailureNamesTheFile();
+
+private:
+    std::unique_ptr<FormFixture> fixture;
+};
+
+void FilesTest::openReplacesTheStoreWithTheFile() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "old"}});
+    const auto file =
+        fixture->folder.write("in.srt",
+                              "1\r\n00:00:09,000 --> 00:00:10,000\r\nlate\r\n\r\n"
+                              "2\r\n0:0:1,5 --> 00:00:03,000 X1:100\r\n  two  \r\nlines\r\n\r\n");
+    fixture->dialogs.questionAnswers = {false};
+    fixture->dialogs.fileAnswers = {path(file)};
+    fixture->form->N6Click();
+    QVERIFY(fixture->dialogs.errors.isEmpty());
+    const std::vector<std::array<std::string, 3>> expected = {
+        {"0:0:1,5", "00:00:03,000 X1:100", "two  \r\nlines"},
+        {"00:00:09,000", "00:00:10,000", "late"}};
+    QCOMPARE(storedRows(*fixture->form), expected);
+    QCOMPARE(fixture->form->Sub.fieldByName("SubSort").asFloat(), 1.5);
+    QCOMPARE(fixture->dialogs.lastFileDialog.name, QStringLiteral("OpenDialog2"));
+    QCOMPARE(fixture->dialogs.lastFileDialog.filters.size(), 2);
+    QCOMPARE(fixture->form->OpenDialog2.fileName, path(file));  // offered again next time
+}
+
+void FilesTest::openOnAnEmptyStoreAsksNothing() {
+    const auto file = fixture->folder.write("in.srt", "1\n00:00:01,000 --> 00:00:02,000\nx\n");
+    fixture->dialogs.fileAnswers = {path(file)};
+    fixture->form->N6Click();
+    QCOMPARE(fixture->dialogs.log, QStringList{"open OpenDialog2"});
+    QCOMPARE(fixture->form->Sub.recordCount(), 1);
+}
+
+void FilesTest::openAsksToSaveFirst() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "keep me"}});
+    const auto saved = fixture->folder.file("saved.srt");
+    const auto file = fixture->folder.write("in.srt", "1\n00:00:05,000 --> 00:00:06,000\nnew\n");
+    fixture->dialogs.questionAnswers = {true};
+    fixture->dialogs.fileAnswers = {path(saved), path(file)};
+    fixture->form->N6Click();
+    QCOMPARE(fixture->dialogs.log,
+             (QStringList{"question: 是否另存现有字幕?", "save SaveDialog1", "open OpenDialog2"}));
+    QCOMPARE(TempFolder::read(saved),
+             std::string("1\r\n00:00:01,000 --> 00:00:02,000\r\nkeep me\r\n\r\n"));
+    QCOMPARE(fixture->form->Sub.recordCount(), 1);
+    QCOMPARE(fixture->form->Sub.fieldByName("SubText").asString(), std::string("new"));
+}
+
+void FilesTest::openCancelledChangesNothing() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "stay"}});
+    fixture->dialogs.questionAnswers = {false};
+    fixture->dialogs.fileAnswers = {std::nullopt};
+    fixture->form->N6Click();
+    QCOMPARE(fixture->form->Sub.recordCount(), 1);
+    QCOMPARE(fixture->dialogs.errors, QStringList{});
+}
+
+void FilesTest::openMissingFileKeepsTheStore() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "stay"}});
+    const auto missing = fixture->folder.file("missing.srt");
+    fixture->dialogs.questionAnswers = {false};
+    fixture->dialogs.fileAnswers = {path(missing)};
+    tirelle::ui::guarded([&] { fixture->form->N6Click(); });
+    QCOMPARE(fixture->dialogs.errors,
+             QStringList{"Cannot open file \"" + path(missing) + "\". No such file or directory."});
+    QCOMPARE(fixture->form->Sub.recordCount(), 1);
+}
+
+void FilesTest::openEmptyFileEmptiesTheStore() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "gone"}});
+    const auto file = fixture->folder.write("empty.srt", "");
+    fixture->dialogs.questionAnswers = {false};
+    fixture->dialogs.fileAnswers = {path(file)};
+    fixture->form->N6Click();
+    QCOMPARE(fixture->form->Sub.recordCount(), 0);
+    QVERIFY(fixture->dialogs.notices.isEmpty());
+}
+
+void FilesTest::openPostsAPendingEditFirst() {
+    auto& sub = fixture->form->Sub;
+    sub.append();  // a new row just started in the list, nothing set
+    fixture->dialogs.questionAnswers = {false};
+    fixture->dialogs.fileAnswers = {std::nullopt};
+    fixture->form->N6Click();
+    // The explicit post stores it as an empty row, so the question was asked.
+    QCOMPARE(sub.recordCount(), 1);
+    QCOMPARE(fixture->dialogs.log.first(), QStringLiteral("question: 是否另存现有字幕?"));
+}
+
+void FilesTest::saveOfAnEmptyStore() {
+    fixture->form->N9Click();
+    QCOMPARE(fixture->dialogs.log, QStringList{"notice: 没找到可保存的文本~"});
+}
+
+void FilesTest::saveWritesNumberedBlocks() {
+    fixture->addRows({{"00:00:05,000", "00:00:06,000", "second"},
+                      {"00:00:01,000", "00:00:02,000", ""},
+                      {"100:00:00,000", "100:00:01,000", "two\r\nlines"}});
+    const auto file = fixture->folder.file("out.srt");
+    fixture->dialogs.fileAnswers = {path(file)};
+    fixture->form->N9Click();
+    QCOMPARE(fixture->dialogs.lastFileDialog.defaultSuffix, QStringLiteral("srt"));
+    QCOMPARE(TempFolder::read(file),
+             std::string("1\r\n00:00:01,000 --> 00:00:02,000\r\n\r\n\r\n"
+                         "2\r\n00:00:05,000 --> 00:00:06,000\r\nsecond\r\n\r\n"
+                         "3\r\n100:00:00,000 --> 100:00:01,000\r\ntwo\r\nlines\r\n\r\n"));
+    // The walk leaves the last row current with the end flag set.
+    QCOMPARE(fixture->form->Sub.currentRow(), 2);
+    QVERIFY(fixture->form->Sub.eof());
+}
+
+void FilesTest::saveIncludesAPendingEditAndEndsCapture() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "before"}});
+    auto& form = *fixture->form;
+    form.SpButtonE->setDown(true);
+    form.Sub.edit();
+    form.Sub.fieldByName("SubText").setAsString("after");
+    const auto file = fixture->folder.file("out.srt");
+    fixture->dialogs.fileAnswers = {path(file)};
+    form.N9Click();
+    QCOMPARE(TempFolder::read(file),
+             std::string("1\r\n00:00:01,000 --> 00:00:02,000\r\nafter\r\n\r\n"));
+    QCOMPARE(form.SpButtonE->isDown(), false);
+    QCOMPARE(fixture->playerCalls().last(), QStringLiteral("pause"));
+}
+
+void FilesTest::saveCancelledKeepsCaptureMode() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "x"}});
+    fixture->form->SpButtonE->setDown(true);
+    fixture->dialogs.fileAnswers = {std::nullopt};
+    fixture->form->N9Click();
+    QCOMPARE(fixture->form->SpButtonE->isDown(), true);
+    QVERIFY(!fixture->playerCalls().contains("pause"));
+}
+
+void FilesTest::saveThenOpenRoundTrip() {
+    const std::vector<std::array<std::string, 3>> rows = {
+        {"00:00:01,000", "00:00:02,500", "中文字幕"}, {"00:00:03,000", "00:00:04,000", "a\r\nb"}};
+    fixture->addRows(rows);
+    const auto file = fixture->folder.file("round.srt");
+    fixture->dialogs.fileAnswers = {path(file), path(file)};
+    fixture->dialogs.questionAnswers = {false};
+    fixture->form->N9Click();
+    fixture->form->N6Click();
+    QCOMPARE(storedRows(*fixture->form), rows);
+}
+
+void FilesTest::saveFailureNamesTheFile() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "x"}});
+    const auto file = fixture->folder.file("no-such-folder") / "out.srt";
+    fixture->dialogs.fileAnswers = {path(file)};
+    tirelle::ui::guarded([&] { fixture->form->N9Click(); });
+    QCOMPARE(fixture->dialogs.errors.size(), 1);
+    QVERIFY2(
+        fixture->dialogs.errors.first().startsWith("Cannot create file \"" + path(file) + "\". "),
+        qPrintable(fixture->dialogs.errors.first()));
+}
+
+TIRELLE_TEST_MAIN(FilesTest)
+#include "files_test.moc"
