@@ -1,0 +1,13 @@
+#include "store/command.h"
+
+#include "store/connection.h"
+#include "store/errors.h"
+
+namespace tirelle::store {
+
+void Command::execute() {
+    if (!connection_) throw datasetError(name_, kConnectionClosedMessage);
+    connection_->execute(commandText_, name_);
+}
+
+}  // namespace tirelle::store

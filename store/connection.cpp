@@ -1,0 +1,310 @@
+#include "store/connection.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <system_error>
+#include <utility>
+
+#include "store/errors.h"
+
+namespace tirelle::store {
+
+namespace {
+
+// The table as a new store gets it.
+constexpr const char* kCreateTableSql =
+    "create table Sub (aid INTEGER PRIMARY KEY AUTOINCREMENT, STime TEXT, ETime TEXT, "
+    "SubText TEXT, SubSort REAL, SubSortEnd REAL)";
+
+constexpr const char* kCreateIndexSql = "create index if not exists SubSortIndex on Sub (SubSort)";
+
+// The span a row contributes to MaxSpan. A text or blob in SubSortEnd compares above every
+// number, so such a row is active at every position after its numeric start: its span counts
+// as unbounded (9e999 reads as infinity). NULLs give NULL and are ignored.
+std::string Span(const std::string& row) {
+    return "(case when typeof(" + row + ".SubSortEnd) in ('text','blob') and typeof(" + row +
+           ".SubSort) in ('integer','real') then 9e999 else " + row + ".SubSortEnd - " + row +
+           ".SubSort end)";
+}
+
+constexpr const char* kCreateSpanTableSql =
+    "create table if not exists SubSpan (id INTEGER PRIMARY KEY CHECK (id = 1), "
+    "MaxSpan REAL NOT NULL)";
+constexpr const char* kCreateTempSpanTableSql =
+    "create temp table if not exists SubSpan (id INTEGER PRIMARY KEY CHECK (id = 1), "
+    "MaxSpan REAL NOT NULL)";
+
+// Recomputes the bound from every row; 0 for an empty table or when no span is positive.
+std::string RecomputeSpanSql() {
+    return "insert or replace into SubSpan (id, MaxSpan) values (1, (select max(0, ifnull(max(" +
+           Span("Sub") + "), 0)) from Sub))";
+}
+
+// Inserts and updates raise the bound; it goes back to 0 when the last row is deleted.
+std::array<std::string, 3> CreateTriggerSql() {
+    const std::string raise =
+        "update SubSpan set MaxSpan = " + Span("new") + " where " + Span("new") + " > MaxSpan; end";
+    return {
+        "create trigger if not exists SubSpanInsert after insert on Sub begin " + raise,
+        "create trigger if not exists SubSpanUpdate after update of SubSort, SubSortEnd on Sub "
+        "begin " +
+            raise,
+        "create trigger if not exists SubSpanEmpty after delete on Sub "
+        "when not exists (select 1 from Sub) begin update SubSpan set MaxSpan = 0; end",
+    };
+}
+
+// The columns the datasets read and write, matched without regard to case.
+constexpr std::array kColumns = {"aid", "STime", "ETime", "SubText", "SubSort", "SubSortEnd"};
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           sqlite3_strnicmp(a.data(), b.data(), static_cast<int>(a.size())) == 0;
+}
+
+std::string Quoted(const std::filesystem::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+// Runs a statement without a result on a raw handle; returns the engine's message on failure.
+bool Run(sqlite3* db, const char* sql, std::string& message) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) == SQLITE_OK) return true;
+    message = error ? error : sqlite3_errmsg(db);
+    sqlite3_free(error);
+    return false;
+}
+
+// Reads the schema without writing anything: does the file hold table Sub with every column,
+// and does some index start with SubSort? Returns false with the reason otherwise.
+bool CheckStore(sqlite3* db, bool& hasSortIndex, std::string& reason) {
+    try {
+        Statement table(db, "select name from sqlite_master where type = 'table'", "");
+        std::string tableName;
+        while (table.step()) {
+            const std::string name = table.columnBytes(0);
+            if (SameName(name, "Sub")) tableName = name;
+        }
+        if (tableName.empty()) {
+            reason = "It has no table Sub.";
+            return false;
+        }
+        Statement columns(db, "select name from pragma_table_info('Sub')", "");
+        std::array<bool, kColumns.size()> found{};
+        while (columns.step()) {
+            const std::string name = columns.columnBytes(0);
+            for (std::size_t i = 0; i < kColumns.size(); ++i)
+                if (SameName(name, kColumns[i])) found[i] = true;
+        }
+        for (std::size_t i = 0; i < kColumns.size(); ++i) {
+            if (!found[i]) {
+                reason = std::string("Table Sub has no column ") + kColumns[i] + ".";
+                return false;
+            }
+        }
+        Statement indexes(db,
+                          "select 1 from pragma_index_list('Sub') as l "
+                          "join pragma_index_info(l.name) as i on i.seqno = 0 "
+                          "where i.name = 'SubSort' collate nocase",
+                          "");
+        hasSortIndex = indexes.step();
+        return true;
+    } catch (const DatabaseError& error) {
+        // Statements made with an empty name carry ": " before the engine's text.
+        reason = std::string(error.what()).substr(2);
+        return false;
+    }
+}
+
+}  // namespace
+
+Connection::Connection() = default;
+
+Connection::~Connection() {
+    close();
+}
+
+void Connection::close() {
+    if (!db_) return;
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+std::string Connection::connectionString() const {
+    return "Provider=SQLite;Data Source=" + path_.string() + ";Persist Security Info=False";
+}
+
+void Connection::open(const std::filesystem::path& folder) {
+    close();
+    path_ = folder / kStoreFileName;
+
+    std::error_code ignored;
+    const bool exists =
+        std::filesystem::exists(path_, ignored) || std::filesystem::is_symlink(path_, ignored);
+    const std::string prefix =
+        std::string(exists ? "Cannot open database " : "Cannot create database ") + Quoted(path_) +
+        ". ";
+
+    sqlite3* db = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE);
+    if (sqlite3_open_v2(path_.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close_v2(db);
+        throw DatabaseError(prefix + message);
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 0);
+
+    std::string message;
+    bool ok = true;
+    const auto fail = [&](std::string reason) {
+        sqlite3_close_v2(db);
+        if (!exists) std::filesystem::remove(path_, ignored);  // leave no half-made store behind
+        throw DatabaseError(prefix + reason);
+    };
+
+    if (!exists) {
+        ok = Run(db, "pragma journal_mode = wal", message) && Run(db, "begin", message) &&
+             Run(db, kCreateTableSql, message) && Run(db, kCreateIndexSql, message) &&
+             Run(db, kCreateSpanTableSql, message) && Run(db, RecomputeSpanSql().c_str(), message);
+        for (const std::string& sql : CreateTriggerSql()) ok = ok && Run(db, sql.c_str(), message);
+        ok = ok && Run(db, "commit", message);
+        if (!ok) fail(message);
+    } else {
+        // Everything is checked before the first write, so a file that is not a store stays
+        // exactly as it was.
+        bool hasSortIndex = false;
+        if (!CheckStore(db, hasSortIndex, message)) fail(message);
+        if (sqlite3_db_readonly(db, "main") == 1) {
+            // Nothing can be stored; the bound lives in a temporary table for this run.
+            ok = Run(db, kCreateTempSpanTableSql, message) &&
+                 Run(db, RecomputeSpanSql().c_str(), message);
+        } else {
+            ok = Run(db, "pragma journal_mode = wal", message) &&
+                 Run(db, "begin immediate", message);
+            if (ok && !hasSortIndex) ok = Run(db, kCreateIndexSql, message);
+            ok = ok && Run(db, kCreateSpanTableSql, message);
+            for (const std::string& sql : CreateTriggerSql())
+                ok = ok && Run(db, sql.c_str(), message);
+            ok = ok && Run(db, RecomputeSpanSql().c_str(), message) && Run(db, "commit", message);
+        }
+        if (!ok) fail(message);
+    }
+    if (!Run(db, "pragma synchronous = normal", message)) fail(message);
+    db_ = db;
+}
+
+void Connection::execute(const std::string& sql, const std::string& errorPrefix) {
+    if (!db_) throw datasetError(errorPrefix, kConnectionClosedMessage);
+    std::string message;
+    if (!Run(db_, sql.c_str(), message)) throw datasetError(errorPrefix, message);
+}
+
+// --- Statement
+
+Statement::Statement(sqlite3* db, std::string_view sql, std::string name)
+    : db_(db), name_(std::move(name)) {
+    if (!db_) throw datasetError(name_, kConnectionClosedMessage);
+    if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
+        SQLITE_OK) {
+        const std::string message = sqlite3_errmsg(db_);
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        throw datasetError(name_, message);
+    }
+    if (!stmt_) throw datasetError(name_, "The statement is empty");
+}
+
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)),
+      stmt_(std::exchange(other.stmt_, nullptr)),
+      name_(std::move(other.name_)) {}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        sqlite3_finalize(stmt_);
+        db_ = std::exchange(other.db_, nullptr);
+        stmt_ = std::exchange(other.stmt_, nullptr);
+        name_ = std::move(other.name_);
+    }
+    return *this;
+}
+
+void Statement::fail() const {
+    throw datasetError(name_, sqlite3_errmsg(db_));
+}
+
+void Statement::bindText(int index, std::string_view text) {
+    // A non-null pointer even for "" so that the empty text is stored, not NULL.
+    static const char kEmpty = 0;
+    const char* data = text.empty() ? &kEmpty : text.data();
+    if (sqlite3_bind_text(stmt_, index, data, static_cast<int>(text.size()), SQLITE_STATIC) !=
+        SQLITE_OK)
+        fail();
+}
+
+void Statement::bindDouble(int index, double value) {
+    if (sqlite3_bind_double(stmt_, index, value) != SQLITE_OK) fail();
+}
+
+void Statement::bindInt64(int index, std::int64_t value) {
+    if (sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK) fail();
+}
+
+void Statement::bindNull(int index) {
+    if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) fail();
+}
+
+bool Statement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    const std::string message = sqlite3_errmsg(db_);
+    sqlite3_reset(stmt_);
+    throw datasetError(name_, message);
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::columnCount() const {
+    return sqlite3_column_count(stmt_);
+}
+
+std::string Statement::columnName(int column) const {
+    const char* name = sqlite3_column_name(stmt_, column);
+    return name ? name : "";
+}
+
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+int Statement::columnType(int column) const {
+    return sqlite3_column_type(stmt_, column);
+}
+
+std::int64_t Statement::columnInt64(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
+
+double Statement::columnDouble(int column) const {
+    return sqlite3_column_double(stmt_, column);
+}
+
+std::string Statement::columnBytes(int column) const {
+    // Blob access never converts the encoding: the bytes are the ones that were bound.
+    const void* data = sqlite3_column_blob(stmt_, column);
+    const int size = sqlite3_column_bytes(stmt_, column);
+    if (!data || size <= 0) return std::string();
+    return std::string(static_cast<const char*>(data), static_cast<std::size_t>(size));
+}
+
+}  // namespace tirelle::store

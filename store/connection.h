@@ -1,15 +1,21 @@
 #pragma once
 // The connection to the subtitle store: the SQLite file DB.mdb in the program's folder.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tirelle::store {
 
 // File name of the store inside the program's folder.
 inline constexpr const char* kStoreFileName = "DB.mdb";
+
+// Milliseconds a statement waits for another process's lock before it fails.
+inline constexpr int kBusyTimeoutMs = 2000;
 
 // Owns one SQLite connection. Not copyable.
 //
@@ -18,6 +24,11 @@ inline constexpr const char* kStoreFileName = "DB.mdb";
 // read or stays locked past the busy timeout, open() throws DatabaseError and the connection
 // stays closed. A valid store gets WAL journaling (synchronous=NORMAL), the index and the
 // bookkeeping the preview statements need, created when absent.
+//
+// The bookkeeping is the table SubSpan with one value, MaxSpan: an upper bound in seconds on
+// SubSortEnd - SubSort over the rows of Sub, recomputed at every open and raised by triggers
+// on every insert and update (reset to 0 when the table becomes empty). A store that can only
+// be read gets the same table as a temporary one for the run.
 class Connection {
 public:
     Connection();
@@ -25,8 +36,11 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens <folder>/DB.mdb (closing first if open). Throws DatabaseError.
+    // Opens <folder>/DB.mdb (closing first if open). Throws DatabaseError
+    // "Cannot open database "<path>". <reason>" or "Cannot create database "<path>". <reason>".
     void open(const std::filesystem::path& folder);
+    // Closes the connection. Statements still prepared on it keep it alive until they are
+    // finalized; it is never used again.
     void close();
     bool isOpen() const { return db_ != nullptr; }
 
@@ -45,6 +59,56 @@ public:
 private:
     sqlite3* db_ = nullptr;
     std::filesystem::path path_;
+};
+
+// The message a store object gives when its connection is missing or closed.
+inline constexpr const char* kConnectionClosedMessage =
+    "Operation is not allowed when the object is closed";
+
+// One prepared statement, finalized when destroyed. Every failure throws DatabaseError
+// "<name>: <engine message>" with the name given at construction. Texts are bound with their
+// byte length, so every byte comes back as it went in. Movable, not copyable.
+class Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3* db, std::string_view sql, std::string name);
+    ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool valid() const { return stmt_ != nullptr; }
+    sqlite3* database() const { return db_; }
+
+    // Parameters are numbered from 1. The text must stay alive until the statement is reset.
+    void bindText(int index, std::string_view text);
+    void bindDouble(int index, double value);
+    void bindInt64(int index, std::int64_t value);
+    void bindNull(int index);
+
+    // Runs one step: true when a row is there to read, false when done.
+    bool step();
+    // Back to the start, bindings cleared, ready to run again.
+    void reset();
+
+    // Columns of the current row, numbered from 0.
+    int columnCount() const;
+    std::string columnName(int column) const;
+    bool isNull(int column) const;
+    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
+    int columnType(int column) const;
+    std::int64_t columnInt64(int column) const;
+    double columnDouble(int column) const;
+    // The bytes of a text or blob; a number in its text form; NULL as "".
+    std::string columnBytes(int column) const;
+
+private:
+    [[noreturn]] void fail() const;
+
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    std::string name_;
 };
 
 }  // namespace tirelle::store

@@ -1,0 +1,661 @@
+#include "store/dataset.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "store/errors.h"
+#include "store/timecode.h"
+
+namespace tirelle::store {
+
+namespace {
+
+constexpr std::array<const char*, 6> kColumnNames = {"aid",     "STime",   "ETime",
+                                                     "SubText", "SubSort", "SubSortEnd"};
+
+constexpr const char* kClosedMessage = "Cannot perform this operation on a closed dataset";
+
+// Rows are written with every column but aid, and read back as the table stored them, so the
+// cached row is exactly what a requery would give.
+constexpr const char* kInsertSql =
+    "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) values (?1, ?2, ?3, ?4, ?5) "
+    "returning *";
+constexpr const char* kUpdateSql =
+    "update Sub set STime = ?1, ETime = ?2, SubText = ?3, SubSort = ?4, SubSortEnd = ?5 "
+    "where aid = ?6 returning *";
+constexpr const char* kDeleteSql = "delete from Sub where aid = ?1";
+
+constexpr unsigned Bit(Column column) {
+    return 1u << static_cast<unsigned>(column);
+}
+
+bool IsText(Column column) {
+    return column == Column::STime || column == Column::ETime || column == Column::SubText;
+}
+
+// A new row: no aid yet, empty texts, numbers missing until set.
+SubRecord NewRecord() {
+    SubRecord record;
+    record.nulls = Bit(Column::Aid) | Bit(Column::SubSort) | Bit(Column::SubSortEnd);
+    return record;
+}
+
+const SubRecord& NoRecord() {
+    static const SubRecord record = [] {
+        SubRecord r;
+        r.nulls = ~0u;
+        return r;
+    }();
+    return record;
+}
+
+double NumberOf(const SubRecord& record, Column column) {
+    switch (column) {
+        case Column::Aid:
+            return static_cast<double>(record.aid);
+        case Column::SubSort:
+            return record.SubSort;
+        case Column::SubSortEnd:
+            return record.SubSortEnd;
+        default:
+            return 0;
+    }
+}
+
+const std::string& TextOf(const SubRecord& record, Column column) {
+    switch (column) {
+        case Column::STime:
+            return record.STime;
+        case Column::ETime:
+            return record.ETime;
+        default:
+            return record.SubText;
+    }
+}
+
+// Reads the columns of the current result row into a record, by name.
+SubRecord ReadRecord(const Statement& statement, const std::vector<std::optional<Column>>& map) {
+    SubRecord record;
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        if (!map[i]) continue;
+        const Column column = *map[i];
+        const int index = static_cast<int>(i);
+        if (statement.isNull(index)) {
+            record.nulls |= Bit(column);
+            continue;
+        }
+        switch (column) {
+            case Column::Aid:
+                record.aid = statement.columnInt64(index);
+                break;
+            case Column::STime:
+                record.STime = statement.columnBytes(index);
+                break;
+            case Column::ETime:
+                record.ETime = statement.columnBytes(index);
+                break;
+            case Column::SubText:
+                record.SubText = statement.columnBytes(index);
+                break;
+            case Column::SubSort:
+                record.SubSort = statement.columnDouble(index);
+                break;
+            case Column::SubSortEnd:
+                record.SubSortEnd = statement.columnDouble(index);
+                break;
+        }
+    }
+    return record;
+}
+
+std::vector<std::optional<Column>> ColumnMap(const Statement& statement) {
+    std::vector<std::optional<Column>> map;
+    for (int i = 0; i < statement.columnCount(); ++i)
+        map.push_back(columnByName(statement.columnName(i)));
+    return map;
+}
+
+}  // namespace
+
+std::optional<Column> columnByName(std::string_view name) {
+    for (std::size_t i = 0; i < kColumnNames.size(); ++i) {
+        const std::string_view candidate = kColumnNames[i];
+        if (candidate.size() == name.size() &&
+            std::equal(name.begin(), name.end(), candidate.begin(), [](char a, char b) {
+                const auto lower = [](char c) {
+                    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+                };
+                return lower(a) == lower(b);
+            }))
+            return static_cast<Column>(i);
+    }
+    return std::nullopt;
+}
+
+const char* columnName(Column column) {
+    return kColumnNames[static_cast<std::size_t>(column)];
+}
+
+// --- Field
+
+std::string Field::asString() const {
+    const SubRecord& record = dataset_->currentValues();
+    if (record.isNull(column_)) return std::string();
+    if (IsText(column_)) return TextOf(record, column_);
+    if (column_ == Column::Aid) return std::to_string(record.aid);
+    return SecondsToNumberText(NumberOf(record, column_));
+}
+
+double Field::asFloat() const {
+    const SubRecord& record = dataset_->currentValues();
+    if (record.isNull(column_)) return 0;
+    if (!IsText(column_)) return NumberOf(record, column_);
+    double value = 0;
+    ReadNumber(TextOf(record, column_), value);
+    return value;
+}
+
+std::int32_t Field::asInteger() const {
+    const SubRecord& record = dataset_->currentValues();
+    if (record.isNull(column_)) return 0;
+    if (column_ == Column::Aid) return static_cast<std::int32_t>(record.aid);
+    const double value = std::trunc(asFloat());
+    if (std::isnan(value)) return 0;
+    if (value <= std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    if (value >= std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value);
+}
+
+bool Field::isNull() const {
+    return dataset_->currentValues().isNull(column_);
+}
+
+void Field::setAsString(std::string_view value) {
+    dataset_->setValue(column_, std::string(value));
+}
+
+void Field::setAsFloat(double value) {
+    dataset_->setValue(column_, value);
+}
+
+// --- Dataset: opening and loading
+
+Dataset::Dataset(std::string name) : name_(std::move(name)) {
+    beforePost = DeriveSortKeys;
+}
+
+Dataset::~Dataset() = default;
+
+void Dataset::checkActive() const {
+    if (!active()) throw datasetError(name_, kClosedMessage);
+}
+
+std::vector<SubRecord> Dataset::load() {
+    if (!connection_ || !connection_->isOpen()) throw datasetError(name_, kConnectionClosedMessage);
+    Statement select(connection_->handle(), commandText_, name_);
+    std::vector<SubRecord> rows;
+    const auto map = ColumnMap(select);
+    while (select.step()) rows.push_back(ReadRecord(select, map));
+    return rows;
+}
+
+void Dataset::open() {
+    if (active()) return;
+    rows_ = load();
+    state_ = DatasetState::Browse;
+    pending_ = SubRecord();
+    modified_ = false;
+    current_ = rows_.empty() ? -1 : 0;
+    eof_ = rows_.empty();
+    bof_ = true;
+    notifyState();
+    notifyChanged();
+}
+
+void Dataset::close() {
+    if (!active()) return;
+    insertStatement_ = Statement();
+    updateStatement_ = Statement();
+    deleteStatement_ = Statement();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    state_ = DatasetState::Inactive;
+    pending_ = SubRecord();
+    modified_ = false;
+    current_ = -1;
+    eof_ = bof_ = true;
+    notifyState();
+    notifyChanged();
+}
+
+void Dataset::requery() {
+    checkActive();
+    completePendingEdit();
+    rows_ = load();  // a failed reading keeps the rows shown so far
+    current_ = rows_.empty() ? -1 : 0;
+    eof_ = rows_.empty();
+    bof_ = true;
+    notifyChanged();
+}
+
+// --- contents
+
+bool Dataset::isEmpty() const {
+    return !active() || rows_.empty();
+}
+
+int Dataset::recordCount() const {
+    checkActive();
+    return rowCount() - (state_ == DatasetState::Insert ? 1 : 0);
+}
+
+const SubRecord& Dataset::rowAt(int row) const {
+    if (row < 0 || row >= rowCount()) return NoRecord();
+    if (row == current_ && state_ != DatasetState::Browse) return pending_;
+    return rows_[static_cast<std::size_t>(row)];
+}
+
+const SubRecord& Dataset::currentValues() const {
+    checkActive();
+    return rowAt(current_);
+}
+
+Field Dataset::fieldByName(std::string_view name) {
+    checkActive();
+    const std::optional<Column> column = columnByName(name);
+    if (!column) throw datasetError(name_, "Field '" + std::string(name) + "' not found");
+    return Field(*this, *column);
+}
+
+// --- cursor
+
+void Dataset::setCurrent(int row, bool centre) {
+    const bool moved = row != current_;
+    current_ = row;
+    if (moved || centre) notifyCurrent(centre);
+}
+
+void Dataset::completePendingEdit() {
+    if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
+    if (modified_)
+        post();
+    else
+        cancel();
+}
+
+void Dataset::first() {
+    checkActive();
+    completePendingEdit();
+    setCurrent(rows_.empty() ? -1 : 0);
+    eof_ = rows_.empty();
+    bof_ = true;
+}
+
+void Dataset::last() {
+    checkActive();
+    completePendingEdit();
+    setCurrent(rowCount() - 1);
+    eof_ = true;
+    bof_ = rows_.empty();
+}
+
+void Dataset::next() {
+    moveBy(1);
+}
+
+void Dataset::prior() {
+    moveBy(-1);
+}
+
+int Dataset::moveBy(int distance) {
+    checkActive();
+    completePendingEdit();
+    if (distance == 0 || (distance > 0 && eof_) || (distance < 0 && bof_)) return 0;
+    eof_ = bof_ = false;
+    int row = current_;
+    const int lastRow = rowCount() - 1;
+    if (distance > 0) {
+        const int reachable = lastRow - row;
+        if (distance > reachable) {
+            eof_ = true;
+            distance = reachable;
+        }
+    } else {
+        if (-distance > row) {
+            bof_ = true;
+            distance = -row;
+        }
+    }
+    row += distance;
+    setCurrent(row);
+    return distance;
+}
+
+Bookmark Dataset::bookmark() const {
+    checkActive();
+    const SubRecord& record = rowAt(current_);
+    return Bookmark{current_, record.isNull(Column::Aid) ? 0 : record.aid};
+}
+
+void Dataset::gotoBookmark(const Bookmark& bookmark) {
+    checkActive();
+    completePendingEdit();
+    int row = -1;
+    const auto matches = [&](int index) {
+        return index >= 0 && index < rowCount() &&
+               rows_[static_cast<std::size_t>(index)].aid == bookmark.aid;
+    };
+    if (matches(bookmark.row)) {
+        row = bookmark.row;
+    } else {
+        // Rows added or removed since: the same row by its aid.
+        for (int i = 0; i < rowCount() && row < 0; ++i)
+            if (matches(i)) row = i;
+    }
+    if (row < 0) return;
+    eof_ = bof_ = false;
+    setCurrent(row);
+}
+
+int Dataset::findRow(Column column, const FieldValue& value) const {
+    const auto count = rows_.size();
+    if (IsText(column)) {
+        std::string wanted;
+        if (const auto* text = std::get_if<std::string>(&value))
+            wanted = *text;
+        else if (const auto* number = std::get_if<double>(&value))
+            wanted = SecondsToNumberText(*number);
+        else
+            wanted = std::to_string(std::get<std::int64_t>(value));
+        for (std::size_t i = 0; i < count; ++i)
+            if (!rows_[i].isNull(column) && TextOf(rows_[i], column) == wanted)
+                return static_cast<int>(i);
+        return -1;
+    }
+    if (column == Column::Aid) {
+        if (const auto* id = std::get_if<std::int64_t>(&value)) {
+            for (std::size_t i = 0; i < count; ++i)
+                if (!rows_[i].isNull(column) && rows_[i].aid == *id) return static_cast<int>(i);
+            return -1;
+        }
+    }
+    double wanted = 0;
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        if (!ReadNumber(*text, wanted)) return -1;
+    } else if (const auto* number = std::get_if<double>(&value)) {
+        wanted = *number;
+    } else {
+        wanted = static_cast<double>(std::get<std::int64_t>(value));
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        if (!rows_[i].isNull(column) && NumberOf(rows_[i], column) == wanted)
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool Dataset::locate(std::string_view column, const FieldValue& value) {
+    checkActive();
+    completePendingEdit();
+    const std::optional<Column> which = columnByName(column);
+    if (!which) return false;
+    const int row = findRow(*which, value);
+    if (row < 0) return false;
+    eof_ = bof_ = false;
+    setCurrent(row, true);
+    return true;
+}
+
+// --- changes
+
+void Dataset::edit() {
+    checkActive();
+    if (state_ != DatasetState::Browse) return;
+    if (rows_.empty()) {
+        insert();
+        return;
+    }
+    pending_ = rows_[static_cast<std::size_t>(current_)];
+    modified_ = false;
+    state_ = DatasetState::Edit;
+    notifyState();
+}
+
+void Dataset::insertAt(int row) {
+    rowBeforeInsert_ = current_;
+    eofBeforeInsert_ = eof_;
+    bofBeforeInsert_ = bof_;
+    rows_.insert(rows_.begin() + row, NewRecord());
+    pending_ = NewRecord();
+    modified_ = false;
+    current_ = row;
+    eof_ = bof_ = false;
+    state_ = DatasetState::Insert;
+    notifyState();
+    notifyChanged();
+}
+
+void Dataset::insert() {
+    checkActive();
+    completePendingEdit();
+    insertAt(std::max(current_, 0));
+}
+
+void Dataset::append() {
+    checkActive();
+    completePendingEdit();
+    insertAt(rowCount());
+}
+
+void Dataset::setValue(Column column, const FieldValue& value) {
+    checkActive();
+    if (state_ != DatasetState::Edit && state_ != DatasetState::Insert)
+        throw datasetError(name_, "Dataset not in edit or insert mode");
+    if (column == Column::Aid)
+        throw datasetError(name_,
+                           std::string("Field '") + columnName(column) + "' cannot be modified");
+    bool null = false;
+    if (IsText(column)) {
+        std::string text;
+        if (const auto* s = std::get_if<std::string>(&value))
+            text = *s;
+        else if (const auto* d = std::get_if<double>(&value))
+            text = SecondsToNumberText(*d);
+        else
+            text = std::to_string(std::get<std::int64_t>(value));
+        (column == Column::STime   ? pending_.STime
+         : column == Column::ETime ? pending_.ETime
+                                   : pending_.SubText) = std::move(text);
+    } else {
+        double number = 0;
+        if (const auto* s = std::get_if<std::string>(&value)) {
+            // An empty text clears the value; anything else must read as a number.
+            if (s->empty())
+                null = true;
+            else if (!ReadNumber(*s, number))
+                throw Error("'" + *s + "' is not a valid floating point value");
+        } else if (const auto* d = std::get_if<double>(&value)) {
+            number = *d;
+        } else {
+            number = static_cast<double>(std::get<std::int64_t>(value));
+        }
+        (column == Column::SubSort ? pending_.SubSort : pending_.SubSortEnd) = null ? 0 : number;
+    }
+    if (null)
+        pending_.nulls |= Bit(column);
+    else
+        pending_.nulls &= ~Bit(column);
+    modified_ = true;
+    notifyRow(current_);
+}
+
+Statement& Dataset::cached(Statement& statement, const char* sql) {
+    if (!connection_ || !connection_->isOpen()) throw datasetError(name_, kConnectionClosedMessage);
+    // A statement made on an earlier connection is made again on the current one.
+    if (!statement.valid() || statement.database() != connection_->handle())
+        statement = Statement(connection_->handle(), sql, name_);
+    return statement;
+}
+
+void Dataset::store(Statement& statement, bool withAid) {
+    const SubRecord& row = pending_;
+    try {
+        const auto text = [&](int index, Column column, const std::string& value) {
+            if (row.isNull(column))
+                statement.bindNull(index);
+            else
+                statement.bindText(index, value);
+        };
+        const auto number = [&](int index, Column column, double value) {
+            if (row.isNull(column))
+                statement.bindNull(index);
+            else
+                statement.bindDouble(index, value);
+        };
+        text(1, Column::STime, row.STime);
+        text(2, Column::ETime, row.ETime);
+        text(3, Column::SubText, row.SubText);
+        number(4, Column::SubSort, row.SubSort);
+        number(5, Column::SubSortEnd, row.SubSortEnd);
+        if (withAid) statement.bindInt64(6, row.aid);
+
+        // Every step is taken, so the statement is complete (and committed) before the stored
+        // row is used.
+        std::optional<SubRecord> stored;
+        const auto map = ColumnMap(statement);
+        while (statement.step())
+            if (!stored) stored = ReadRecord(statement, map);
+        statement.reset();
+        if (!stored)
+            throw datasetError(name_,
+                               "Row cannot be located for updating. Some values may have been "
+                               "changed since it was last read.");
+        rows_[static_cast<std::size_t>(current_)] = std::move(*stored);
+    } catch (...) {
+        statement.reset();
+        throw;
+    }
+}
+
+void Dataset::post() {
+    checkActive();
+    if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
+    if (beforePost) beforePost(*this);
+    if (state_ == DatasetState::Insert)
+        store(cached(insertStatement_, kInsertSql), false);
+    else
+        store(cached(updateStatement_, kUpdateSql), true);
+    state_ = DatasetState::Browse;
+    pending_ = SubRecord();
+    modified_ = false;
+    eof_ = bof_ = false;
+    notifyRow(current_);
+    notifyState();
+}
+
+void Dataset::cancel() {
+    checkActive();
+    if (state_ == DatasetState::Edit) {
+        state_ = DatasetState::Browse;
+        pending_ = SubRecord();
+        modified_ = false;
+        notifyRow(current_);
+        notifyState();
+    } else if (state_ == DatasetState::Insert) {
+        // The new row disappears and the dataset is as it was before the insert.
+        rows_.erase(rows_.begin() + current_);
+        state_ = DatasetState::Browse;
+        pending_ = SubRecord();
+        modified_ = false;
+        current_ = rowBeforeInsert_ < rowCount() ? rowBeforeInsert_ : rowCount() - 1;
+        eof_ = eofBeforeInsert_;
+        bof_ = bofBeforeInsert_;
+        notifyState();
+        notifyChanged();
+    }
+}
+
+void Dataset::remove() {
+    checkActive();
+    if (state_ == DatasetState::Insert) {
+        cancel();
+        return;
+    }
+    if (rows_.empty())
+        throw datasetError(name_, "Cannot perform this operation on an empty dataset");
+    const SubRecord& row = rows_[static_cast<std::size_t>(current_)];
+    Statement& statement = cached(deleteStatement_, kDeleteSql);
+    try {
+        statement.bindInt64(1, row.aid);
+        while (statement.step()) {
+        }
+        statement.reset();
+    } catch (...) {
+        statement.reset();
+        throw;  // the row and a pending change stay
+    }
+    const bool wasEditing = state_ == DatasetState::Edit;
+    state_ = DatasetState::Browse;
+    pending_ = SubRecord();
+    modified_ = false;
+    rows_.erase(rows_.begin() + current_);
+    if (current_ >= rowCount()) current_ = rowCount() - 1;
+    eof_ = bof_ = rows_.empty();
+    if (wasEditing) notifyState();
+    notifyChanged();
+}
+
+// --- notifications
+
+void Dataset::disableControls() {
+    ++disableCount_;
+}
+
+void Dataset::enableControls() {
+    if (disableCount_ == 0) return;
+    if (--disableCount_ == 0) notifyChanged();
+}
+
+void Dataset::addObserver(DatasetObserver* observer) {
+    if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+        observers_.push_back(observer);
+}
+
+void Dataset::removeObserver(DatasetObserver* observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+// Observers may add or remove observers while notified, so each call walks a copy.
+void Dataset::notifyChanged() {
+    if (controlsDisabled()) return;
+    for (DatasetObserver* observer : std::vector(observers_)) observer->datasetChanged();
+}
+
+void Dataset::notifyCurrent(bool centre) {
+    if (controlsDisabled()) return;
+    for (DatasetObserver* observer : std::vector(observers_)) observer->currentChanged(centre);
+}
+
+void Dataset::notifyRow(int row) {
+    if (controlsDisabled()) return;
+    for (DatasetObserver* observer : std::vector(observers_)) observer->rowChanged(row);
+}
+
+void Dataset::notifyState() {
+    if (controlsDisabled()) return;
+    for (DatasetObserver* observer : std::vector(observers_)) observer->stateChanged();
+}
+
+void DeriveSortKeys(Dataset& dataset) {
+    dataset.fieldByName("SubSort").setAsFloat(
+        TimeToSeconds(dataset.fieldByName("STime").asString()));
+    dataset.fieldByName("SubSortEnd")
+        .setAsFloat(TimeToSeconds(dataset.fieldByName("ETime").asString()));
+}
+
+}  // namespace tirelle::store

@@ -23,12 +23,18 @@
 #include <variant>
 #include <vector>
 
+#include "store/connection.h"
+
 namespace tirelle::store {
 
-class Connection;
 class Dataset;
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
+
+// Column of the table, found by name without regard to case.
+enum class Column { Aid, STime, ETime, SubText, SubSort, SubSortEnd };
+std::optional<Column> columnByName(std::string_view name);
+const char* columnName(Column column);
 
 // One row of table Sub. Texts are bytes in the system code page, kept byte for byte.
 // A NULL in the table reads as 0 / the empty text.
@@ -39,12 +45,12 @@ struct SubRecord {
     std::string SubText;
     double SubSort = 0;
     double SubSortEnd = 0;
-};
+    // Bit (1 << Column) set for a value that is NULL in the table (for a new row: aid and the
+    // two numbers until they are set; its texts start as "").
+    unsigned nulls = 0;
 
-// Column of the table, found by name without regard to case.
-enum class Column { Aid, STime, ETime, SubText, SubSort, SubSortEnd };
-std::optional<Column> columnByName(std::string_view name);
-const char* columnName(Column column);
+    bool isNull(Column column) const { return (nulls >> static_cast<unsigned>(column)) & 1u; }
+};
 
 // Watches the dataset; the list view is the one observer. No notification is sent while the
 // list's updates are suspended (disableControls); enableControls back to 0 sends one
@@ -75,11 +81,13 @@ public:
     std::string asString() const;
     // Number form: numbers as stored; a text is read with ReadNumber (0 when unreadable).
     double asFloat() const;
-    // 32-bit integer form (aid, or a number truncated toward zero).
+    // 32-bit integer form (aid, or a number truncated toward zero and clamped to the range).
     std::int32_t asInteger() const;
     bool isNull() const;
 
-    // Setting needs edit or insert state ("Sub: Dataset not in edit or insert mode").
+    // Setting needs edit or insert state ("Sub: Dataset not in edit or insert mode"). A text
+    // set into a number column must be a number ("'x' is not a valid floating point value");
+    // aid is the database's own ("Sub: Field 'aid' cannot be modified").
     void setAsString(std::string_view value);
     void setAsFloat(double value);
 
@@ -110,13 +118,16 @@ public:
     void setCommandText(std::string sql) { commandText_ = std::move(sql); }
     const std::string& commandText() const { return commandText_; }
 
-    void open();   // runs the statement and loads every row; cursor on the first row
+    // Runs the statement and loads every row; cursor on the first row. Nothing when open.
+    // Throws DatabaseError ("Sub: Operation is not allowed when the object is closed" without
+    // an open connection, "Sub: <engine message>").
+    void open();
     void close();  // drops rows and any pending change; state Inactive
     bool active() const { return state_ != DatasetState::Inactive; }
 
     // --- contents
-    bool isEmpty() const;        // true while not open
-    int recordCount() const;     // stored rows (a row being inserted not counted)
+    bool isEmpty() const;     // true while not open
+    int recordCount() const;  // stored rows (a row being inserted not counted)
     DatasetState state() const { return state_; }
     bool canModify() const { return active(); }
     bool modified() const { return modified_; }  // a field of the pending row was set
@@ -138,8 +149,10 @@ public:
     void append();  // new row after the last row
     void post();    // derivation hook, then INSERT/UPDATE; back to browse, posted row current
     void cancel();  // drops the pending change; a new row disappears
-    void remove();  // deletes the current row; a pending change is dropped first
-    void requery(); // runs the statement again; cursor on the first row
+    // Deletes the current row; a pending change is dropped first, a new row is cancelled.
+    // Empty: "Sub: Cannot perform this operation on an empty dataset".
+    void remove();
+    void requery();  // runs the statement again; cursor on the first row
 
     // Finds the first row whose column equals the value (text: exact bytes; number: equal).
     // Found: the row becomes current (eof/bof cleared) and true. Not found, or any failure:
@@ -180,8 +193,11 @@ private:
     void notifyCurrent(bool centre);
     void notifyRow(int row);
     void notifyState();
-    void load();
+    std::vector<SubRecord> load();
     void insertAt(int row);
+    Statement& cached(Statement& statement, const char* sql);
+    void store(Statement& statement, bool withAid);
+    int findRow(Column column, const FieldValue& value) const;
 
     std::string name_;
     Connection* connection_ = nullptr;
@@ -191,9 +207,14 @@ private:
     bool eof_ = true;
     bool bof_ = true;
     DatasetState state_ = DatasetState::Inactive;
-    SubRecord pending_;         // values of the row being edited or inserted
+    SubRecord pending_;  // values of the row being edited or inserted
     bool modified_ = false;
     int rowBeforeInsert_ = -1;  // the row current before insert/append, for cancel
+    bool eofBeforeInsert_ = true;
+    bool bofBeforeInsert_ = true;
+    Statement insertStatement_;
+    Statement updateStatement_;
+    Statement deleteStatement_;
     int disableCount_ = 0;
     std::vector<DatasetObserver*> observers_;
 };
