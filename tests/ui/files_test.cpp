@@ -41,6 +41,7 @@ private slots:
     void openMissingFileKeepsTheStore();
     void openEmptyFileEmptiesTheStore();
     void openPostsAPendingEditFirst();
+    void openStopsAtAFailingBlockKeepingEarlierOnes();
     void saveOfAnEmptyStore();
     void saveWritesNumberedBlocks();
     void saveIncludesAPendingEditAndEndsCapture();
@@ -134,6 +135,32 @@ void FilesTest::openPostsAPendingEditFirst() {
     // The explicit post stores it as an empty row, so the question was asked.
     QCOMPARE(sub.recordCount(), 1);
     QCOMPARE(fixture->dialogs.log.first(), QStringLiteral("question: 是否另存现有字幕?"));
+}
+
+void FilesTest::openStopsAtAFailingBlockKeepingEarlierOnes() {
+    auto& form = *fixture->form;
+    form.ADOConn.execute(
+        "CREATE TEMP TRIGGER refuse BEFORE INSERT ON Sub WHEN NEW.SubText = 'bad' "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END",
+        "test");
+    const auto file = fixture->folder.write("in.srt",
+                                            "1\n00:00:03,000 --> 00:00:04,000\ngood\n\n"
+                                            "2\n00:00:01,000 --> 00:00:02,000\nbad\n\n"
+                                            "3\n00:00:05,000 --> 00:00:06,000\nnever\n");
+    fixture->dialogs.fileAnswers = {path(file)};
+    tirelle::ui::guarded([&] { form.N6Click(); });
+    QCOMPARE(fixture->dialogs.errors, QStringList{"Sub: refused."});
+    // The first block is stored (and committed); the third was never read.
+    form.Sub.cancel();
+    form.Sub.requery();
+    QCOMPARE(storedRows(form), (std::vector<std::array<std::string, 3>>{{"00:00:03,000", "00:00:04,000", "good"}}));
+    tirelle::store::Connection other;
+    other.open(fixture->folder.path());
+    tirelle::store::Dataset check;
+    check.setConnection(&other);
+    check.setCommandText("select * from Sub order by SubSort");
+    check.open();
+    QCOMPARE(check.recordCount(), 1);
 }
 
 void FilesTest::saveOfAnEmptyStore() {
