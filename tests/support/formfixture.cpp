@@ -2,11 +2,13 @@
 
 namespace tirelle::testing {
 
-FormFixture::FormFixture(const std::function<void(const TempFolder&)>& prepare) {
+FormFixture::FormFixture(const std::function<void(const TempFolder&)>& prepare,
+                         app::TSrtForm::PlayerFactory makePlayer) {
     if (prepare) prepare(folder);
     app::TSrtForm::Options options;
     options.folder = folder.path();
-    options.makePlayer = [this](QWidget* parent) -> playback::Player* {
+    options.makePlayer =
+        makePlayer ? std::move(makePlayer) : [this](QWidget* parent) -> playback::Player* {
         player = new FakePlayer(parent);
         return player;
     };

@@ -18,7 +18,9 @@ namespace tirelle::testing {
 class FormFixture {
 public:
     // `prepare` runs on the folder before the window is created (to leave a DB.mdb there).
-    explicit FormFixture(const std::function<void(const TempFolder&)>& prepare = {});
+    // `makePlayer` replaces the double (for tests with the real player); `player` is then null.
+    explicit FormFixture(const std::function<void(const TempFolder&)>& prepare = {},
+                         app::TSrtForm::PlayerFactory makePlayer = {});
     ~FormFixture();
 
     TempFolder folder;
