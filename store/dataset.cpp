@@ -53,28 +53,38 @@ const SubRecord& NoRecord() {
     return record;
 }
 
+// The text columns and the two number columns of a record, by column.
+std::string& TextOf(SubRecord& record, Column column) {
+    return column == Column::STime   ? record.STime
+           : column == Column::ETime ? record.ETime
+                                     : record.SubText;
+}
+const std::string& TextOf(const SubRecord& record, Column column) {
+    return TextOf(const_cast<SubRecord&>(record), column);
+}
+double& NumberOf(SubRecord& record, Column column) {
+    return column == Column::SubSort ? record.SubSort : record.SubSortEnd;
+}
 double NumberOf(const SubRecord& record, Column column) {
-    switch (column) {
-        case Column::Aid:
-            return static_cast<double>(record.aid);
-        case Column::SubSort:
-            return record.SubSort;
-        case Column::SubSortEnd:
-            return record.SubSortEnd;
-        default:
-            return 0;
-    }
+    return column == Column::Aid ? static_cast<double>(record.aid)
+                                 : NumberOf(const_cast<SubRecord&>(record), column);
 }
 
-const std::string& TextOf(const SubRecord& record, Column column) {
-    switch (column) {
-        case Column::STime:
-            return record.STime;
-        case Column::ETime:
-            return record.ETime;
-        default:
-            return record.SubText;
-    }
+// A value in text form: numbers as SecondsToNumberText writes them.
+std::string AsText(const FieldValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return *text;
+    if (const auto* number = std::get_if<double>(&value)) return SecondsToNumberText(*number);
+    return std::to_string(std::get<std::int64_t>(value));
+}
+
+// A value in number form; false for a text that is not a number.
+bool AsNumber(const FieldValue& value, double& number) {
+    if (const auto* text = std::get_if<std::string>(&value)) return ReadNumber(*text, number);
+    if (const auto* d = std::get_if<double>(&value))
+        number = *d;
+    else
+        number = static_cast<double>(std::get<std::int64_t>(value));
+    return true;
 }
 
 // Reads the columns of the current result row into a record, by name.
@@ -84,32 +94,32 @@ SubRecord ReadRecord(const Statement& statement, const std::vector<std::optional
         if (!map[i]) continue;
         const Column column = *map[i];
         const int index = static_cast<int>(i);
-        if (statement.isNull(index)) {
+        if (statement.isNull(index))
             record.nulls |= Bit(column);
-            continue;
-        }
-        switch (column) {
-            case Column::Aid:
-                record.aid = statement.columnInt64(index);
-                break;
-            case Column::STime:
-                record.STime = statement.columnBytes(index);
-                break;
-            case Column::ETime:
-                record.ETime = statement.columnBytes(index);
-                break;
-            case Column::SubText:
-                record.SubText = statement.columnBytes(index);
-                break;
-            case Column::SubSort:
-                record.SubSort = statement.columnDouble(index);
-                break;
-            case Column::SubSortEnd:
-                record.SubSortEnd = statement.columnDouble(index);
-                break;
-        }
+        else if (column == Column::Aid)
+            record.aid = statement.columnInt64(index);
+        else if (IsText(column))
+            TextOf(record, column) = statement.columnBytes(index);
+        else
+            NumberOf(record, column) = statement.columnDouble(index);
     }
     return record;
+}
+
+// Searches outward from the current row: the row a locate looks for is nearly always the
+// current one or a neighbour (the preview follows playback), and among rows with an equal key
+// the nearest is found.
+template <typename Matches>
+int SearchOutward(int count, int from, Matches matches) {
+    from = std::clamp(from, 0, std::max(count - 1, 0));
+    for (int k = 0; k < count; ++k) {
+        const int up = from + k;
+        const int down = from - k - 1;
+        if (up >= count && down < 0) break;
+        if (up < count && matches(up)) return up;
+        if (down >= 0 && matches(down)) return down;
+    }
+    return -1;
 }
 
 std::vector<std::optional<Column>> ColumnMap(const Statement& statement) {
@@ -208,12 +218,8 @@ std::vector<SubRecord> Dataset::load() {
 void Dataset::open() {
     if (active()) return;
     rows_ = load();
-    state_ = DatasetState::Browse;
-    pending_ = SubRecord();
-    modified_ = false;
-    current_ = rows_.empty() ? -1 : 0;
-    eof_ = rows_.empty();
-    bof_ = true;
+    setBrowsing();
+    toFirstLoaded();
     notifyState();
     notifyChanged();
 }
@@ -238,10 +244,20 @@ void Dataset::requery() {
     checkActive();
     completePendingEdit();
     rows_ = load();  // a failed reading keeps the rows shown so far
+    toFirstLoaded();
+    notifyChanged();
+}
+
+void Dataset::setBrowsing() {
+    state_ = DatasetState::Browse;
+    pending_ = SubRecord();
+    modified_ = false;
+}
+
+void Dataset::toFirstLoaded() {
     current_ = rows_.empty() ? -1 : 0;
     eof_ = rows_.empty();
     bof_ = true;
-    notifyChanged();
 }
 
 // --- contents
@@ -318,22 +334,15 @@ int Dataset::moveBy(int distance) {
     completePendingEdit();
     if (distance == 0 || (distance > 0 && eof_) || (distance < 0 && bof_)) return 0;
     eof_ = bof_ = false;
-    int row = current_;
-    const int lastRow = rowCount() - 1;
-    if (distance > 0) {
-        const int reachable = lastRow - row;
-        if (distance > reachable) {
-            eof_ = true;
-            distance = reachable;
-        }
-    } else {
-        if (-distance > row) {
-            bof_ = true;
-            distance = -row;
-        }
+    const int below = rowCount() - 1 - current_;
+    if (distance > below) {
+        eof_ = true;
+        distance = below;
+    } else if (-distance > current_) {
+        bof_ = true;
+        distance = -current_;
     }
-    row += distance;
-    setCurrent(row);
+    setCurrent(current_ + distance);
     return distance;
 }
 
@@ -346,57 +355,34 @@ Bookmark Dataset::bookmark() const {
 void Dataset::gotoBookmark(const Bookmark& bookmark) {
     checkActive();
     completePendingEdit();
-    int row = -1;
-    const auto matches = [&](int index) {
-        return index >= 0 && index < rowCount() &&
-               rows_[static_cast<std::size_t>(index)].aid == bookmark.aid;
-    };
-    if (matches(bookmark.row)) {
-        row = bookmark.row;
-    } else {
-        // Rows added or removed since: the same row by its aid.
-        for (int i = 0; i < rowCount() && row < 0; ++i)
-            if (matches(i)) row = i;
-    }
+    // The remembered row, or where rows added or removed since have moved it.
+    const int row = SearchOutward(rowCount(), bookmark.row, [&](int i) {
+        return rows_[static_cast<std::size_t>(i)].aid == bookmark.aid;
+    });
     if (row < 0) return;
     eof_ = bof_ = false;
     setCurrent(row);
 }
 
 int Dataset::findRow(Column column, const FieldValue& value) const {
-    const auto count = rows_.size();
+    const int count = rowCount();
+    const auto row = [&](int i) -> const SubRecord& { return rows_[static_cast<std::size_t>(i)]; };
     if (IsText(column)) {
-        std::string wanted;
-        if (const auto* text = std::get_if<std::string>(&value))
-            wanted = *text;
-        else if (const auto* number = std::get_if<double>(&value))
-            wanted = SecondsToNumberText(*number);
-        else
-            wanted = std::to_string(std::get<std::int64_t>(value));
-        for (std::size_t i = 0; i < count; ++i)
-            if (!rows_[i].isNull(column) && TextOf(rows_[i], column) == wanted)
-                return static_cast<int>(i);
-        return -1;
+        const std::string wanted = AsText(value);
+        return SearchOutward(count, current_, [&](int i) {
+            return !row(i).isNull(column) && TextOf(row(i), column) == wanted;
+        });
     }
-    if (column == Column::Aid) {
-        if (const auto* id = std::get_if<std::int64_t>(&value)) {
-            for (std::size_t i = 0; i < count; ++i)
-                if (!rows_[i].isNull(column) && rows_[i].aid == *id) return static_cast<int>(i);
-            return -1;
-        }
+    const auto* id = std::get_if<std::int64_t>(&value);
+    if (column == Column::Aid && id) {
+        return SearchOutward(count, current_,
+                             [&](int i) { return !row(i).isNull(column) && row(i).aid == *id; });
     }
     double wanted = 0;
-    if (const auto* text = std::get_if<std::string>(&value)) {
-        if (!ReadNumber(*text, wanted)) return -1;
-    } else if (const auto* number = std::get_if<double>(&value)) {
-        wanted = *number;
-    } else {
-        wanted = static_cast<double>(std::get<std::int64_t>(value));
-    }
-    for (std::size_t i = 0; i < count; ++i)
-        if (!rows_[i].isNull(column) && NumberOf(rows_[i], column) == wanted)
-            return static_cast<int>(i);
-    return -1;
+    if (!AsNumber(value, wanted)) return -1;
+    return SearchOutward(count, current_, [&](int i) {
+        return !row(i).isNull(column) && NumberOf(row(i), column) == wanted;
+    });
 }
 
 bool Dataset::locate(std::string_view column, const FieldValue& value) {
@@ -461,30 +447,15 @@ void Dataset::setValue(Column column, const FieldValue& value) {
                            std::string("Field '") + columnName(column) + "' cannot be modified");
     bool null = false;
     if (IsText(column)) {
-        std::string text;
-        if (const auto* s = std::get_if<std::string>(&value))
-            text = *s;
-        else if (const auto* d = std::get_if<double>(&value))
-            text = SecondsToNumberText(*d);
-        else
-            text = std::to_string(std::get<std::int64_t>(value));
-        (column == Column::STime   ? pending_.STime
-         : column == Column::ETime ? pending_.ETime
-                                   : pending_.SubText) = std::move(text);
+        TextOf(pending_, column) = AsText(value);
     } else {
         double number = 0;
-        if (const auto* s = std::get_if<std::string>(&value)) {
-            // An empty text clears the value; anything else must read as a number.
-            if (s->empty())
-                null = true;
-            else if (!ReadNumber(*s, number))
-                throw Error("'" + *s + "' is not a valid floating point value");
-        } else if (const auto* d = std::get_if<double>(&value)) {
-            number = *d;
-        } else {
-            number = static_cast<double>(std::get<std::int64_t>(value));
-        }
-        (column == Column::SubSort ? pending_.SubSort : pending_.SubSortEnd) = null ? 0 : number;
+        const auto* text = std::get_if<std::string>(&value);
+        // An empty text clears a number; any other text must read as one.
+        null = text && text->empty();
+        if (!null && !AsNumber(value, number))
+            throw Error("'" + *text + "' is not a valid floating point value");
+        NumberOf(pending_, column) = number;
     }
     if (null)
         pending_.nulls |= Bit(column);
@@ -550,9 +521,7 @@ void Dataset::post() {
         store(cached(insertStatement_, kInsertSql), false);
     else
         store(cached(updateStatement_, kUpdateSql), true);
-    state_ = DatasetState::Browse;
-    pending_ = SubRecord();
-    modified_ = false;
+    setBrowsing();
     eof_ = bof_ = false;
     notifyRow(current_);
     notifyState();
@@ -561,17 +530,13 @@ void Dataset::post() {
 void Dataset::cancel() {
     checkActive();
     if (state_ == DatasetState::Edit) {
-        state_ = DatasetState::Browse;
-        pending_ = SubRecord();
-        modified_ = false;
+        setBrowsing();
         notifyRow(current_);
         notifyState();
     } else if (state_ == DatasetState::Insert) {
         // The new row disappears and the dataset is as it was before the insert.
         rows_.erase(rows_.begin() + current_);
-        state_ = DatasetState::Browse;
-        pending_ = SubRecord();
-        modified_ = false;
+        setBrowsing();
         current_ = rowBeforeInsert_ < rowCount() ? rowBeforeInsert_ : rowCount() - 1;
         eof_ = eofBeforeInsert_;
         bof_ = bofBeforeInsert_;
@@ -600,9 +565,7 @@ void Dataset::remove() {
         throw;  // the row and a pending change stay
     }
     const bool wasEditing = state_ == DatasetState::Edit;
-    state_ = DatasetState::Browse;
-    pending_ = SubRecord();
-    modified_ = false;
+    setBrowsing();
     rows_.erase(rows_.begin() + current_);
     if (current_ >= rowCount()) current_ = rowCount() - 1;
     eof_ = bof_ = rows_.empty();
@@ -630,25 +593,33 @@ void Dataset::removeObserver(DatasetObserver* observer) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
-// Observers may add or remove observers while notified, so each call walks a copy.
+namespace {
+
+// Observers may add or remove observers while notified: each call walks a copy and skips
+// those removed meanwhile.
+template <typename Call>
+void Notify(const std::vector<DatasetObserver*>& observers, Call call) {
+    for (DatasetObserver* observer : std::vector(observers))
+        if (std::find(observers.begin(), observers.end(), observer) != observers.end())
+            call(*observer);
+}
+
+}  // namespace
+
 void Dataset::notifyChanged() {
-    if (controlsDisabled()) return;
-    for (DatasetObserver* observer : std::vector(observers_)) observer->datasetChanged();
+    if (!controlsDisabled()) Notify(observers_, [](auto& o) { o.datasetChanged(); });
 }
 
 void Dataset::notifyCurrent(bool centre) {
-    if (controlsDisabled()) return;
-    for (DatasetObserver* observer : std::vector(observers_)) observer->currentChanged(centre);
+    if (!controlsDisabled()) Notify(observers_, [=](auto& o) { o.currentChanged(centre); });
 }
 
 void Dataset::notifyRow(int row) {
-    if (controlsDisabled()) return;
-    for (DatasetObserver* observer : std::vector(observers_)) observer->rowChanged(row);
+    if (!controlsDisabled()) Notify(observers_, [=](auto& o) { o.rowChanged(row); });
 }
 
 void Dataset::notifyState() {
-    if (controlsDisabled()) return;
-    for (DatasetObserver* observer : std::vector(observers_)) observer->stateChanged();
+    if (!controlsDisabled()) Notify(observers_, [](auto& o) { o.stateChanged(); });
 }
 
 void DeriveSortKeys(Dataset& dataset) {

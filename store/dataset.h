@@ -154,7 +154,8 @@ public:
     void remove();
     void requery();  // runs the statement again; cursor on the first row
 
-    // Finds the first row whose column equals the value (text: exact bytes; number: equal).
+    // Finds a row whose column equals the value (text: exact bytes; number: equal), searching
+    // outward from the current row, so among equal keys the nearest row is found.
     // Found: the row becomes current (eof/bof cleared) and true. Not found, or any failure:
     // cursor and flags unchanged, false. Never throws for a failed search, but completing a
     // pending edit may throw.
@@ -187,6 +188,8 @@ public:
 
 private:
     void checkActive() const;
+    void setBrowsing();    // browse state, no pending row
+    void toFirstLoaded();  // cursor and flags as after a fresh reading
     void completePendingEdit();
     void setCurrent(int row, bool centre = false);
     void notifyChanged();

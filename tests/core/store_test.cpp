@@ -496,11 +496,22 @@ TEST_F(StoreTest, LocateFindsExactValuesAndLeavesTheCursorOnAMiss) {
     }
 }
 
-TEST_F(StoreTest, LocateWithEqualStartsFindsOneOfThem) {
-    add({{"00:00:01,000", "", "x"}, {"00:00:01,000", "", "y"}, {"00:00:02,000", "", "z"}});
+TEST_F(StoreTest, LocateAmongEqualKeysFindsTheRowNearestTheCursor) {
+    add({{"00:00:01,000", "", "a"},
+         {"00:00:02,000", "", "x"},
+         {"00:00:03,000", "", "b"},
+         {"00:00:04,000", "", "c"},
+         {"00:00:05,000", "", "x"},
+         {"00:00:06,000", "", "d"}});
+    sub.first();
+    ASSERT_TRUE(sub.locate("SubText", std::string("x")));
+    EXPECT_EQ(1, sub.currentRow());
     sub.last();
-    ASSERT_TRUE(sub.locate("STime", std::string("00:00:01,000")));
-    EXPECT_NE("z", text());
+    ASSERT_TRUE(sub.locate("SubText", std::string("x")));
+    EXPECT_EQ(4, sub.currentRow());
+    sub.moveBy(-2);  // on "b": the "x" above is nearer
+    ASSERT_TRUE(sub.locate("SubText", std::string("x")));
+    EXPECT_EQ(1, sub.currentRow());
 }
 
 TEST_F(StoreTest, SuspendedUpdatesNestAndNotifyOnceWhenResumed) {
