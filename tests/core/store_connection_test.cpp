@@ -1,8 +1,12 @@
 // The store file: creating DB.mdb, refusing files that are not a store without touching them,
 // texts that come back byte for byte, persistence, failed posts and deletes, the command.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <sqlite3.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -37,6 +41,24 @@ std::string QueryText(Connection& connection, const std::string& sql) {
     query.setCommandText(sql);
     query.open();
     return query.isEmpty() ? std::string("<none>") : query.field(0).asString();
+}
+
+// Makes a file read-only for this process: permission bits for a normal user; for root, who
+// writes regardless of them, the immutable flag. False when neither can be done here.
+bool SetReadOnly(const fs::path& file, bool readOnly) {
+    if (geteuid() != 0) {
+        fs::permissions(file, fs::perms::owner_write,
+                        readOnly ? fs::perm_options::remove : fs::perm_options::add);
+        return true;
+    }
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = readOnly ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
 }
 
 void OpenDataset(Dataset& dataset, Connection& connection) {
@@ -311,6 +333,55 @@ TEST(StoreConnection, AFailedPostKeepsTheStateAndTheTypedValues) {
     EXPECT_EQ(3, sub.recordCount());
     EXPECT_EQ("keep", sub.fieldByName("SubText").asString());
     EXPECT_EQ("3", QueryText(connection, "select count(*) from Sub"));
+}
+
+TEST(StoreConnection, AReadOnlyStoreIsListedButRefusesChanges) {
+    testing::TempFolder folder;
+    const fs::path file = folder.file("DB.mdb");
+    {
+        Connection connection;
+        connection.open(folder.path());
+        Dataset sub;
+        OpenDataset(sub, connection);
+        AddRow(sub, "00:00:01,000", "00:00:04,000", "one");
+        AddRow(sub, "00:00:02,000", "00:00:03,000", "two");
+    }
+    if (!SetReadOnly(file, true)) GTEST_SKIP() << "cannot make a file read-only here";
+    struct Restore {
+        fs::path file;
+        ~Restore() { SetReadOnly(file, false); }
+    } restore{file};
+    const std::string before = testing::TempFolder::read(file);
+
+    Connection connection;
+    connection.open(folder.path());
+    Dataset sub;
+    OpenDataset(sub, connection);
+    EXPECT_EQ(2, sub.recordCount());
+    // The bound is there for the run, so the preview statement works.
+    ScratchQuery find;
+    find.setConnection(&connection);
+    find.setCommandText(ActiveSubtitlesSql(2.5));
+    find.open();
+    std::vector<std::string> active;
+    for (find.first(); !find.eof(); find.next())
+        active.push_back(find.fieldByName("SubText").asString());
+    EXPECT_EQ((std::vector<std::string>{"two", "one"}), active);
+
+    sub.edit();
+    sub.fieldByName("SubText").setAsString("changed");
+    try {
+        sub.post();
+        ADD_FAILURE() << "posted into a read-only file";
+    } catch (const DatabaseError& e) {
+        EXPECT_STREQ("Sub: attempt to write a readonly database", e.what());
+    }
+    EXPECT_EQ(DatasetState::Edit, sub.state());
+    EXPECT_EQ("changed", sub.fieldByName("SubText").asString());
+    sub.cancel();
+    EXPECT_THROW(sub.remove(), DatabaseError);
+    EXPECT_EQ(2, sub.recordCount());
+    EXPECT_EQ(before, testing::TempFolder::read(file));
 }
 
 TEST(StoreConnection, EngineErrorsCarryTheObjectName) {
