@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/listview/celleditor.h"
+#include "app/ui/guard.h"
 #include "app/ui/scaling.h"
 
 namespace tirelle::listview {
@@ -359,6 +360,19 @@ void SubtitleGrid::ensureColumnVisible(int place) {
 
 void SubtitleGrid::scrollContentsBy(int, int) {
     topRow_ = verticalScrollBar()->value();
+    if (isEditing()) {
+        // Scrolled away from the cell being edited: its text goes into the field and the
+        // editor closes, so it never covers the titles or the indicator column.
+        const QRect cell = cellRect(editorRow_, currentColumn_);
+        const bool rowShown = cell.top() >= titleHeight_ && cell.bottom() < viewport()->height();
+        const bool columnShown =
+            cell.right() >= kIndicatorWidth && cell.left() < viewport()->width();
+        if (!rowShown || !columnShown)
+            ui::guarded([this] {
+                writeEditor();
+                closeEditor();
+            });
+    }
     placeEditor();
     viewport()->update();
 }

@@ -87,6 +87,11 @@ public:
     bool isEditing() const { return editorRow_ >= 0; }
     CellEditor* editor() const { return editor_; }
 
+    // Writes the open editor's text into its field when the user changed it, and leaves the
+    // editor open: for whatever is about to complete or post the pending edit. Throws what
+    // setting the field throws.
+    void commitEditorText();
+
     // Deletes the current row for the delete command, after its question: closes the editor
     // (its text is not written), discards a new row not yet stored (nothing else is deleted),
     // and deletes any other row without storing a pending change. Nothing while the dataset

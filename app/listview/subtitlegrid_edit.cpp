@@ -32,13 +32,13 @@ void SubtitleGrid::openEditor(Caret caret) {
     if (!canEdit()) return;
     const int row = currentRow();
     if (!isEditing()) {
+        ensureColumnVisible(currentColumn_);
+        scrollToCurrent(false);
         editorRow_ = row;
         const store::SubRecord& record = dataset_->rowAt(row);
         editorAid_ = record.aid;
         editorOriginal_ = ui::toDisplay(fieldBytes(record, columnField(currentColumn_)));
         editor_->setTextQuietly(editorOriginal_);
-        ensureColumnVisible(currentColumn_);
-        scrollToCurrent(false);
         placeEditor();
         editor_->show();
         editor_->setFocus(Qt::OtherFocusReason);
@@ -52,8 +52,10 @@ void SubtitleGrid::openEditor(Caret caret) {
 
 void SubtitleGrid::placeEditor() {
     if (!isEditing()) return;
-    // Over the cell, the lines at its right and bottom edge left visible.
-    const QRect cell = cellRect(editorRow_, currentColumn_).adjusted(0, 0, -1, -1);
+    // Over the cell, the lines at its right and bottom edge left visible, and never over the
+    // indicator column.
+    QRect cell = cellRect(editorRow_, currentColumn_).adjusted(0, 0, -1, -1);
+    cell.setLeft(std::max(cell.left(), kIndicatorWidth));
     editor_->setGeometry(cell);
 }
 
@@ -67,6 +69,10 @@ void SubtitleGrid::writeEditor() {
         .setAsString(ui::fromDisplay(text));
     editorOriginal_ = text;
     editor_->clearUserChanged();
+}
+
+void SubtitleGrid::commitEditorText() {
+    writeEditor();
 }
 
 void SubtitleGrid::closeEditor() {

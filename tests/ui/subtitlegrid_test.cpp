@@ -92,9 +92,14 @@ struct Fixture {
     void click(int row, int place, Qt::MouseButton button = Qt::LeftButton) {
         QTest::mouseClick(grid->viewport(), button, {}, grid->cellRect(row, place).center());
     }
-    std::string stime(int row) const { return sub.rowAt(row).STime; }
-    std::string text(int row) const { return sub.rowAt(row).SubText; }
+    // Stored bytes, as QByteArray so that failures print them.
+    QByteArray stime(int row) const { return QByteArray::fromStdString(sub.rowAt(row).STime); }
+    QByteArray text(int row) const { return QByteArray::fromStdString(sub.rowAt(row).SubText); }
 };
+
+QByteArray code(int seconds) {
+    return QByteArray::fromStdString(timeCode(seconds));
+}
 
 }  // namespace
 
@@ -128,12 +133,15 @@ private slots:
     void lineBreaksInTheEditor_data();
     void lineBreaksInTheEditor();
     void escapeRestoresThenCancels();
+    void editorKeys();
+    void scrollingAwayWritesTheEditor();
     void focusLossWritesAndDropsUntouchedNewRow();
     void failedPostKeepsTheRowInEdit();
     void movesFromElsewhereCompleteTheEdit();
 
     void clickSeeksSecondClickEdits();
     void clicksOutsideDataCells();
+    void pressBelowAnUntouchedNewRow();
     void rightClickThenDelete();
     void deleteCommandOnNewRowOnlyDiscardsIt();
     void titleDragsResizeAndMove();
@@ -261,14 +269,14 @@ void SubtitleGridTest::insertInTheMiddle() {
     f.key(Qt::Key_Insert);
     QCOMPARE(f.sub.state(), DatasetState::Insert);
     QCOMPARE(f.sub.insertRow(), 2);
-    QCOMPARE(f.stime(3), timeCode(3));  // the rows below moved down
+    QCOMPARE(f.stime(3), code(3));  // the rows below moved down
     QCOMPARE(f.sub.rowCount(), 5);
 
     f.key(Qt::Key_Down);  // untouched: dropped, the row it was inserted before is current
     QCOMPARE(f.sub.state(), DatasetState::Browse);
     QCOMPARE(f.sub.rowCount(), 4);
     QCOMPARE(f.sub.currentRow(), 2);
-    QCOMPARE(f.stime(2), timeCode(3));
+    QCOMPARE(f.stime(2), code(3));
 
     // A new row typed into is stored where it stands when the cursor leaves it.
     f.key(Qt::Key_Insert);
@@ -279,7 +287,7 @@ void SubtitleGridTest::insertInTheMiddle() {
     f.key(Qt::Key_Down);
     QCOMPARE(f.sub.state(), DatasetState::Browse);
     QCOMPARE(f.sub.recordCount(), 5);
-    QCOMPARE(f.stime(2), std::string("new"));
+    QCOMPARE(f.stime(2), QByteArray("new"));
     QCOMPARE(f.sub.currentRow(), 3);
 }
 
@@ -389,7 +397,7 @@ void SubtitleGridTest::ctrlDeleteAsks() {
     QCOMPARE(f.dialogs.log.size(), asked);
     if (asked) QCOMPARE(f.dialogs.log.first(), QString("confirm: Confirm: Delete record?"));
     QCOMPARE(f.sub.recordCount(), rowsAfter);
-    if (rowsAfter > 0) QCOMPARE(QString::fromStdString(f.stime(f.sub.currentRow())), currentAfter);
+    if (rowsAfter > 0) QCOMPARE(QString::fromLatin1(f.stime(f.sub.currentRow())), currentAfter);
 }
 
 void SubtitleGridTest::copyFromAbove() {
@@ -400,18 +408,18 @@ void SubtitleGridTest::copyFromAbove() {
     QCOMPARE(f.grid->topRow(), 12);
     f.key(Qt::Key_Apostrophe, Qt::ControlModifier);
     QCOMPARE(f.sub.state(), DatasetState::Browse);
-    QCOMPARE(f.text(12), std::string("text 12"));
+    QCOMPARE(f.text(12), QByteArray("text 12"));
     QVERIFY(!f.grid->isEditing());
 
     f.key(Qt::Key_Down);
     f.key(Qt::Key_Apostrophe, Qt::ControlModifier);
     QCOMPARE(f.sub.state(), DatasetState::Edit);
-    QCOMPARE(f.text(13), std::string("text 12"));
+    QCOMPARE(f.text(13), QByteArray("text 12"));
     QVERIFY(f.grid->isEditing());
     QCOMPARE(f.grid->editor()->textCursor().selectedText(), QString("text 12"));
     f.key(Qt::Key_Down);  // posted on leaving the row
     f.sub.requery();
-    QCOMPARE(f.text(13), std::string("text 12"));
+    QCOMPARE(f.text(13), QByteArray("text 12"));
 }
 
 void SubtitleGridTest::keysThatDoNothing_data() {
@@ -471,10 +479,10 @@ void SubtitleGridTest::typedTimeTextIsStoredAsTyped() {
     QCOMPARE(f.sub.state(), DatasetState::Browse);
     QCOMPARE(f.sub.currentRow(), 3);
     // Stored as typed, 0 seconds, and still in its place until a requery.
-    QCOMPARE(f.stime(2), std::string("abc"));
+    QCOMPARE(f.stime(2), QByteArray("abc"));
     QCOMPARE(f.sub.rowAt(2).SubSort, 0.0);
     f.sub.requery();
-    QCOMPARE(f.stime(0), std::string("abc"));
+    QCOMPARE(f.stime(0), QByteArray("abc"));
 }
 
 void SubtitleGridTest::chineseTextStoredInTheCodePage() {
@@ -483,7 +491,7 @@ void SubtitleGridTest::chineseTextStoredInTheCodePage() {
     f.type(QString::fromUtf8("中文字幕"));
     f.key(Qt::Key_Return);
     QVERIFY(!f.grid->isEditing());
-    const std::string gbk = "\xD6\xD0\xCE\xC4\xD7\xD6\xC4\xBB";
+    const QByteArray gbk("\xD6\xD0\xCE\xC4\xD7\xD6\xC4\xBB");
     QCOMPARE(f.text(0), gbk);
     f.key(Qt::Key_Down);
     f.sub.requery();
@@ -511,8 +519,8 @@ void SubtitleGridTest::untouchedTextStaysByteExact() {
     f.key(Qt::Key_Escape);
     f.sub.requery();
     QCOMPARE(f.sub.recordCount(), 1);
-    QCOMPARE(f.stime(0), std::string("00:00:09,000"));
-    QCOMPARE(f.text(0), odd);
+    QCOMPARE(f.stime(0), QByteArray("00:00:09,000"));
+    QCOMPARE(f.text(0), QByteArray::fromStdString(odd));
 }
 
 void SubtitleGridTest::lineBreaksInTheEditor_data() {
@@ -539,7 +547,7 @@ void SubtitleGridTest::lineBreaksInTheEditor() {
     QCOMPARE(f.sub.currentRow(), rowAfterUp);
     if (f.grid->isEditing()) f.key(Qt::Key_Return);
     f.sub.requery();
-    QCOMPARE(QByteArray::fromStdString(f.text(1)), stored);
+    QCOMPARE(f.text(1), stored);
 }
 
 void SubtitleGridTest::escapeRestoresThenCancels() {
@@ -549,15 +557,62 @@ void SubtitleGridTest::escapeRestoresThenCancels() {
     f.key(Qt::Key_Escape);  // the typed text goes, the editor closes, the edit stays
     QVERIFY(!f.grid->isEditing());
     QCOMPARE(f.sub.state(), DatasetState::Edit);
-    QCOMPARE(f.stime(0), timeCode(1));
+    QCOMPARE(f.stime(0), code(1));
 
     f.key(Qt::Key_Return);
     f.type("yy");
     f.key(Qt::Key_Return);  // written into the field
-    QCOMPARE(f.stime(0), std::string("yy"));
+    QCOMPARE(f.stime(0), QByteArray("yy"));
     f.key(Qt::Key_Escape);  // no editor: the row's change is cancelled
     QCOMPARE(f.sub.state(), DatasetState::Browse);
-    QCOMPARE(f.stime(0), timeCode(1));
+    QCOMPARE(f.stime(0), code(1));
+}
+
+void SubtitleGridTest::editorKeys() {
+    Fixture f(20);
+    QSignalSpy finds(f.grid, &SubtitleGrid::findRequested);
+    f.key(Qt::Key_F, Qt::ControlModifier);  // from the list: an empty search text
+    f.grid->setCurrentColumn(2);
+    f.key(Qt::Key_Return);  // whole text selected
+    CellEditor* editor = f.grid->editor();
+    QCOMPARE(editor->textCursor().selectedText(), QString("text 0"));
+    f.key(Qt::Key_F, Qt::ControlModifier);  // from the editor: its selection
+    QCOMPARE(finds.count(), 2);
+    QCOMPARE(finds.at(0).at(0).toString(), QString());
+    QCOMPARE(finds.at(1).at(0).toString(), QString("text 0"));
+
+    f.key(Qt::Key_F2);  // selection gone, caret at the end
+    QVERIFY(!editor->textCursor().hasSelection());
+    QCOMPARE(editor->textCursor().position(), 6);
+    for (Qt::Key key : {Qt::Key_Home, Qt::Key_Right, Qt::Key_End, Qt::Key_Left}) f.key(key);
+    QVERIFY(f.grid->isEditing());  // the caret moves, the cell stays
+    QCOMPARE(editor->textCursor().position(), 5);
+    QCOMPARE(f.grid->currentColumn(), 2);
+    QCOMPARE(f.sub.currentRow(), 0);
+
+    f.type("!");
+    f.key(Qt::Key_PageDown);  // leaves like the list's Page Down, the text written first
+    QVERIFY(!f.grid->isEditing());
+    QCOMPARE(f.sub.currentRow(), f.grid->visibleRowCount());
+    QCOMPARE(f.text(0), QByteArray("text !0"));
+
+    f.key(Qt::Key_F2);
+    f.type("?");
+    f.key(Qt::Key_Backtab, Qt::ShiftModifier);  // to the previous column, text written
+    QCOMPARE(f.grid->currentColumn(), 1);
+    QCOMPARE(f.sub.state(), DatasetState::Edit);
+    QCOMPARE(f.text(f.sub.currentRow()),
+             QByteArray("text ") + QByteArray::number(f.sub.currentRow()) + "?");
+}
+
+void SubtitleGridTest::scrollingAwayWritesTheEditor() {
+    Fixture f(30);
+    f.grid->setCurrentColumn(2);
+    f.type("kept");
+    f.grid->verticalScrollBar()->setValue(10);
+    QVERIFY(!f.grid->isEditing());
+    QCOMPARE(f.text(0), QByteArray("kept"));
+    QCOMPARE(f.sub.state(), DatasetState::Edit);
 }
 
 void SubtitleGridTest::focusLossWritesAndDropsUntouchedNewRow() {
@@ -568,7 +623,7 @@ void SubtitleGridTest::focusLossWritesAndDropsUntouchedNewRow() {
     QTRY_VERIFY(f.other->hasFocus());
     QVERIFY(!f.grid->isEditing());
     QCOMPARE(f.sub.state(), DatasetState::Edit);  // written, not yet posted
-    QCOMPARE(f.text(0), std::string("typed"));
+    QCOMPARE(f.text(0), QByteArray("typed"));
 
     f.grid->setFocus();
     QTRY_VERIFY(f.grid->hasFocus());
@@ -580,7 +635,7 @@ void SubtitleGridTest::focusLossWritesAndDropsUntouchedNewRow() {
     QCOMPARE(f.sub.state(), DatasetState::Browse);
     QCOMPARE(f.sub.rowCount(), 2);
     f.sub.requery();
-    QCOMPARE(f.text(0), std::string("typed"));
+    QCOMPARE(f.text(0), QByteArray("typed"));
 }
 
 void SubtitleGridTest::failedPostKeepsTheRowInEdit() {
@@ -597,7 +652,7 @@ void SubtitleGridTest::failedPostKeepsTheRowInEdit() {
     QCOMPARE(f.dialogs.errors, QStringList{"Sub: disk full."});
     QCOMPARE(f.sub.currentRow(), 1);
     QCOMPARE(f.sub.state(), DatasetState::Edit);
-    QCOMPARE(f.stime(1), std::string("bad"));
+    QCOMPARE(f.stime(1), QByteArray("bad"));
     // The list still works: the row is fixed and leaves normally.
     f.type("00:00:07,000");
     f.key(Qt::Key_Tab);
@@ -618,7 +673,7 @@ void SubtitleGridTest::movesFromElsewhereCompleteTheEdit() {
     QCOMPARE(f.sub.currentRow(), 14);
     QVERIFY(f.grid->topRow() <= 14 && 14 < f.grid->topRow() + f.grid->visibleRowCount());
     f.sub.requery();
-    QCOMPARE(f.text(0), std::string("edited"));
+    QCOMPARE(f.text(0), QByteArray("edited"));
 
     // An untouched new row is dropped by it.
     f.key(Qt::Key_Insert);
@@ -652,7 +707,7 @@ void SubtitleGridTest::clickSeeksSecondClickEdits() {
     f.click(3, 0);  // writes the editor, posts the row left, moves
     QCOMPARE(clicks.count(), 2);
     QCOMPARE(f.sub.currentRow(), 3);
-    QCOMPARE(f.sub.rowAt(2).ETime, timeCode(4) + "x");
+    QCOMPARE(QByteArray::fromStdString(f.sub.rowAt(2).ETime), code(4) + "x");
 }
 
 void SubtitleGridTest::clicksOutsideDataCells() {
@@ -665,6 +720,16 @@ void SubtitleGridTest::clicksOutsideDataCells() {
     QCOMPARE(clicks.count(), 0);
     QCOMPARE(f.sub.currentRow(), 0);
     QCOMPARE(f.grid->currentColumn(), 0);
+}
+
+void SubtitleGridTest::pressBelowAnUntouchedNewRow() {
+    Fixture f(5);
+    f.key(Qt::Key_Down);
+    f.key(Qt::Key_Insert);  // a new row at 1; the rows from 1 on move down
+    QCOMPARE(f.stime(3), code(3));
+    f.click(3, 0);  // the row shown there becomes current, though the new row goes away
+    QCOMPARE(f.sub.rowCount(), 5);
+    QCOMPARE(f.stime(f.sub.currentRow()), code(3));
 }
 
 void SubtitleGridTest::rightClickThenDelete() {
@@ -683,9 +748,9 @@ void SubtitleGridTest::rightClickThenDelete() {
     remove->trigger();
     menu.close();
     QCOMPARE(f.sub.recordCount(), 3);
-    QCOMPARE(f.stime(0), timeCode(1));
-    QCOMPARE(f.stime(1), timeCode(2));
-    QCOMPARE(f.stime(2), timeCode(4));  // the row clicked, not the first, went
+    QCOMPARE(f.stime(0), code(1));
+    QCOMPARE(f.stime(1), code(2));
+    QCOMPARE(f.stime(2), code(4));  // the row clicked, not the first, went
 }
 
 void SubtitleGridTest::deleteCommandOnNewRowOnlyDiscardsIt() {
