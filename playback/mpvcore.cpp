@@ -53,6 +53,10 @@ void MpvCore::setFlag(const char* name, bool value) {
     check(mpv_set_property(handle_, name, MPV_FORMAT_FLAG, &flag), std::string("set ") + name);
 }
 
+void MpvCore::setString(const char* name, const char* value) {
+    check(mpv_set_property_string(handle_, name, value), std::string("set ") + name);
+}
+
 void MpvCore::observe(unsigned long long id, const char* name, int format) {
     check(mpv_observe_property(handle_, id, name, static_cast<mpv_format>(format)),
           std::string("observe ") + name);

@@ -35,6 +35,7 @@ public:
     // Runs a command and waits for the core to accept it (not for its effect).
     void command(std::initializer_list<const char*> words);
     void setFlag(const char* name, bool value);
+    void setString(const char* name, const char* value);
     // Asks for property-change events of `name`, tagged with `id`; format as in libmpv.
     void observe(unsigned long long id, const char* name, int format);
     // Asks for the core's log messages from `level` ("error", "warn", ...) up as events.

@@ -112,10 +112,16 @@ void MpvPlayer::buildView(QWidget* parent) {
         connect(picture_, &MpvView::ready, this, [this] {
             if (loadQueued_) {
                 loadNow();
-            } else if (facts_.started) {
-                // A new render context (the view moved to another window): bring the picture
-                // back for the file that plays on.
-                core_->command({"video-reload"});
+            } else if (facts_.started || facts_.loading) {
+                // A new render context (the view moved to another window). Freeing the old one
+                // switched the video track off; switch it on again for the file that plays on
+                // (through "no": the core still counts the track as chosen).
+                try {
+                    core_->setString("vid", "no");
+                    core_->setString("vid", "auto");
+                } catch (const PlayerError& error) {
+                    showError(QString::fromStdString(error.what()));
+                }
             }
         });
         connect(picture_, &MpvView::failed, this, &MpvPlayer::showError);
