@@ -210,6 +210,9 @@ std::vector<SubRecord> Dataset::load() {
     if (!connection_ || !connection_->isOpen()) throw datasetError(name_, kConnectionClosedMessage);
     Statement select(connection_->handle(), commandText_, name_);
     std::vector<SubRecord> rows;
+    // A requery mostly finds about as many rows as before: room for them up front saves the
+    // copies of a growing vector, which would double the memory needed while reading.
+    rows.reserve(rows_.size() + rows_.size() / 8);
     const auto map = ColumnMap(select);
     while (select.step()) rows.push_back(ReadRecord(select, map));
     return rows;
