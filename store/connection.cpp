@@ -154,7 +154,6 @@ void Connection::open(const std::filesystem::path& folder) {
         throw DatabaseError(prefix + message);
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    sqlite3_extended_result_codes(db, 0);
 
     std::string message;
     bool ok = true;
