@@ -21,6 +21,7 @@ void SubtitleGrid::mousePressEvent(QMouseEvent* event) {
     dragButton_ = button;
     pressOnData_ = false;
     pressOpened_ = false;
+    pressFailed_ = false;
 
     if (pos.y() < titleHeight_) {
         // The title row: an edge resizes its column (left button), a title moves its column.
@@ -49,6 +50,7 @@ void SubtitleGrid::mousePressEvent(QMouseEvent* event) {
         done = true;
     });
     pressOnData_ = done && button == Qt::LeftButton;
+    pressFailed_ = !done;
 }
 
 void SubtitleGrid::pressCell(int row, int place, Qt::MouseButton button) {
@@ -114,6 +116,7 @@ void SubtitleGrid::mouseReleaseEvent(QMouseEvent* event) {
     if (drag == Drag::Resize) return;  // nor does the end of a column resize
 
     if (button == Qt::RightButton) {
+        if (pressFailed_) return;  // the error ended the click: no menu for the wrong row
         openPopup(event->globalPosition().toPoint());
         return;
     }

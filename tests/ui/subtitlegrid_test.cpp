@@ -653,6 +653,20 @@ void SubtitleGridTest::failedPostKeepsTheRowInEdit() {
     QCOMPARE(f.sub.currentRow(), 1);
     QCOMPARE(f.sub.state(), DatasetState::Edit);
     QCOMPARE(f.stime(1), QByteArray("bad"));
+    // A press on another row fails the same way: no seek, no menu, the cursor stays.
+    QSignalSpy clicks(f.grid, &SubtitleGrid::cellClick);
+    QMenu menu;
+    menu.addAction("x");
+    f.grid->setPopupMenu(&menu);
+    f.click(2, 0);
+    f.click(2, 0, Qt::RightButton);
+    QCOMPARE(f.dialogs.errors.size(), 3);
+    QCOMPARE(clicks.count(), 0);
+    QVERIFY(!menu.isVisible());
+    QCOMPARE(f.sub.currentRow(), 1);
+    QCOMPARE(f.sub.state(), DatasetState::Edit);
+    f.grid->setFocus();
+    f.key(Qt::Key_Return);
     // The list still works: the row is fixed and leaves normally.
     f.type("00:00:07,000");
     f.key(Qt::Key_Tab);

@@ -1,0 +1,166 @@
+// The subtitle list over 100,000 subtitles: requery to first paint, page and cursor steps, and
+// the repaints caused by a whole-store walk with the list's updates suspended.
+//   bench_ui_list [--benchmark_filter=...]
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <memory>
+
+#include "app/listview/subtitlegrid.h"
+#include "store/connection.h"
+#include "store/dataset.h"
+#include "store/statements.h"
+#include "tests/support/tempfolder.h"
+
+using tirelle::listview::SubtitleGrid;
+
+namespace {
+
+constexpr int kRows = 100000;
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// A store of kRows two-line subtitles, one every 3 seconds, and the list showing it.
+struct ListFixture {
+    tirelle::testing::TempFolder folder;
+    tirelle::store::Connection connection;
+    tirelle::store::Dataset sub;
+    std::unique_ptr<SubtitleGrid> grid;
+    PaintCounter counter;
+
+    ListFixture() {
+        connection.open(folder.path());
+        // One statement generates every row.
+        connection.execute(
+            "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) "
+            "with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
+                std::to_string(kRows - 1) +
+                ") select printf('%02d:%02d:%02d,000', (3*i+1)/3600, (3*i+1)/60%60, (3*i+1)%60),"
+                " printf('%02d:%02d:%02d,000', (3*i+3)/3600, (3*i+3)/60%60, (3*i+3)%60),"
+                " 'subtitle number ' || i || char(13, 10) || 'and its second line',"
+                " 3*i+1, 3*i+3 from n",
+            "Sub");
+        sub.setConnection(&connection);
+        sub.setCommandText(tirelle::store::kSelectAllSql);
+        sub.beforePost = tirelle::store::DeriveSortKeys;
+        sub.open();
+        grid = std::make_unique<SubtitleGrid>();
+        grid->resize(420, 800);
+        grid->setDataset(&sub);
+        grid->show();
+        grid->activateWindow();
+        grid->setFocus();
+        QCoreApplication::processEvents();
+        grid->viewport()->installEventFilter(&counter);
+    }
+    ~ListFixture() { grid->setDataset(nullptr); }
+
+    void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent down(QEvent::KeyPress, key, mods);
+        QCoreApplication::sendEvent(grid.get(), &down);
+        QKeyEvent up(QEvent::KeyRelease, key, mods);
+        QCoreApplication::sendEvent(grid.get(), &up);
+    }
+    // Delivers the pending update as the event loop would.
+    void paint() { grid->viewport()->repaint(); }
+};
+
+ListFixture& fixture() {
+    static ListFixture instance;
+    return instance;
+}
+
+void BM_RequeryToFirstPaint(benchmark::State& state) {
+    auto& f = fixture();
+    for (auto _ : state) {
+        f.sub.requery();
+        f.paint();
+    }
+    state.counters["rows"] = f.sub.rowCount();
+}
+BENCHMARK(BM_RequeryToFirstPaint)->Unit(benchmark::kMillisecond);
+
+// One key and the repaint it causes, from the top towards the end and back to the top when
+// the end comes near.
+void stepBenchmark(benchmark::State& state, int key) {
+    auto& f = fixture();
+    f.sub.first();
+    f.paint();
+    for (auto _ : state) {
+        f.press(key);
+        f.paint();
+        if (f.sub.currentRow() > kRows - 100) {
+            state.PauseTiming();
+            f.sub.first();
+            f.paint();
+            state.ResumeTiming();
+        }
+    }
+    state.counters["visibleRows"] = f.grid->visibleRowCount();
+}
+
+void BM_PageDown(benchmark::State& state) {
+    stepBenchmark(state, Qt::Key_PageDown);
+}
+BENCHMARK(BM_PageDown)->Unit(benchmark::kMicrosecond);
+
+void BM_CursorDown(benchmark::State& state) {
+    stepBenchmark(state, Qt::Key_Down);
+}
+BENCHMARK(BM_CursorDown)->Unit(benchmark::kMicrosecond);
+
+void BM_CursorDownFarFromTop(benchmark::State& state) {
+    auto& f = fixture();
+    f.sub.first();
+    f.sub.moveBy(kRows / 2);
+    f.paint();
+    for (auto _ : state) {
+        f.press(Qt::Key_Down);
+        f.paint();
+        f.press(Qt::Key_Up);
+        f.paint();
+    }
+}
+BENCHMARK(BM_CursorDownFarFromTop)->Unit(benchmark::kMicrosecond);
+
+// A walk over every row with the updates suspended; "paints" is the number of repaints the
+// walk caused once the event loop has run (1 expected).
+void BM_SuspendedWalk(benchmark::State& state) {
+    auto& f = fixture();
+    QCoreApplication::processEvents();
+    int paints = 0;
+    for (auto _ : state) {
+        f.counter.paints = 0;
+        f.sub.disableControls();
+        f.sub.first();
+        while (!f.sub.eof()) f.sub.next();
+        f.sub.enableControls();
+        QCoreApplication::processEvents();
+        paints = f.counter.paints;
+    }
+    state.counters["paints"] = paints;
+}
+BENCHMARK(BM_SuspendedWalk)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
