@@ -76,7 +76,10 @@ public:
     void setCurrentColumn(int place);
 
     // --- rows
+    // First data row in view; setTopRow scrolls (clamped so the view stays filled), e.g. to
+    // put back a remembered screen position.
     int topRow() const { return topRow_; }
+    void setTopRow(int row);
     // Data rows that fit entirely into the viewport (at least 1).
     int visibleRowCount() const;
     // Viewport rectangle of a cell (place -1 = indicator), also when it is out of view.
@@ -145,7 +148,6 @@ private:
     void updateScrollBars();
     void scrollToCurrent(bool centre);
     void ensureColumnVisible(int place);
-    void setTopRow(int row);
     int columnLeft(int place) const;  // viewport x, horizontal scroll applied
     int dataWidth() const;
     int rowAtY(int y) const;        // -1 above the data, rowCount() or more below
