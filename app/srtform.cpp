@@ -112,7 +112,7 @@ void TSrtForm::connectHandlers() {
 void TSrtForm::N15Click() {
     if (Sub.isEmpty()) return;  // nothing to delete, nothing asked
     if (!ui::dialogs().question(this, QStringLiteral("确定?"))) return;
-    Sub.remove();
+    DBGridEh1->deleteCurrentRow();  // a row being edited goes unstored, a new row is discarded
 }
 
 void TSrtForm::FormClose() {
