@@ -202,7 +202,13 @@ void MpvPlayer::loadNow() {
     facts_.stopped = false;
     core_->command({"loadfile", file.constData(), "replace"});
     loadRequested_ = true;
+    // The old file is gone for the program from here on: position 0, no seeks into it.
     facts_.loading = true;
+    facts_.started = false;
+    dropSeeks();
+    clock_.reset();
+    duration_ = 0;
+    refreshBar();
 }
 
 void MpvPlayer::play() {
@@ -260,12 +266,47 @@ void MpvPlayer::setCurrentPosition(double seconds) {
 }
 
 void MpvPlayer::issueSeek(double target) {
-    const double from = currentPosition();
-    const std::string text = numberText(target);
-    core_->command({"seek", text.c_str(), "absolute+exact"});
-    seeks_.push_back({from, target});
+    const PendingSeek seek{currentPosition(), target};
+    // One seek at a time: the core merges seeks that follow each other closely into one
+    // restart, and then the restarts could not be told apart. Later ones wait their turn.
+    if (inFlight_)
+        waiting_.push_back(seek);
+    else
+        startSeek(seek);
     clock_.hold(target);
     refreshBar();
+}
+
+void MpvPlayer::startSeek(const PendingSeek& seek) {
+    const std::string text = numberText(seek.to);
+    core_->command({"seek", text.c_str(), "absolute+exact"});
+    inFlight_ = seek;
+}
+
+void MpvPlayer::finishSeek() {
+    if (!inFlight_) return;
+    std::vector<PendingSeek> done{*inFlight_};
+    inFlight_.reset();
+    if (!waiting_.empty()) {
+        // Only the latest waiting seek is made; those before it are passed over and done.
+        const PendingSeek next = waiting_.back();
+        waiting_.pop_back();
+        done.insert(done.end(), waiting_.begin(), waiting_.end());
+        waiting_.clear();
+        try {
+            startSeek(next);
+        } catch (const PlayerError&) {
+            done.push_back(next);  // reported all the same: the position reads its target
+        }
+    }
+    // The last seek is done; the frame it landed on tells when playback has moved on.
+    if (!inFlight_) clock_.seekDone(core_->doubleProperty("time-pos"));
+    for (const PendingSeek& seek : done) deliver([&] { emit PositionChange(seek.from, seek.to); });
+}
+
+void MpvPlayer::dropSeeks() {
+    inFlight_.reset();
+    waiting_.clear();
 }
 
 // --- events
@@ -346,33 +387,29 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             facts_.loading = true;
             facts_.started = false;
             facts_.eof = false;
-            seeks_.clear();
+            dropSeeks();
             clock_.reset();
             duration_ = 0;
             lastLogError_.clear();
             break;
-        case MPV_EVENT_FILE_LOADED:
-            if (seekAfterLoad_) issueSeek(*std::exchange(seekAfterLoad_, std::nullopt));
-            break;
-        case MPV_EVENT_PLAYBACK_RESTART: {
+        case MPV_EVENT_PLAYBACK_RESTART:
             if (facts_.loading) {
+                // The file plays: this restart is its start, not the end of a seek. A seek
+                // asked for while it was being opened is made now.
                 facts_.loading = false;
                 facts_.started = true;
+                updateState();
+                if (seekAfterLoad_) issueSeek(*std::exchange(seekAfterLoad_, std::nullopt));
+                break;
             }
             updateState();
-            if (seeks_.empty()) break;
-            // The seek is done; the frame it landed on tells when playback has moved on.
-            clock_.seekDone(core_->doubleProperty("time-pos"));
-            const std::vector<PendingSeek> done = std::exchange(seeks_, {});
-            for (const PendingSeek& seek : done)
-                deliver([&] { emit PositionChange(seek.from, seek.to); });
+            finishSeek();
             break;
-        }
         case MPV_EVENT_END_FILE: {
             const auto* end = static_cast<const mpv_event_end_file*>(event.data);
             const bool failed = end->reason == MPV_END_FILE_REASON_ERROR;
             const int error = end->error;
-            seeks_.clear();
+            dropSeeks();
             if (loadRequested_) break;  // replaced by the file on its way
             facts_.loading = false;
             facts_.started = false;

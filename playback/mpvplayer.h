@@ -16,9 +16,11 @@
 //    media seeks to 0 first (with its PositionChange later). Without media they do nothing.
 //    The end of the media is a pause (state 2); the last frame stays.
 //  - setCurrentPosition: returns at once; PositionChange(old, target) comes from the event
-//    loop when the core has finished the seek, exactly once per call. Seeks are frame-exact.
-//    Without media loaded nothing happens and no event comes; while a file is being opened
-//    the seek is made once it is open.
+//    loop when the core has finished the seek, exactly once per call. Seeks are frame-exact
+//    and made one at a time: one asked for while another runs waits, and of several waiting
+//    only the latest is made (the ones passed over are reported when the one before them
+//    ends). Without media loaded nothing happens and no event comes; while a file is being
+//    opened the seek is made once it plays.
 //  - currentPosition: no call into the core; the last time the core reported, moved on by the
 //    time passed since while playing (at most PositionClock::kMaxLead ahead, never past the
 //    end, never back), or the target of the last seek until playback moves past it.
@@ -95,6 +97,9 @@ private:
     void buildView(QWidget* parent);
     void loadNow();
     void issueSeek(double target);
+    void startSeek(const PendingSeek& seek);
+    void finishSeek();
+    void dropSeeks();
     void pauseAtEnd();
     void drainEvents();
     void handleEvent(const mpv_event& event);
@@ -124,7 +129,8 @@ private:
     double duration_ = 0;
     int reported_ = Stopped;
     std::optional<double> seekAfterLoad_;
-    std::vector<PendingSeek> seeks_;  // issued, not finished yet
+    std::optional<PendingSeek> inFlight_;  // handed to the core, not finished yet
+    std::vector<PendingSeek> waiting_;     // asked for while another was in flight
     QString lastLogError_;
     std::atomic<bool> drainQueued_{false};
     int drainDepth_ = 0;

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <clocale>
 #include <memory>
 
@@ -181,6 +182,46 @@ private slots:
                  qPrintable(QString::number(player->currentPosition())));
     }
 
+    void seeksInQuickSuccessionEachReportOnce_data() {
+        QTest::addColumn<bool>("playing");
+        QTest::newRow("paused") << false;
+        QTest::newRow("playing") << true;
+    }
+    void seeksInQuickSuccessionEachReportOnce() {
+        QFETCH(bool, playing);
+        openPlaying();
+        if (!playing) player->pause();
+        // The core may merge seeks that follow each other closely; every one is reported.
+        player->setCurrentPosition(2.0);
+        player->setCurrentPosition(4.0);
+        player->setCurrentPosition(6.0);
+        QCOMPARE(player->currentPosition(), 6.0);
+        QTRY_COMPARE(events.positions.size(), 3);
+        QCOMPARE(events.positions[1], qMakePair(2.0, 4.0));
+        QCOMPARE(events.positions[2], qMakePair(4.0, 6.0));
+        if (!playing) {
+            QCOMPARE(player->currentPosition(), 6.0);
+            return;
+        }
+        // Playing on from the last target, never from one passed over.
+        double lowest = 100;
+        QTRY_VERIFY((lowest = std::min(lowest, player->currentPosition()),
+                     player->currentPosition() > 6.3));
+        QVERIFY2(lowest >= 6.0, qPrintable(QString::number(lowest)));
+        QCOMPARE(events.positions.size(), 3);
+    }
+
+    void seekPastTheEndReportsOnceAndPausesThere() {
+        openPlaying();
+        player->setCurrentPosition(25.0);
+        QTRY_COMPARE(events.positions.size(), 1);
+        QCOMPARE(events.positions[0].second, 25.0);
+        QTRY_COMPARE(events.states, (QList<int>{3, 2}));
+        player->setCurrentPosition(1.0);
+        QTRY_COMPARE(events.positions.size(), 2);
+        QCOMPARE(player->currentPosition(), 1.0);
+    }
+
     void filesThatCannotPlayShowAnError_data() {
         QTest::addColumn<QString>("name");
         QTest::newRow("not a video") << QStringLiteral("unplayable.mp4");
@@ -220,6 +261,29 @@ private slots:
         QTRY_COMPARE(events.positions.size(), 1);
         player->setUrl(video);
         QTRY_VERIFY(player->currentPosition() > 0.1 && player->currentPosition() < 3.0);
+        QCOMPARE(events.states, QList<int>{3});
+    }
+
+    void seekWhileOpeningIsMadeOnceItPlays_data() {
+        QTest::addColumn<bool>("replacing");  // another file was playing
+        QTest::newRow("first file") << false;
+        QTest::newRow("replacing a playing file") << true;
+    }
+    void seekWhileOpeningIsMadeOnceItPlays() {
+        QFETCH(bool, replacing);
+        if (replacing) {
+            openPlaying();
+            player->setUrl(video);
+        } else {
+            open(video);
+        }
+        player->setCurrentPosition(7.0);
+        QTRY_COMPARE(events.positions.size(), 1);
+        QCOMPARE(events.positions[0].second, 7.0);
+        // Made as the file starts: from its first moments.
+        QVERIFY2(events.positions[0].first < 0.1,
+                 qPrintable(QString::number(events.positions[0].first)));
+        QTRY_VERIFY(player->currentPosition() > 7.1);
         QCOMPARE(events.states, QList<int>{3});
     }
 

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QImage>
-#include <QLabel>
 #include <QOpenGLWidget>
 #include <QSet>
 #include <QTest>
@@ -101,8 +100,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(states, QList<int>{3}, 10000);
         QTRY_VERIFY(player->currentPosition() > 1.0);
         expectPicture(QStringLiteral("mpvplayer_frame.png"));
-        qDebug() << player->widget()->findChild<QLabel*>("timeLabel")->text()
-                 << player->currentPosition();
         // The whole player with its bar, for a look by eye.
         QVERIFY(player->widget()->grab().save(artefact(QStringLiteral("mpvplayer_window.png"))));
     }
