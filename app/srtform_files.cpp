@@ -20,20 +20,6 @@ void postPendingEdit(store::Dataset& dataset) {
         dataset.post();
 }
 
-// Resumes the list's updates however the walk ends.
-class SuspendedList {
-public:
-    explicit SuspendedList(store::Dataset& dataset) : dataset_(dataset) {
-        dataset_.disableControls();
-    }
-    ~SuspendedList() { dataset_.enableControls(); }
-    SuspendedList(const SuspendedList&) = delete;
-    SuspendedList& operator=(const SuspendedList&) = delete;
-
-private:
-    store::Dataset& dataset_;
-};
-
 }  // namespace
 
 void TSrtForm::N6Click() {
@@ -72,7 +58,7 @@ void TSrtForm::N9Click() {
 
     MemoF.clear();
     {
-        SuspendedList walk(Sub);
+        store::SuspendedUpdates walk(Sub);
         Sub.first();
         int number = 1;
         while (!Sub.eof()) {

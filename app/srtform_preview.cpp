@@ -20,21 +20,6 @@ namespace tirelle::app {
 
 namespace {
 
-// Resumes the list's updates however the block is left, so an error cannot leave the list
-// frozen.
-class SuspendedUpdates {
-public:
-    explicit SuspendedUpdates(store::Dataset& dataset) : dataset_(dataset) {
-        dataset_.disableControls();
-    }
-    ~SuspendedUpdates() { dataset_.enableControls(); }
-    SuspendedUpdates(const SuspendedUpdates&) = delete;
-    SuspendedUpdates& operator=(const SuspendedUpdates&) = delete;
-
-private:
-    store::Dataset& dataset_;
-};
-
 constexpr double kNothingShown = 100000.0;
 
 }  // namespace
@@ -106,7 +91,7 @@ void TSrtForm::RefreshPreview() {
     if (Sub.eof()) {
         NextStartTime = 0;
     } else {
-        SuspendedUpdates hidden(Sub);
+        store::SuspendedUpdates hidden(Sub);
         Sub.moveBy(0);  // completes a pending edit before the current row is remembered
         const store::Bookmark here = Sub.bookmark();
         Sub.next();

@@ -302,6 +302,7 @@ void Dataset::setCurrent(int row, bool centre) {
 
 void Dataset::completePendingEdit() {
     if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
+    notifyUpdateRecord();
     if (modified_)
         post();
     else
@@ -519,6 +520,7 @@ void Dataset::store(Statement& statement, bool withAid) {
 void Dataset::post() {
     checkActive();
     if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
+    notifyUpdateRecord();
     if (beforePost) beforePost(*this);
     if (state_ == DatasetState::Insert)
         store(cached(insertStatement_, kInsertSql), false);
@@ -623,6 +625,10 @@ void Dataset::notifyRow(int row) {
 
 void Dataset::notifyState() {
     if (!controlsDisabled()) Notify(observers_, [](auto& o) { o.stateChanged(); });
+}
+
+void Dataset::notifyUpdateRecord() {
+    Notify(observers_, [](auto& o) { o.updateRecord(); });
 }
 
 void DeriveSortKeys(Dataset& dataset) {

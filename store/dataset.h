@@ -68,6 +68,10 @@ public:
     virtual void rowChanged(int row) = 0;
     // Browse/edit/insert changed.
     virtual void stateChanged() = 0;
+    // A pending row is about to be posted or its completion decided: write into it whatever is
+    // typed but not written yet (an open in-place editor). Sent also while updates are
+    // suspended, so a cursor move from elsewhere never loses typed text.
+    virtual void updateRecord() {}
 };
 
 // Access to one column of the current row (or of the row being built).
@@ -196,6 +200,7 @@ private:
     void notifyCurrent(bool centre);
     void notifyRow(int row);
     void notifyState();
+    void notifyUpdateRecord();
     std::vector<SubRecord> load();
     void insertAt(int row);
     Statement& cached(Statement& statement, const char* sql);
@@ -220,6 +225,19 @@ private:
     Statement deleteStatement_;
     int disableCount_ = 0;
     std::vector<DatasetObserver*> observers_;
+};
+
+// Suspends the list's updates for the lifetime of the object, so that a whole-store walk redraws
+// the list once at the end, however the walk ends.
+class SuspendedUpdates {
+public:
+    explicit SuspendedUpdates(Dataset& dataset) : dataset_(dataset) { dataset_.disableControls(); }
+    ~SuspendedUpdates() { dataset_.enableControls(); }
+    SuspendedUpdates(const SuspendedUpdates&) = delete;
+    SuspendedUpdates& operator=(const SuspendedUpdates&) = delete;
+
+private:
+    Dataset& dataset_;
 };
 
 // The derivation every post runs: SubSort := TimeToSeconds(STime),

@@ -118,6 +118,12 @@ void SubtitleGrid::stateChanged() {
     viewport()->update();
 }
 
+void SubtitleGrid::updateRecord() {
+    // The pending row is about to be posted or dropped from elsewhere (a locate of the preview,
+    // a requery, a command's post): the editor's typed text goes into it first.
+    writeEditor();
+}
+
 // --- settings
 
 void SubtitleGrid::setPopupMenu(QMenu* menu) {

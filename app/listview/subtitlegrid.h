@@ -137,6 +137,7 @@ private:
     void currentChanged(bool centre) override;
     void rowChanged(int row) override;
     void stateChanged() override;
+    void updateRecord() override;
 
     static const std::string& fieldBytes(const store::SubRecord& record, store::Column column);
     bool live() const;  // linked to an open dataset

@@ -27,12 +27,9 @@ private slots:
 };
 
 void EndToEndTest::captureAndInsertWhilePlaying() {
-    const QString video =
-        QString::fromStdString((tirelle::testing::testDataFolder() / "test.mp4").string());
-    if (!QFile::exists(video)) QSKIP("no test video (run scripts/make-test-media)");
-    FormFixture fixture({}, [](QWidget* parent) -> tirelle::playback::Player* {
-        return new tirelle::playback::MpvPlayer(parent);
-    });
+    const QString video = tirelle::testing::testVideo();
+    if (video.isEmpty()) QSKIP("no test video (run scripts/make-test-media)");
+    FormFixture fixture({}, tirelle::testing::realPlayer());
     auto& form = *fixture.form;
     form.show();
     QSignalSpy states(form.WMP1, &tirelle::playback::Player::PlayStateChange);

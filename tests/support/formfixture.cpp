@@ -1,5 +1,9 @@
 #include "tests/support/formfixture.h"
 
+#include <QFile>
+
+#include "playback/mpvplayer.h"
+
 namespace tirelle::testing {
 
 FormFixture::FormFixture(const std::function<void(const TempFolder&)>& prepare,
@@ -38,6 +42,15 @@ void FormFixture::addRows(const std::vector<std::array<std::string, 3>>& rows) {
         form->Sub.post();
     }
     form->Sub.requery();
+}
+
+QString testVideo() {
+    const QString video = QString::fromStdString((testDataFolder() / "test.mp4").string());
+    return QFile::exists(video) ? video : QString();
+}
+
+app::TSrtForm::PlayerFactory realPlayer() {
+    return [](QWidget* parent) -> playback::Player* { return new playback::MpvPlayer(parent); };
 }
 
 }  // namespace tirelle::testing

@@ -36,4 +36,9 @@ public:
     void addRows(const std::vector<std::array<std::string, 3>>& rows);
 };
 
+// The generated test video (empty when it has not been made).
+QString testVideo();
+// Makes the real libmpv player, for FormFixture.
+app::TSrtForm::PlayerFactory realPlayer();
+
 }  // namespace tirelle::testing

@@ -700,6 +700,15 @@ void SubtitleGridTest::movesFromElsewhereCompleteTheEdit() {
     QVERIFY(f.grid->isEditing());
     QVERIFY(f.sub.locate("STime", std::string(timeCode(9))));
     QVERIFY(!f.grid->isEditing());
+
+    // Text typed but not yet written into its field goes into the row before it is posted.
+    const int typedRow = f.sub.currentRow();
+    f.grid->setCurrentColumn(2);
+    f.type("typed only");
+    QVERIFY(f.grid->isEditing());
+    QVERIFY(f.sub.locate("STime", std::string(timeCode(15))));
+    QCOMPARE(f.sub.state(), DatasetState::Browse);
+    QCOMPARE(QByteArray::fromStdString(f.sub.rowAt(typedRow).SubText), QByteArray("typed only"));
 }
 
 // --- mouse
