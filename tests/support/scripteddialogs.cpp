@@ -10,15 +10,15 @@ ScriptedDialogs::~ScriptedDialogs() {
 }
 
 namespace {
-template <class T, class Fallback>
-T take(std::deque<T>& queue, int& unexpected, Fallback fallback) {
+template <class T>
+T take(std::deque<T>& queue, int& unexpected, T fallback) {
     if (queue.empty()) {
         ++unexpected;
         return fallback;
     }
-    T value = std::move(queue.front());
+    fallback = std::move(queue.front());
     queue.pop_front();
-    return value;
+    return fallback;
 }
 }  // namespace
 
