@@ -45,6 +45,11 @@ CodePage CodePage::fromLocaleName(std::string_view localeName) {
     std::string_view charset = localeName;
     if (const auto dot = charset.find('.'); dot != std::string_view::npos) {
         charset = charset.substr(dot + 1);
+    } else {
+        // A bare Chinese mainland or Singapore locale ("zh_CN", "zh_SG@...") has GB2312 as
+        // its charset.
+        const std::string_view language = localeName.substr(0, localeName.find('@'));
+        if (language == "zh_CN" || language == "zh_SG") return CodePage(Kind::Gbk);
     }
     if (const auto at = charset.find('@'); at != std::string_view::npos) {
         charset = charset.substr(0, at);

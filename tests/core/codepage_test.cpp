@@ -42,7 +42,9 @@ TEST(CodePage, FromLocaleName) {
         {"C", Kind::Utf8},
         {"POSIX", Kind::Utf8},
         {"", Kind::Utf8},
-        {"zh_CN", Kind::Utf8},
+        {"zh_CN", Kind::Gbk},  // glibc's bare zh_CN is GB2312
+        {"zh_SG", Kind::Gbk},
+        {"zh_TW", Kind::Utf8},
         {"GBKX", Kind::Utf8},
         {"zh_CN.GB", Kind::Utf8},
     };
