@@ -35,14 +35,24 @@ void TSrtForm::N6Click() {
     ADOCmd.execute();
     Sub.requery();
 
-    srt::ReadSrtBlocks(
-        MemoF, [this](const std::string& start, const std::string& end, const std::string& text) {
+    // One append and one post per block. The posts are grouped into one transaction, since
+    // committing each one costs far more than the insert itself; when a block fails, what was
+    // posted before it is committed and stays in the store, then the error ends the command.
+    ADOConn.execute("begin", Sub.name());
+    try {
+        srt::ReadSrtBlocks(MemoF, [this](const std::string& start, const std::string& end,
+                                         const std::string& text) {
             Sub.append();
             Sub.fieldByName("STime").setAsString(start);
             Sub.fieldByName("ETime").setAsString(end);
             Sub.fieldByName("SubText").setAsString(text);
             Sub.post();
         });
+    } catch (...) {
+        ADOConn.execute("commit", Sub.name());
+        throw;
+    }
+    ADOConn.execute("commit", Sub.name());
     Sub.requery();
 }
 

@@ -137,20 +137,9 @@ bool openFile(FormFixture& fx, const std::filesystem::path& file, int blocks, st
 }
 
 // Runs a statement on the window's store connection; false with the engine's message in `why`.
-bool runSql(FormFixture& fx, const char* sql, std::string& why) {
-    char* message = nullptr;
-    if (sqlite3_exec(fx.form->ADOConn.handle(), sql, nullptr, nullptr, &message) == SQLITE_OK)
-        return true;
-    why = message ? message : "unknown error";
-    sqlite3_free(message);
-    return false;
-}
-
 // The open command from its start to its final requery; before each timed open the store
-// holds the same file, so every open also empties 'blocks' rows first. With `grouped` the
-// command runs inside one transaction begun and committed here (timed with it): what the
-// command costs once its inserts are no longer committed one by one.
-void openBenchmark(benchmark::State& state, bool grouped) {
+// holds the same file, so every open also empties 'blocks' rows first.
+void BM_Open(benchmark::State& state) {
     const int blocks = static_cast<int>(state.range(0));
     const auto& file = samples().path(blocks);
     auto& fx = fixture();
@@ -165,9 +154,7 @@ void openBenchmark(benchmark::State& state, bool grouped) {
         fx.dialogs.fileAnswers = {qPath(file)};
         const auto begin = std::chrono::steady_clock::now();
         try {
-            if (grouped && !runSql(fx, "begin", why)) throw std::runtime_error(why);
             fx.form->N6Click();
-            if (grouped && !runSql(fx, "commit", why)) throw std::runtime_error(why);
         } catch (const std::exception& error) {
             state.SkipWithError(error.what());
             break;
@@ -181,14 +168,6 @@ void openBenchmark(benchmark::State& state, bool grouped) {
         settle();
     }
     state.counters["blocks"] = blocks;
-}
-
-void BM_Open(benchmark::State& state) {
-    openBenchmark(state, false);
-}
-
-void BM_OpenInOneTransaction(benchmark::State& state) {
-    openBenchmark(state, true);
 }
 
 // The save command (the dialog answered with a path) with the store holding the file.
@@ -231,10 +210,8 @@ void registerAll() {
         // 100,000 blocks take seconds per open: a few iterations are enough.
         const int iterations = blocks >= 100000 ? 3 : 0;
         auto* open = benchmark::RegisterBenchmark("BM_Open", BM_Open);
-        auto* grouped =
-            benchmark::RegisterBenchmark("BM_OpenInOneTransaction", BM_OpenInOneTransaction);
         auto* save = benchmark::RegisterBenchmark("BM_Save", BM_Save);
-        for (auto* bench : {open, grouped, save}) {
+        for (auto* bench : {open, save}) {
             bench->Arg(blocks)->UseManualTime()->Unit(benchmark::kMillisecond);
             if (iterations > 0) bench->Iterations(iterations);
         }

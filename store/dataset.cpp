@@ -22,11 +22,10 @@ constexpr const char* kClosedMessage = "Cannot perform this operation on a close
 // Rows are written with every column but aid, and read back as the table stored them, so the
 // cached row is exactly what a requery would give.
 constexpr const char* kInsertSql =
-    "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) values (?1, ?2, ?3, ?4, ?5) "
-    "returning *";
+    "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) values (?1, ?2, ?3, ?4, ?5)";
 constexpr const char* kUpdateSql =
     "update Sub set STime = ?1, ETime = ?2, SubText = ?3, SubSort = ?4, SubSortEnd = ?5 "
-    "where aid = ?6 returning *";
+    "where aid = ?6";
 constexpr const char* kDeleteSql = "delete from Sub where aid = ?1";
 
 constexpr unsigned Bit(Column column) {
@@ -499,18 +498,23 @@ void Dataset::store(Statement& statement, bool withAid) {
         number(5, Column::SubSortEnd, row.SubSortEnd);
         if (withAid) statement.bindInt64(6, row.aid);
 
-        // Every step is taken, so the statement is complete (and committed) before the stored
-        // row is used.
-        std::optional<SubRecord> stored;
-        const auto map = ColumnMap(statement);
-        while (statement.step())
-            if (!stored) stored = ReadRecord(statement, map);
+        // The statement runs to completion (and is committed, outside a transaction) before
+        // the row is taken as stored. The cache keeps exactly the values bound, which the
+        // table gives back byte for byte; only the new row's aid comes from the engine.
+        while (statement.step()) {
+        }
         statement.reset();
-        if (!stored)
+        sqlite3* db = statement.database();
+        if (withAid && sqlite3_changes(db) != 1)
             throw datasetError(name_,
                                "Row cannot be located for updating. Some values may have been "
                                "changed since it was last read.");
-        rows_[static_cast<std::size_t>(current_)] = std::move(*stored);
+        SubRecord stored = row;
+        if (!withAid) {
+            stored.aid = sqlite3_last_insert_rowid(db);
+            stored.nulls &= ~Bit(Column::Aid);
+        }
+        rows_[static_cast<std::size_t>(current_)] = std::move(stored);
     } catch (...) {
         statement.reset();
         throw;
