@@ -98,7 +98,7 @@ void SubtitleGrid::datasetChanged() {
     updateScrollBars();
     scrollToCurrent(false);
     placeEditor();
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::currentChanged(bool centre) {
@@ -106,16 +106,16 @@ void SubtitleGrid::currentChanged(bool centre) {
     if (isEditing() && editorRow_ != shownCurrent_) closeEditor();
     updateScrollBars();
     scrollToCurrent(centre);
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::rowChanged(int row) {
     if (row < topRow_ || row >= topRow_ + visibleRowCount() + 1) return;
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::stateChanged() {
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::updateRecord() {
@@ -200,7 +200,7 @@ void SubtitleGrid::relayout() {
     updateScrollBars();
     scrollToCurrent(false);
     placeEditor();
-    viewport()->update();
+    requestRepaint();
 }
 
 // --- columns
@@ -221,7 +221,7 @@ void SubtitleGrid::setColumnWidth(int place, int pixels) {
     columns_.at(static_cast<std::size_t>(place)).width = std::max(1, pixels);
     updateScrollBars();
     placeEditor();
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::moveColumn(int from, int to) {
@@ -237,7 +237,7 @@ void SubtitleGrid::moveColumn(int from, int to) {
     for (int i = 0; i < kColumnCount; ++i)
         if (columns_[static_cast<std::size_t>(i)].field == current) currentColumn_ = i;
     placeEditor();
-    viewport()->update();
+    requestRepaint();
 }
 
 int SubtitleGrid::fullyVisibleColumnCount() const {
@@ -263,7 +263,7 @@ void SubtitleGrid::setCurrentColumn(int place) {
     }
     currentColumn_ = place;
     ensureColumnVisible(place);
-    viewport()->update();
+    requestRepaint();
 }
 
 // --- geometry
@@ -380,7 +380,7 @@ void SubtitleGrid::scrollContentsBy(int, int) {
             });
     }
     placeEditor();
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::resizeEvent(QResizeEvent* event) {

@@ -146,6 +146,7 @@ private:
 
     // Layout and scrolling (subtitlegrid.cpp).
     void relayout();
+    void requestRepaint();  // the whole view, coalesced until the next paint
     void updateScrollBars();
     void scrollToCurrent(bool centre);
     void ensureColumnVisible(int place);
@@ -201,6 +202,7 @@ private:
     int titleHeight_ = 0;
     std::array<GridColumn, kColumnCount> columns_;
     int currentColumn_ = 0;
+    bool repaintPending_ = false;
     int topRow_ = 0;
     int shownCurrent_ = -1;  // current row as last notified
 

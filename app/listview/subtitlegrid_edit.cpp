@@ -47,7 +47,7 @@ void SubtitleGrid::openEditor(Caret caret) {
         editor_->selectAllText();
     else
         editor_->caretToEnd();
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::placeEditor() {
@@ -81,7 +81,7 @@ void SubtitleGrid::closeEditor() {
     editorRow_ = -1;
     if (hadFocus) setFocus(Qt::OtherFocusReason);
     editor_->hide();
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::editorFirstChange() {
@@ -149,12 +149,12 @@ void SubtitleGrid::editorLostFocus(Qt::FocusReason reason) {
 
 void SubtitleGrid::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
-    viewport()->update();
+    requestRepaint();
 }
 
 void SubtitleGrid::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
-    viewport()->update();
+    requestRepaint();
     editorLostFocus(event->reason());
 }
 

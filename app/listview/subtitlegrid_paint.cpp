@@ -26,7 +26,17 @@ QColor lineColor(const QPalette& palette) {
 
 }  // namespace
 
+void SubtitleGrid::requestRepaint() {
+    // A whole-view repaint is asked for many times per row while rows are appended and posted;
+    // one pending request covers them all, and each request costs a walk up the widget tree.
+    if (repaintPending_) return;
+    viewport()->update();
+    // A hidden view drops the request; it paints in full when it is shown.
+    repaintPending_ = viewport()->isVisible() && viewport()->updatesEnabled();
+}
+
 void SubtitleGrid::paintEvent(QPaintEvent* event) {
+    repaintPending_ = false;
     QPainter painter(viewport());
     const QPalette& pal = palette();
     painter.fillRect(event->rect(), pal.color(QPalette::Base));
