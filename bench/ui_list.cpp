@@ -76,9 +76,12 @@ struct ListFixture {
     void paint() { grid->viewport()->repaint(); }
 };
 
+// Made on first use and destroyed before the application object (widgets must not outlive it).
+std::unique_ptr<ListFixture> theFixture;
+
 ListFixture& fixture() {
-    static ListFixture instance;
-    return instance;
+    if (!theFixture) theFixture = std::make_unique<ListFixture>();
+    return *theFixture;
 }
 
 void BM_RequeryToFirstPaint(benchmark::State& state) {
@@ -162,5 +165,6 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    theFixture.reset();
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/application.h"
@@ -47,9 +48,12 @@ void fillStore(const tirelle::testing::TempFolder& folder) {
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
 }
 
+// Made on first use and destroyed before the application object (widgets must not outlive it).
+std::unique_ptr<FormFixture> theFixture;
+
 FormFixture& fixture() {
-    static FormFixture instance(fillStore);
-    return instance;
+    if (!theFixture) theFixture = std::make_unique<FormFixture>(fillStore);
+    return *theFixture;
 }
 
 void BM_TickWithoutRefresh(benchmark::State& state) {
@@ -90,5 +94,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    theFixture.reset();
     return 0;
 }
