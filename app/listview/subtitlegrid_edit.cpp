@@ -63,7 +63,12 @@ void SubtitleGrid::writeEditor() {
     if (!isEditing() || !live()) return;
     const QString text = editor_->text();
     // A text the user did not change is never written back: the stored bytes stay as they are.
-    if (text == editorOriginal_) return;
+    // A change typed and undone again is no change either, so the next keystroke counts as
+    // the first change once more and puts the row back into edit state.
+    if (text == editorOriginal_) {
+        editor_->clearUserChanged();
+        return;
+    }
     if (dataset_->state() == store::DatasetState::Browse) dataset_->edit();
     dataset_->fieldByName(store::columnName(columnField(currentColumn_)))
         .setAsString(ui::fromDisplay(text));

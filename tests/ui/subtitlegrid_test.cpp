@@ -138,6 +138,7 @@ private slots:
     void focusLossWritesAndDropsUntouchedNewRow();
     void failedPostKeepsTheRowInEdit();
     void movesFromElsewhereCompleteTheEdit();
+    void typingAfterAnUndoneChangeIsKept();
 
     void clickSeeksSecondClickEdits();
     void clicksOutsideDataCells();
@@ -709,6 +710,25 @@ void SubtitleGridTest::movesFromElsewhereCompleteTheEdit() {
     QVERIFY(f.sub.locate("STime", std::string(timeCode(15))));
     QCOMPARE(f.sub.state(), DatasetState::Browse);
     QCOMPARE(QByteArray::fromStdString(f.sub.rowAt(typedRow).SubText), QByteArray("typed only"));
+}
+
+void SubtitleGridTest::typingAfterAnUndoneChangeIsKept() {
+    Fixture f(5);
+    f.grid->setCurrentColumn(2);
+    f.key(Qt::Key_F2);
+    f.type("x");
+    f.key(Qt::Key_Backspace);  // the text is back to the stored one
+    QCOMPARE(f.sub.state(), DatasetState::Edit);
+    // The preview locates the current row: the untouched edit is dropped, the editor stays.
+    QVERIFY(f.sub.locate("STime", timeCode(1)));
+    QCOMPARE(f.sub.state(), DatasetState::Browse);
+    QVERIFY(f.grid->isEditing());
+
+    f.type("y");  // a new change puts the row into edit state again
+    QCOMPARE(f.sub.state(), DatasetState::Edit);
+    QVERIFY(f.sub.locate("STime", timeCode(3)));  // and the next move stores it
+    QCOMPARE(f.sub.state(), DatasetState::Browse);
+    QCOMPARE(f.text(0), QByteArray("text 0y"));
 }
 
 // --- mouse
