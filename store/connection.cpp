@@ -41,7 +41,9 @@ std::string RecomputeSpanSql() {
            Span("Sub") + "), 0)) from Sub))";
 }
 
-// Inserts and updates raise the bound; it goes back to 0 when the last row is deleted.
+// Inserts and updates raise the bound. Deletes leave it as it is, still an upper bound; the
+// command object recomputes it after its statement (emptying the table), so that a delete of
+// every row keeps SQLite's fast whole-table path, which a delete trigger would prevent.
 std::array<std::string, 3> CreateTriggerSql() {
     const std::string raise =
         "update SubSpan set MaxSpan = " + Span("new") + " where " + Span("new") + " > MaxSpan; end";
@@ -50,8 +52,7 @@ std::array<std::string, 3> CreateTriggerSql() {
         "create trigger if not exists SubSpanUpdate after update of SubSort, SubSortEnd on Sub "
         "begin " +
             raise,
-        "create trigger if not exists SubSpanEmpty after delete on Sub "
-        "when not exists (select 1 from Sub) begin update SubSpan set MaxSpan = 0; end",
+        "drop trigger if exists SubSpanEmpty",  // kept per row by stores made earlier
     };
 }
 
@@ -205,6 +206,10 @@ void Connection::execute(const std::string& sql, const std::string& errorPrefix)
     if (!db_) throw datasetError(errorPrefix, kConnectionClosedMessage);
     std::string message;
     if (!Run(db_, sql.c_str(), message)) throw datasetError(errorPrefix, message);
+}
+
+void Connection::recomputeSpanBound(const std::string& errorPrefix) {
+    execute(RecomputeSpanSql(), errorPrefix);
 }
 
 // --- Statement

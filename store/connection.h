@@ -55,6 +55,8 @@ public:
     // Runs one statement without a result (used by the command object). Throws DatabaseError
     // with the given name in front of the engine's message.
     void execute(const std::string& sql, const std::string& errorPrefix);
+    // Recomputes the bound on the longest duration from every row (after rows were deleted).
+    void recomputeSpanBound(const std::string& errorPrefix);
 
 private:
     sqlite3* db_ = nullptr;
