@@ -46,8 +46,8 @@ void MpvView::initializeGL() {
     mpv_render_context_set_update_callback(render_, &MpvView::onUpdate, this);
     // Qt frees the GL context when the widget moves to another window; the render context has
     // to go first, while its GL context can still be made current.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &MpvView::freeRenderContext,
-            Qt::DirectConnection);
+    contextWatch_ = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
+                            &MpvView::freeRenderContext, Qt::DirectConnection);
     emit ready();
 }
 
@@ -69,6 +69,7 @@ void MpvView::paintGL() {
 }
 
 void MpvView::freeRenderContext() {
+    disconnect(contextWatch_);
     if (!render_) return;
     makeCurrent();
     mpv_render_context_set_update_callback(render_, nullptr, nullptr);

@@ -38,6 +38,9 @@ private:
 
     mpv_handle* core_;
     mpv_render_context* render_ = nullptr;
+    // The watch on the GL context's end; cut with the render context, since the GL context
+    // outlives this class's destructor (the GL widget base frees it).
+    QMetaObject::Connection contextWatch_;
 };
 
 }  // namespace tirelle::playback

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QSet>
 #include <QTest>
@@ -11,6 +12,7 @@
 #include <memory>
 
 #include "playback/mpvplayer.h"
+#include "playback/mpvview.h"
 #include "tests/support/tempfolder.h"
 
 using tirelle::playback::MpvPlayer;
@@ -120,6 +122,29 @@ private slots:
         QCOMPARE(states, QList<int>{3});
         window.reset();  // deletes the player; the view goes with it
         QVERIFY(other->findChildren<QOpenGLWidget*>().isEmpty());
+    }
+
+    void goingPlayerLeavesNothingThatCallsItsView() {
+        // The view's GL context outlives the view's own destructor (the GL widget base frees
+        // it): by then nothing of it may still be connected to the half-destroyed view.
+        auto host = std::make_unique<QWidget>();
+        host->resize(320, 240);
+        auto* own = new MpvPlayer(host.get(), MpvPlayer::Options{.audio = false});
+        auto* layout = new QVBoxLayout(host.get());
+        layout->addWidget(own->widget());
+        host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+        auto* picture = own->widget()->findChild<tirelle::playback::MpvView*>();
+        QVERIFY(picture);
+        QTRY_VERIFY(picture->hasRenderContext());
+        QOpenGLContext* context = picture->context();
+        bool viewStillConnected = false;
+        connect(context, &QOpenGLContext::aboutToBeDestroyed, context, [&] {
+            viewStillConnected =
+                QObject::disconnect(context, &QOpenGLContext::aboutToBeDestroyed, picture, nullptr);
+        });
+        delete own;
+        QCOMPARE(viewStillConnected, false);
     }
 };
 
