@@ -13,6 +13,20 @@ using tirelle::store::DatasetState;
 using tirelle::testing::FormFixture;
 
 namespace {
+// Scripted dialogs whose question lets something happen while it is shown, as the nested event
+// loop of the real box lets the timer tick and the player report.
+class WhileAsking : public tirelle::testing::ScriptedDialogs {
+public:
+    explicit WhileAsking(std::function<void()> during) : during_(std::move(during)) {}
+    bool question(QWidget* parent, const QString& text) override {
+        during_();
+        return ScriptedDialogs::question(parent, text);
+    }
+
+private:
+    std::function<void()> during_;
+};
+
 QStringList texts(tirelle::store::Dataset& sub) {
     QStringList all;
     for (int row = 0; row < sub.rowCount(); ++row)
@@ -37,6 +51,7 @@ private slots:
     void answerNoKeepsTheRow();
     void rowBeingEditedIsDeletedUnstored();
     void newRowIsOnlyDiscarded();
+    void rowAskedAboutIsTheOneDeleted();
 
 private:
     void threeRows() {
@@ -97,6 +112,28 @@ void ListDeleteTest::newRowIsOnlyDiscarded() {
     fixture->form->N15Click();
     QCOMPARE(texts(sub), (QStringList{"a", "b", "c"}));
     QCOMPARE(sub.recordCount(), 3);
+}
+
+void ListDeleteTest::rowAskedAboutIsTheOneDeleted() {
+    threeRows();
+    auto& sub = fixture->form->Sub;
+    {
+        // While "确定?" is up the video plays into "b", and the preview moves the cursor there.
+        WhileAsking dialogs([&] { fixture->player->userSeek(3.5); });
+        dialogs.questionAnswers = {true};
+        fixture->form->N15Click();
+        QCOMPARE(texts(sub), (QStringList{"b", "c"}));
+    }
+    {
+        // Asked about a new row, which the preview's move drops: nothing else is deleted.
+        sub.moveBy(1);
+        sub.insert();
+        WhileAsking dialogs([&] { fixture->player->userSeek(1.0); });
+        dialogs.questionAnswers = {true};
+        fixture->form->N15Click();
+        QCOMPARE(texts(sub), (QStringList{"b", "c"}));
+        QCOMPARE(sub.recordCount(), 2);
+    }
 }
 
 TIRELLE_TEST_MAIN(ListDeleteTest)
