@@ -172,13 +172,7 @@ std::int32_t Field::asInteger() const {
     const SubRecord& record = dataset_->currentValues();
     if (record.isNull(column_)) return 0;
     if (column_ == Column::Aid) return static_cast<std::int32_t>(record.aid);
-    const double value = std::trunc(asFloat());
-    if (std::isnan(value)) return 0;
-    if (value <= std::numeric_limits<std::int32_t>::min())
-        return std::numeric_limits<std::int32_t>::min();
-    if (value >= std::numeric_limits<std::int32_t>::max())
-        return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value);
+    return TruncateToInt32(asFloat());
 }
 
 bool Field::isNull() const {

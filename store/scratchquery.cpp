@@ -41,13 +41,7 @@ double ScratchQuery::FieldRef::asFloat() const {
 std::int32_t ScratchQuery::FieldRef::asInteger() const {
     if (isNull()) return 0;
     if (const auto* i = std::get_if<std::int64_t>(value_)) return static_cast<std::int32_t>(*i);
-    const double value = std::trunc(asFloat());
-    if (std::isnan(value)) return 0;
-    if (value <= std::numeric_limits<std::int32_t>::min())
-        return std::numeric_limits<std::int32_t>::min();
-    if (value >= std::numeric_limits<std::int32_t>::max())
-        return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value);
+    return TruncateToInt32(asFloat());
 }
 
 std::string ScratchQuery::FieldRef::asString() const {

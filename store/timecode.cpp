@@ -297,4 +297,14 @@ std::string SecondsToNumberText(double seconds) {
     return out;
 }
 
+std::int32_t TruncateToInt32(double value) {
+    const double whole = std::trunc(value);
+    if (std::isnan(whole)) return 0;
+    if (whole <= std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    if (whole >= std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(whole);
+}
+
 }  // namespace tirelle

@@ -38,4 +38,7 @@ std::string SecondsToNumberText(double seconds);
 // anything else and for a value beyond the double range (the value is then 0).
 bool ReadNumber(std::string_view text, double& value);
 
+// A number as a 32-bit integer: truncated toward zero, clamped to the 32-bit range, NaN as 0.
+std::int32_t TruncateToInt32(double value);
+
 }  // namespace tirelle

@@ -347,5 +347,23 @@ TEST_F(CommaLocale, TablesDoNotDependOnLocale) {
     CheckNumberTextRows();
 }
 
+TEST(TruncateToInt32, TruncatesTowardZeroAndClamps) {
+    struct Row {
+        double value;
+        std::int32_t expected;
+    };
+    const Row rows[] = {
+        {2.9, 2},
+        {-2.9, -2},
+        {0.0, 0},
+        {2147483647.5, 2147483647},
+        {1e12, std::numeric_limits<std::int32_t>::max()},
+        {-1e12, std::numeric_limits<std::int32_t>::min()},
+        {std::numeric_limits<double>::quiet_NaN(), 0},
+        {std::numeric_limits<double>::infinity(), std::numeric_limits<std::int32_t>::max()},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.expected, TruncateToInt32(row.value)) << row.value;
+}
+
 }  // namespace
 }  // namespace tirelle
