@@ -398,7 +398,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 // asked for while it was being opened is made now.
                 facts_.loading = false;
                 facts_.started = true;
-                updateState();
+                // Every opened file that plays says so, also when the one it replaced played:
+                // the program counts on that report to run its timer again.
+                updateState(true);
                 if (seekAfterLoad_) issueSeek(*std::exchange(seekAfterLoad_, std::nullopt));
                 break;
             }
@@ -434,11 +436,11 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     }
 }
 
-void MpvPlayer::updateState() {
+void MpvPlayer::updateState(bool announcePlaying) {
     const std::optional<PlayState> state = mapPlayState(facts_);
     if (!state) return;
     clock_.setRunning(*state == Playing, now());
-    if (*state == reported_) return;
+    if (*state == reported_ && !(announcePlaying && *state == Playing)) return;
     reported_ = *state;
     refreshBar();
     const int value = reported_;

@@ -10,7 +10,8 @@
 // Timing, on top of the contract in player.h:
 //  - setUrl: returns once the core has the file. With a GL view the file is handed over only
 //    when the view has its render context (the first time it is shown). PlayStateChange(3)
-//    comes from the event loop once playback has begun; a file that fails never reports 3 and
+//    comes from the event loop once playback has begun, also when the file it replaced was
+//    playing (no stop is reported in between); a file that fails never reports 3 and
 //    shows its error text instead (state 1 is reported if another file was playing).
 //  - play, pause, stop: the new state is reported from inside the call. Play at the end of the
 //    media seeks to 0 first (with its PositionChange later). Without media they do nothing.
@@ -103,7 +104,8 @@ private:
     void pauseAtEnd();
     void drainEvents();
     void handleEvent(const mpv_event& event);
-    void updateState();
+    // Reports the state when it changed; with announcePlaying also "playing" again.
+    void updateState(bool announcePlaying = false);
     void refreshBar();
     void showError(const QString& text);
     double now() const;

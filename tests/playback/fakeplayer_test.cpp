@@ -44,6 +44,15 @@ private slots:
         QCOMPARE(player.currentPosition(), 0.0);
     }
 
+    void everyOpenedFileReportsThatItPlays() {
+        FakePlayer player;
+        QSignalSpy states(&player, &FakePlayer::PlayStateChange);
+        player.setUrl(QStringLiteral("/x.mp4"));
+        player.setUrl(QStringLiteral("/y.mp4"));  // replaces a playing file
+        QCOMPARE(states.count(), 2);
+        QCOMPARE(states.at(1).at(0).toInt(), 3);
+    }
+
     void positionReadsAreCountedAndOptionallyListed() {
         FakePlayer player;
         player.setPosition(65.4321);

@@ -261,7 +261,8 @@ private slots:
         QTRY_COMPARE(events.positions.size(), 1);
         player->setUrl(video);
         QTRY_VERIFY(player->currentPosition() > 0.1 && player->currentPosition() < 3.0);
-        QCOMPARE(events.states, QList<int>{3});
+        // No stop in between, and the new file reports that it plays, as every opened file does.
+        QTRY_COMPARE(events.states, (QList<int>{3, 3}));
     }
 
     void seekWhileOpeningIsMadeOnceItPlays_data() {
@@ -284,7 +285,7 @@ private slots:
         QVERIFY2(events.positions[0].first < 0.1,
                  qPrintable(QString::number(events.positions[0].first)));
         QTRY_VERIFY(player->currentPosition() > 7.1);
-        QCOMPARE(events.states, QList<int>{3});
+        QCOMPARE(events.states, replacing ? (QList<int>{3, 3}) : QList<int>{3});
     }
 
     void pauseWhileOpeningKeepsTheFilePaused() {

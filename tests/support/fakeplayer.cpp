@@ -51,7 +51,9 @@ void FakePlayer::setUrl(const QString& path) {
     record(QStringLiteral("url"), QStringLiteral("url ") + path);
     url_ = path;
     position_ = 0;
-    changeState(playback::Playing);
+    // Every opened file reports that it plays, also when the one it replaced played.
+    state_ = playback::Playing;
+    fire([this] { emit PlayStateChange(playback::Playing); });
 }
 
 void FakePlayer::play() {

@@ -2,7 +2,7 @@
 // A player double for tests: no media, a clock the test sets and moves, a record of every call,
 // and the two events fired as the libmpv player fires them.
 //
-//  - setUrl: "url <path>"; position 0, then state 3 (automatic start).
+//  - setUrl: "url <path>"; position 0, then state 3 (automatic start), also when playing.
 //  - play: "play"; state 3 unless already playing. pause: "pause"; state 2 unless paused.
 //  - setCurrentPosition: "seek <seconds>" (negative targets count as 0); the clock jumps there
 //    and PositionChange(old, new) fires, one per call.

@@ -24,6 +24,7 @@ private slots:
     void openWhileCapturingKeepsCapture();
     void openDuringRangePreview();
     void playerFillsThePaneAfterResizes();
+    void anotherVideoAfterAFailedTickTicksAgain();
 
 private:
     std::unique_ptr<FormFixture> fixture;
@@ -89,6 +90,21 @@ void VideoTest::playerFillsThePaneAfterResizes() {
     QCOMPARE(fixture->player->bounds(), form.Panel4->rect());
     form.Splitter2->moveTo(60);
     QCOMPARE(fixture->player->bounds(), form.Panel4->rect());
+}
+
+void VideoTest::anotherVideoAfterAFailedTickTicksAgain() {
+    auto& form = *fixture->form;
+    fixture->dialogs.fileAnswers = {QStringLiteral("/a.mp4")};
+    form.N4Click();
+    // A failed tick leaves the timer off while the video plays on.
+    fixture->player->failOn(QStringLiteral("position"), QStringLiteral("the player is gone"));
+    QTRY_COMPARE(fixture->dialogs.errors.size(), 1);
+    QCOMPARE(form.Timer2->enabled(), false);
+    fixture->player->clearFailures();
+    // The next video reports that it plays, and that switches the timer on again.
+    fixture->dialogs.fileAnswers = {QStringLiteral("/b.mp4")};
+    form.N4Click();
+    QCOMPARE(form.Timer2->enabled(), true);
 }
 
 TIRELLE_TEST_MAIN(VideoTest)
