@@ -40,6 +40,7 @@ private slots:
     void unopenableStoreShowsErrorAndWindow();
     void missingStoreIsCreated();
     void timerTicksFromStart();
+    void nothingIsHandledAfterClosing();
     void splitterRules();
 };
 
@@ -261,6 +262,26 @@ void MainWindowTest::timerTicksFromStart() {
     QVERIFY(fixture.form->Timer2->enabled());
     fixture.player->setPosition(65.4321);
     QTRY_COMPARE(fixture.form->Edit_TimePos->text(), QStringLiteral("00:01:05,432"));
+}
+
+void MainWindowTest::nothingIsHandledAfterClosing() {
+    FormFixture fixture;
+    auto& form = *fixture.form;
+    fixture.addRows({{"00:00:01,000", "00:00:02,000", "a"}, {"00:00:05,000", "00:00:06,000", "b"}});
+    form.show();
+    fixture.dialogs.fileAnswers = {QStringLiteral("/v.mp4")};
+    form.N4Click();  // capture mode, playing
+    fixture.player->setPosition(1.5);
+    // Reports still on their way when the window closes, and reports after it.
+    fixture.player->setDelivery(tirelle::testing::FakePlayer::Delivery::Queued);
+    fixture.player->userSeek(5.5);
+    form.close();
+    fixture.player->reportState(3);
+    fixture.player->userSeek(1.5);
+    QCoreApplication::processEvents();  // delivers the queued reports
+    QCOMPARE(form.Timer2->enabled(), false);
+    QCOMPARE(form.Sub.fieldByName("SubText").asString(), std::string("a"));
+    QCOMPARE(fixture.dialogs.log, QStringList{"open OpenDialog1"});
 }
 
 void MainWindowTest::splitterRules() {
