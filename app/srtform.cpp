@@ -111,22 +111,10 @@ void TSrtForm::connectHandlers() {
 
 void TSrtForm::N15Click() {
     if (Sub.isEmpty()) return;  // nothing to delete, nothing asked
-    // While the question is up the timer ticks and the player reports, and the preview may
-    // move the cursor: the answer is about the row that was current when it was asked.
-    const store::Bookmark asked = Sub.bookmark();
-    if (!ui::dialogs().question(this, QStringLiteral("确定?"))) return;
-    if (Sub.isEmpty()) return;
-    const auto isAsked = [&] {
-        const store::Bookmark now = Sub.bookmark();
-        return now.row == asked.row && now.aid == asked.aid;
-    };
-    if (!isAsked()) {
-        // A new row was stored or dropped by that move; either way it is not the current row.
-        if (asked.aid == 0) return;
-        Sub.gotoBookmark(asked);
-        if (Sub.isEmpty() || Sub.bookmark().aid != asked.aid) return;  // deleted meanwhile
-    }
-    DBGridEh1->deleteCurrentRow();  // a row being edited goes unstored, a new row is discarded
+    // A row being edited goes unstored, a new row is discarded; the row deleted is the one that
+    // was current when the question was asked.
+    DBGridEh1->deleteIfAgreed(
+        [this] { return ui::dialogs().question(this, QStringLiteral("确定?")); });
 }
 
 void TSrtForm::FormClose() {

@@ -100,6 +100,10 @@ public:
     // and deletes any other row without storing a pending change. Nothing while the dataset
     // is not open. Throws what the dataset throws.
     void deleteCurrentRow();
+    // Runs `ask` (a question shown while the timer and the player go on) and, when it agrees,
+    // deletes the row that was current when it was asked, as deleteCurrentRow does. Nothing on an
+    // empty or closed dataset (nothing is asked), nor when that row was a new row that is gone.
+    void deleteIfAgreed(const std::function<bool()>& ask);
 
 signals:
     // A click on a data cell of an existing row (not the indicator, titles or editor).

@@ -5,6 +5,8 @@
 
 #include "app/listview/celleditor.h"
 #include "app/listview/subtitlegrid.h"
+
+#include <functional>
 #include "app/ui/dialogs.h"
 #include "app/ui/guard.h"
 
@@ -232,9 +234,26 @@ void SubtitleGrid::moveColumnBy(int step) {
 }
 
 void SubtitleGrid::askDelete() {
-    if (dataset_->isEmpty() || !dataset_->canModify()) return;
-    if (!ui::dialogs().confirm(this, QStringLiteral("Confirm"), QStringLiteral("Delete record?")))
-        return;
+    if (!dataset_->canModify()) return;
+    deleteIfAgreed([this] {
+        return ui::dialogs().confirm(this, QStringLiteral("Confirm"),
+                                     QStringLiteral("Delete record?"));
+    });
+}
+
+void SubtitleGrid::deleteIfAgreed(const std::function<bool()>& ask) {
+    if (!live() || dataset_->isEmpty()) return;
+    // While the question is up the timer ticks and the player reports, and the preview may
+    // move the cursor: the answer is about the row that was current when it was asked.
+    const store::Bookmark asked = dataset_->bookmark();
+    if (!ask() || dataset_->isEmpty()) return;
+    const store::Bookmark now = dataset_->bookmark();
+    if (now.row != asked.row || now.aid != asked.aid) {
+        // A new row asked about was stored or dropped by that move: it is no longer there to
+        // discard. A stored row is found again wherever it now stands.
+        if (asked.aid == 0) return;
+        if (!dataset_->locate("aid", asked.aid)) return;
+    }
     deleteCurrentRow();
 }
 

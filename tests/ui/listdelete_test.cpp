@@ -22,6 +22,10 @@ public:
         during_();
         return ScriptedDialogs::question(parent, text);
     }
+    bool confirm(QWidget* parent, const QString& title, const QString& text) override {
+        during_();
+        return ScriptedDialogs::confirm(parent, title, text);
+    }
 
 private:
     std::function<void()> during_;
@@ -52,6 +56,7 @@ private slots:
     void rowBeingEditedIsDeletedUnstored();
     void newRowIsOnlyDiscarded();
     void rowAskedAboutIsTheOneDeleted();
+    void ctrlDeleteDeletesTheRowAskedAbout();
 
 private:
     void threeRows() {
@@ -134,6 +139,20 @@ void ListDeleteTest::rowAskedAboutIsTheOneDeleted() {
         QCOMPARE(texts(sub), (QStringList{"b", "c"}));
         QCOMPARE(sub.recordCount(), 2);
     }
+}
+
+void ListDeleteTest::ctrlDeleteDeletesTheRowAskedAbout() {
+    threeRows();
+    auto& sub = fixture->form->Sub;
+    auto* grid = fixture->form->DBGridEh1;
+    sub.last();  // "c" asked about
+    grid->setFocus();
+    // While "Delete record?" is up the video is sought into "a", and the preview moves there.
+    WhileAsking dialogs([&] { fixture->player->userSeek(1.5); });
+    dialogs.confirmAnswers = {true};
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(dialogs.log, QStringList{"confirm: Confirm: Delete record?"});
+    QCOMPARE(texts(sub), (QStringList{"a", "b"}));
 }
 
 TIRELLE_TEST_MAIN(ListDeleteTest)
