@@ -49,7 +49,8 @@ void TSrtForm::N6Click() {
             Sub.post();
         });
     } catch (...) {
-        ADOConn.execute("commit", Sub.name());
+        // Unless the engine has already rolled the transaction back, what was posted stays.
+        if (ADOConn.inTransaction()) ADOConn.execute("commit", Sub.name());
         throw;
     }
     ADOConn.execute("commit", Sub.name());

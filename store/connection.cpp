@@ -208,6 +208,10 @@ void Connection::execute(const std::string& sql, const std::string& errorPrefix)
     if (!Run(db_, sql.c_str(), message)) throw datasetError(errorPrefix, message);
 }
 
+bool Connection::inTransaction() const {
+    return db_ && sqlite3_get_autocommit(db_) == 0;
+}
+
 void Connection::recomputeSpanBound(const std::string& errorPrefix) {
     execute(RecomputeSpanSql(), errorPrefix);
 }

@@ -43,6 +43,9 @@ public:
     // finalized; it is never used again.
     void close();
     bool isOpen() const { return db_ != nullptr; }
+    // True while an explicit transaction is open (the engine may end one by itself after some
+    // errors, such as a full disk).
+    bool inTransaction() const;
 
     // Full path of the file last opened (empty before the first open).
     const std::filesystem::path& path() const { return path_; }
