@@ -44,7 +44,7 @@ private slots:
     void activeIsStrictlyInsideStartAndEnd();
     void overlappingSubtitles();
     void twoLineText();
-    void nothingActiveEmptiesTheCaptionOnce();
+    void nothingActiveEmptiesTheCaption();
     void anchoredOnTheCurrentRowAtStartUp();
     void lastRowLooksAtItsOwnStart();
     void oneRowStore();
@@ -114,7 +114,7 @@ void PreviewTest::twoLineText() {
     QCOMPARE(fixture->form->Label3->text(), QStringLiteral("line one\nline two\n"));
 }
 
-void PreviewTest::nothingActiveEmptiesTheCaptionOnce() {
+void PreviewTest::nothingActiveEmptiesTheCaption() {
     fixture->addRows(
         {{"00:00:01,000", "00:00:02,000", "a"}, {"00:00:10,000", "00:00:11,000", "b"}});
     seek(*fixture, 1.5);
