@@ -11,9 +11,9 @@
 #include "app/srtform.h"
 #include "app/ui/textcodec.h"
 #include "app/widgets.h"
+#include "base/text.h"
+#include "base/timecode.h"
 #include "playback/player.h"
-#include "store/text.h"
-#include "store/timecode.h"
 
 namespace tirelle::app {
 
@@ -27,7 +27,7 @@ double startBefore(double end, double lead) {
 }
 
 QString timeCode(double seconds) {
-    return QString::fromLatin1(MillisecondsToTime(SecondsToMilliseconds(seconds)));
+    return QString::fromLatin1(SecondsToTimeCode(seconds));
 }
 
 double boxSeconds(const QLineEdit* box) {

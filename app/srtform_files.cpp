@@ -1,10 +1,11 @@
-// Opening an SRT file into the store and saving the store as an SRT file.
+// Opening an SRT file into the store and saving the store as an SRT file: the window asks its
+// questions and dialogs, the tools library does the work.
 
 #include <QFile>
 
 #include "app/srtform.h"
 #include "app/ui/textcodec.h"
-#include "store/statements.h"
+#include "tools/srtfiles.h"
 
 namespace tirelle::app {
 
@@ -29,32 +30,8 @@ void TSrtForm::N6Click() {
         N9Click();  // saved or cancelled, the open goes on
 
     if (!ui::dialogs().runFileDialog(this, OpenDialog2)) return;
-    MemoF = srt::LoadTextLines(localPath(OpenDialog2.fileName), ui::codePage());
-
-    ADOCmd.setCommandText(store::kDeleteAllSql);
-    ADOCmd.execute();
-    Sub.requery();
-
-    // One append and one post per block. The posts are grouped into one transaction, since
-    // committing each one costs far more than the insert itself; when a block fails, what was
-    // posted before it is committed and stays in the store, then the error ends the command.
-    ADOConn.execute("begin", Sub.name());
-    try {
-        srt::ReadSrtBlocks(MemoF, [this](const std::string& start, const std::string& end,
-                                         const std::string& text) {
-            Sub.append();
-            Sub.fieldByName("STime").setAsString(start);
-            Sub.fieldByName("ETime").setAsString(end);
-            Sub.fieldByName("SubText").setAsString(text);
-            Sub.post();
-        });
-    } catch (...) {
-        // Unless the engine has already rolled the transaction back, what was posted stays.
-        if (ADOConn.inTransaction()) ADOConn.execute("commit", Sub.name());
-        throw;
-    }
-    ADOConn.execute("commit", Sub.name());
-    Sub.requery();
+    MemoF = tools::LoadSubtitleLines(localPath(OpenDialog2.fileName), ui::codePage());
+    tools::ImportSrt(Sub, MemoF);
 }
 
 void TSrtForm::N9Click() {
@@ -65,22 +42,7 @@ void TSrtForm::N9Click() {
     }
     if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
     StopCapture();
-    Sub.requery();
-
-    MemoF.clear();
-    {
-        store::SuspendedUpdates walk(Sub);
-        Sub.first();
-        int number = 1;
-        while (!Sub.eof()) {
-            srt::AppendSrtBlock(MemoF, number, Sub.fieldByName("STime").asString(),
-                                Sub.fieldByName("ETime").asString(),
-                                Sub.fieldByName("SubText").asString());
-            Sub.next();
-            ++number;
-        }
-    }
-    srt::WriteTextLines(localPath(SaveDialog1.fileName), MemoF);
+    tools::ExportSrt(Sub, MemoF, localPath(SaveDialog1.fileName));
 }
 
 }  // namespace tirelle::app

@@ -11,10 +11,10 @@
 #include "app/srtform.h"
 #include "app/ui/textcodec.h"
 #include "app/widgets.h"
+#include "base/text.h"
+#include "base/timecode.h"
 #include "playback/player.h"
 #include "store/statements.h"
-#include "store/text.h"
-#include "store/timecode.h"
 
 namespace tirelle::app {
 
@@ -35,7 +35,7 @@ void TSrtForm::Timer2Timer() {
     Timer2->setEnabled(false);  // ticks never overlap; a failure leaves the timer off
 
     const double position = WMP1->currentPosition();
-    const QString code = QString::fromLatin1(MillisecondsToTime(SecondsToMilliseconds(position)));
+    const QString code = QString::fromLatin1(SecondsToTimeCode(position));
     if (Edit_TimePos->text() != code) Edit_TimePos->setText(code);
 
     if (SpeedButton4->isDown()) RangePreviewEndCheck();

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/timecode.h"
 #include "srt/srtfile.h"
-#include "store/timecode.h"
 #include "tests/support/tempfolder.h"
 
 namespace {

@@ -9,11 +9,12 @@
 #include <random>
 #include <string>
 
+#include "base/timecode.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/scratchquery.h"
 #include "store/statements.h"
-#include "store/timecode.h"
+#include "store/transaction.h"
 #include "tests/support/tempfolder.h"
 
 namespace {
@@ -51,7 +52,7 @@ public:
         connection.open(folder.path());
         std::mt19937 g(7);
         std::uniform_real_distribution<double> length(1, 5);
-        connection.execute("begin", "bench");
+        Transaction transaction(connection, "bench");
         Statement insert(connection.handle(),
                          "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) "
                          "values (?1, ?2, ?3, ?4, ?5)",
@@ -59,8 +60,8 @@ public:
         for (int i = 0; i < kLargeRows; ++i) {
             const double start = i * kSpacing + 0.25;
             const double end = start + length(g);
-            const std::string s = MillisecondsToTime(SecondsToMilliseconds(start));
-            const std::string e = MillisecondsToTime(SecondsToMilliseconds(end));
+            const std::string s = SecondsToTimeCode(start);
+            const std::string e = SecondsToTimeCode(end);
             const std::string text = SampleText(g);
             insert.bindText(1, s);
             insert.bindText(2, e);
@@ -70,7 +71,7 @@ public:
             insert.step();
             insert.reset();
         }
-        connection.execute("commit", "bench");
+        transaction.commit();
         connection.open(folder.path());  // as at start-up: the bound is recomputed
     }
 

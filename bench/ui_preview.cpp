@@ -11,7 +11,7 @@
 
 #include "app/application.h"
 #include "app/srtform.h"
-#include "store/timecode.h"
+#include "base/timecode.h"
 #include "tests/support/formfixture.h"
 
 using tirelle::testing::FormFixture;
@@ -32,9 +32,8 @@ void fillStore(const tirelle::testing::TempFolder& folder) {
         &insert, nullptr);
     for (int i = 0; i < kRows; ++i) {
         const double start = 3.0 * i + 1;
-        const std::string s = tirelle::MillisecondsToTime(tirelle::SecondsToMilliseconds(start));
-        const std::string e =
-            tirelle::MillisecondsToTime(tirelle::SecondsToMilliseconds(start + 2));
+        const std::string s = tirelle::SecondsToTimeCode(start);
+        const std::string e = tirelle::SecondsToTimeCode(start + 2);
         const std::string text = "subtitle number " + std::to_string(i);
         sqlite3_bind_text(insert, 1, s.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 2, e.c_str(), -1, SQLITE_TRANSIENT);

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "store/errors.h"
+#include "base/errors.h"
 
 namespace tirelle::srt::detail {
 

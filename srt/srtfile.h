@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 namespace tirelle::srt {
 

@@ -11,10 +11,10 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/errors.h"
+#include "base/text.h"
 #include "srt/fileerror.h"
 #include "srt/srtfile.h"
-#include "store/errors.h"
-#include "store/text.h"
 
 namespace tirelle::srt {
 

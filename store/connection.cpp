@@ -137,8 +137,12 @@ std::string Connection::connectionString() const {
 }
 
 void Connection::open(const std::filesystem::path& folder) {
+    openFile(folder / kStoreFileName);
+}
+
+void Connection::openFile(const std::filesystem::path& file) {
     close();
-    path_ = folder / kStoreFileName;
+    path_ = file;
 
     std::error_code ignored;
     const bool exists =

@@ -1,5 +1,6 @@
 #pragma once
-// The connection to the subtitle store: the SQLite file DB.mdb in the program's folder.
+// The connection to the subtitle store: the SQLite file DB.mdb in the program's folder, or a
+// store file anywhere else.
 
 #include <cstdint>
 #include <filesystem>
@@ -39,6 +40,8 @@ public:
     // Opens <folder>/DB.mdb (closing first if open). Throws DatabaseError
     // "Cannot open database "<path>". <reason>" or "Cannot create database "<path>". <reason>".
     void open(const std::filesystem::path& folder);
+    // The same for a store file at any path (a command-line tool, tests, benchmarks).
+    void openFile(const std::filesystem::path& file);
     // Closes the connection. Statements still prepared on it keep it alive until they are
     // finalized; it is never used again.
     void close();

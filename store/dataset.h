@@ -118,6 +118,7 @@ public:
     const std::string& name() const { return name_; }
 
     void setConnection(Connection* connection) { connection_ = connection; }
+    Connection* connection() const { return connection_; }
     // Statement of the dataset ("select * from Sub order by SubSort").
     void setCommandText(std::string sql) { commandText_ = std::move(sql); }
     const std::string& commandText() const { return commandText_; }

@@ -1,27 +1,15 @@
 #pragma once
-// Errors of the core. Every message is the exact text the user sees in the error box.
+// Errors of the store, on top of the core's own.
 
-#include <stdexcept>
 #include <string>
 
-namespace tirelle {
+#include "base/errors.h"
 
-// Base of everything the core throws.
-class Error : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+namespace tirelle {
 
 // A statement, post, delete or cursor operation failed; the message starts with the
 // dataset's name: "Sub: ...".
 class DatabaseError : public Error {
-public:
-    using Error::Error;
-};
-
-// A file could not be opened, read, created or written:
-// "Cannot open file "%s". %s" / "Cannot create file "%s". %s".
-class FileError : public Error {
 public:
     using Error::Error;
 };

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <limits>
 
+#include "base/timecode.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/errors.h"
-#include "store/timecode.h"
 
 namespace tirelle::store {
 

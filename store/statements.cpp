@@ -1,6 +1,6 @@
 #include "store/statements.h"
 
-#include "store/timecode.h"
+#include "base/timecode.h"
 
 namespace tirelle::store {
 

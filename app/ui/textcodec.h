@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 namespace tirelle::ui {
 

@@ -1,7 +1,7 @@
 // The system code page (which bytes begin a character, how long a character is) and trimming
 // of byte texts.
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "store/text.h"
+#include "base/text.h"
 
 namespace tirelle {
 namespace {

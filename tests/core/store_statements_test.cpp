@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/timecode.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/scratchquery.h"
 #include "store/statements.h"
-#include "store/timecode.h"
 #include "tests/support/tempfolder.h"
 
 namespace tirelle::store {

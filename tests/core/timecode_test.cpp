@@ -1,7 +1,7 @@
 // Time codes: reading "h:m:s" texts, truncating seconds to milliseconds, writing time codes and
 // plain number texts. Every table is also run under a locale whose decimal point is ",".
 
-#include "store/timecode.h"
+#include "base/timecode.h"
 
 #include <gtest/gtest.h>
 
@@ -252,8 +252,7 @@ TEST(TimeCodes, RoundTripTruncates) {
         {"123:45:06,500", "123:45:06,500"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(MillisecondsToTime(SecondsToMilliseconds(TimeToSeconds(row.in))), row.out)
-            << "in: " << row.in;
+        EXPECT_EQ(SecondsToTimeCode(TimeToSeconds(row.in)), row.out) << "in: " << row.in;
     }
 }
 

@@ -14,7 +14,7 @@
 #include "playback/mpvplayer.h"
 #include "store/connection.h"
 #include "store/dataset.h"
-#include "store/timecode.h"
+#include "base/timecode.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/testmain.h"
 

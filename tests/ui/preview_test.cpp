@@ -7,7 +7,7 @@
 
 #include "app/srtform.h"
 #include "app/widgets.h"
-#include "store/timecode.h"
+#include "base/timecode.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/testmain.h"
 

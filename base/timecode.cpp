@@ -1,4 +1,4 @@
-#include "store/timecode.h"
+#include "base/timecode.h"
 
 #include <array>
 #include <cfloat>
@@ -182,6 +182,10 @@ double TimeToSeconds(std::string_view text) {
     sum += static_cast<long double>(seconds);
     const double result = static_cast<double>(sum);
     return std::isfinite(result) ? result : 0.0;
+}
+
+std::string SecondsToTimeCode(double seconds) {
+    return MillisecondsToTime(SecondsToMilliseconds(seconds));
 }
 
 std::int32_t SecondsToMilliseconds(double seconds) {

@@ -26,6 +26,10 @@ std::int32_t SecondsToMilliseconds(double seconds);
 // signs (division truncating toward zero), not a time code.
 std::string MillisecondsToTime(std::int32_t milliseconds);
 
+// The time code of a number of seconds: MillisecondsToTime(SecondsToMilliseconds(seconds)).
+// A negative value is not clamped here; callers that need a time code replace it by 0 first.
+std::string SecondsToTimeCode(double seconds);
+
 // Plain decimal text with "." as separator, 15 significant digits, trailing zeros dropped;
 // fixed notation for 0.0001 <= |x| < 1e15, otherwise "dE[-]n" (e.g. 5E-5, 1E15). The 15
 // digits come from the exact decimal expansion of the double, a 16th digit of 5 or more

@@ -1,0 +1,54 @@
+#include "store/transaction.h"
+
+#include <sqlite3.h>
+
+#include "store/connection.h"
+#include "store/dataset.h"
+#include "store/errors.h"
+
+namespace tirelle::store {
+
+Transaction::Transaction(Connection& connection, std::string errorPrefix)
+    : connection_(connection), errorPrefix_(std::move(errorPrefix)) {
+    connection_.execute("begin", errorPrefix_);
+}
+
+Transaction::~Transaction() {
+    if (done_ || !open()) return;
+    // Nothing to report from a destructor: a rollback that fails leaves the transaction to the
+    // engine, which drops it when the connection closes.
+    sqlite3_exec(connection_.handle(), "rollback", nullptr, nullptr, nullptr);
+}
+
+bool Transaction::open() const {
+    return connection_.inTransaction();
+}
+
+void Transaction::commit() {
+    if (done_) return;
+    connection_.execute("commit", errorPrefix_);
+    done_ = true;
+}
+
+bool Transaction::commitWhatWasDone() noexcept {
+    if (done_) return true;
+    if (!open()) return false;
+    if (sqlite3_exec(connection_.handle(), "commit", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    done_ = true;
+    return true;
+}
+
+void RereadDataset(Dataset& dataset) noexcept {
+    try {
+        if (!dataset.active()) return;
+        dataset.cancel();
+        dataset.requery();
+    } catch (const Error&) {
+        dataset.close();
+    } catch (const std::bad_alloc&) {
+        dataset.close();
+    }
+}
+
+}  // namespace tirelle::store

@@ -1,0 +1,73 @@
+#pragma once
+// One explicit transaction on the store's connection, held by an object: it begins in the
+// constructor and is rolled back in the destructor unless it was committed, so no early
+// return or exception leaves one open. A process killed before the commit leaves the store as
+// it was before the transaction.
+
+#include <string>
+
+namespace tirelle::store {
+
+class Connection;
+class Dataset;
+
+class Transaction {
+public:
+    // Begins the transaction. Errors are DatabaseError with errorPrefix in front ("Sub: ...").
+    Transaction(Connection& connection, std::string errorPrefix);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // Commits. Throws DatabaseError when the commit fails; the destructor then rolls back
+    // whatever the engine still holds.
+    void commit();
+    // For a piece of work that failed part way: commits what was done before the failure, so
+    // it stays as if every change had been written on its own. Returns false, without
+    // throwing, when nothing of it is stored: the engine had already rolled the transaction
+    // back by itself (a full disk, an I/O error), or the commit failed.
+    bool commitWhatWasDone() noexcept;
+
+    // True while the engine still holds this transaction open.
+    bool open() const;
+
+private:
+    Connection& connection_;
+    std::string errorPrefix_;
+    bool done_ = false;
+};
+
+// Runs work() inside one transaction. When the work fails, what it did before the failure is
+// committed (see commitWhatWasDone) and the error goes on. When nothing of it could be kept,
+// the dataset is read again (RereadDataset), so it never shows rows that are not stored.
+template <class Work>
+void RunInTransaction(Connection& connection, Dataset& dataset, Work&& work);
+
+// Drops a pending change and reads every row again; when even that fails, the dataset is
+// closed rather than left showing rows that may not be stored.
+void RereadDataset(Dataset& dataset) noexcept;
+
+}  // namespace tirelle::store
+
+#include "store/dataset.h"
+
+namespace tirelle::store {
+
+template <class Work>
+void RunInTransaction(Connection& connection, Dataset& dataset, Work&& work) {
+    Transaction transaction(connection, dataset.name());
+    try {
+        work();
+    } catch (...) {
+        if (!transaction.commitWhatWasDone()) RereadDataset(dataset);
+        throw;
+    }
+    try {
+        transaction.commit();
+    } catch (...) {
+        RereadDataset(dataset);
+        throw;
+    }
+}
+
+}  // namespace tirelle::store
