@@ -1,0 +1,340 @@
+// The whole-store operations on a real store in a temporary folder: shift, scale, wrap, split,
+// merge, the open's import, and what a failure or a killed process leaves behind.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "base/timecode.h"
+#include "store/connection.h"
+#include "store/dataset.h"
+#include "store/errors.h"
+#include "store/statements.h"
+#include "tests/support/tempfolder.h"
+#include "tools/operations.h"
+#include "tools/srtfiles.h"
+
+namespace tirelle::tools {
+namespace {
+
+struct Row {
+    std::string start, end, text;
+    bool operator==(const Row&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Row& row) {
+    return out << "{" << row.start << ", " << row.end << ", " << row.text << "}";
+}
+
+class ToolsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connection.openFile(folder.file("store.db"));
+        sub.setConnection(&connection);
+        sub.setCommandText(store::kSelectAllSql);
+        sub.open();
+    }
+
+    void add(const std::vector<Row>& rows) {
+        for (const Row& row : rows) {
+            sub.append();
+            sub.fieldByName("STime").setAsString(row.start);
+            sub.fieldByName("ETime").setAsString(row.end);
+            sub.fieldByName("SubText").setAsString(row.text);
+            sub.post();
+        }
+        sub.requery();
+    }
+
+    // The rows as the working dataset shows them, in its current order.
+    std::vector<Row> shown() const {
+        std::vector<Row> rows;
+        for (int i = 0; i < sub.rowCount(); ++i)
+            rows.push_back({sub.rowAt(i).STime, sub.rowAt(i).ETime, sub.rowAt(i).SubText});
+        return rows;
+    }
+
+    // The rows the file holds, read through a connection of their own, in start order.
+    std::vector<Row> stored() const {
+        store::Connection other;
+        other.openFile(connection.path());
+        store::Dataset check;
+        check.setConnection(&other);
+        check.setCommandText("select * from Sub order by SubSort, aid");
+        check.open();
+        std::vector<Row> rows;
+        for (int i = 0; i < check.rowCount(); ++i)
+            rows.push_back({check.rowAt(i).STime, check.rowAt(i).ETime, check.rowAt(i).SubText});
+        return rows;
+    }
+
+    // Makes every post of a row with this text fail, with RAISE(ABORT) (the statement only) or
+    // RAISE(ROLLBACK) (the engine drops the whole transaction).
+    void refuse(const std::string& text, const std::string& how) {
+        for (const char* event : {"INSERT", "UPDATE"})
+            connection.execute("CREATE TEMP TRIGGER \"refuse " + text + " " + event + "\" BEFORE " +
+                                   event + " ON Sub WHEN NEW.SubText = '" + text +
+                                   "' BEGIN SELECT RAISE(" + how + ", 'refused'); END",
+                               "test");
+    }
+
+    testing::TempFolder folder;
+    store::Connection connection;
+    store::Dataset sub;
+};
+
+TEST_F(ToolsTest, ShiftMovesAndClampsEachTimeOnItsOwn) {
+    const struct {
+        double seconds;
+        Row in, out;
+    } cases[] = {
+        {-5.5, {"00:00:10,000", "00:00:12,500", "a"}, {"00:00:04,500", "00:00:07,000", "a"}},
+        {-5.5, {"00:00:03,000", "00:00:04,000", "b"}, {"00:00:00,000", "00:00:00,000", "b"}},
+        {-5.5, {"00:00:03,000", "00:00:08,000", "c"}, {"00:00:00,000", "00:00:02,500", "c"}},
+        {0.0005, {"00:00:01,000", "00:00:02,000", "d"}, {"00:00:01,000", "00:00:02,000", "d"}},
+        {1, {"00:00:05,1", "junk", "e"}, {"00:00:06,099", "00:00:01,000", "e"}},
+        {3600, {"99:00:00,000", "99:59:59,999", "f"}, {"100:00:00,000", "100:59:59,999", "f"}},
+    };
+    for (const auto& c : cases) {
+        sub.close();
+        connection.execute(store::kDeleteAllSql, "test");
+        sub.open();
+        add({c.in});
+        EXPECT_TRUE(ShiftAll(sub, c.seconds));
+        EXPECT_EQ(stored(), std::vector<Row>{c.out}) << "shift " << c.seconds << " of " << c.in;
+        // The seconds come from the new texts.
+        EXPECT_EQ(sub.fieldByName("SubSort").asFloat(), TimeToSeconds(c.out.start));
+        EXPECT_EQ(sub.fieldByName("SubSortEnd").asFloat(), TimeToSeconds(c.out.end));
+    }
+}
+
+TEST_F(ToolsTest, NothingToDoTouchesNothing) {
+    EXPECT_FALSE(ShiftAll(sub, 2));
+    EXPECT_FALSE(ScaleAll(sub, 1, 2));
+    EXPECT_FALSE(WrapAll(sub, "<", ">"));
+    EXPECT_FALSE(MergeBlocks(sub, {"1", "00:00:01,000 --> 00:00:02,000", "x"}, 0));
+    EXPECT_FALSE(FirstAndLastStart(sub));
+    EXPECT_TRUE(SplitAfter(sub, 0).empty());
+    add({{"00:00:01,000", "00:00:02,000", "x"}});
+    EXPECT_FALSE(ShiftAll(sub, 0));
+    EXPECT_EQ(stored(), (std::vector<Row>{{"00:00:01,000", "00:00:02,000", "x"}}));
+}
+
+TEST_F(ToolsTest, ScaleMovesFirstAndLastAndKeepsDurations) {
+    const std::vector<Row> rows = {{"00:00:05,400", "00:00:07,000", "first"},
+                                   {"00:50:00,000", "00:50:03,000", "middle"},
+                                   {"01:40:00,000", "01:40:02,000", "last"}};
+    const struct {
+        std::string newFirst, newLast;
+        std::vector<Row> out;
+    } cases[] = {
+        // The example of the scale page: the last start moves by 15.5 s.
+        {"00:00:05,400",
+         "01:40:15,500",
+         {{"00:00:05,400", "00:00:07,000", "first"},
+          {"00:50:07,743", "00:50:10,743", "middle"},
+          {"01:40:15,500", "01:40:17,500", "last"}}},
+        // Both boxes empty: every start becomes 0 and every end its duration. 7 - 5.4 lies
+        // just below 1.6 as a double, so that duration loses its last millisecond.
+        {"",
+         "",
+         {{"00:00:00,000", "00:00:01,599", "first"},
+          {"00:00:00,000", "00:00:03,000", "middle"},
+          {"00:00:00,000", "00:00:02,000", "last"}}},
+        // Reversed: the order of the starts turns round; a negative start becomes 0 while its
+        // end keeps the duration from the unclamped start.
+        {"00:00:10,000",
+         "00:00:00,000",
+         {{"00:00:10,000", "00:00:11,599", "first"},
+          {"00:00:05,004", "00:00:08,004", "middle"},
+          {"00:00:00,000", "00:00:02,000", "last"}}},
+    };
+    for (const auto& c : cases) {
+        sub.close();
+        connection.execute(store::kDeleteAllSql, "test");
+        sub.open();
+        add(rows);
+        EXPECT_TRUE(ScaleAll(sub, TimeToSeconds(c.newFirst), TimeToSeconds(c.newLast)));
+        EXPECT_EQ(shown(), c.out) << c.newFirst << " .. " << c.newLast;  // order kept until requery
+    }
+}
+
+TEST_F(ToolsTest, ScaleWithOneStartFailsBeforeTouchingAnything) {
+    const struct {
+        double newFirst, newLast;
+        FloatingPointError::Kind kind;
+        const char* message;
+    } cases[] = {
+        {1, 2, FloatingPointError::Kind::DivisionByZero, "Floating point division by zero"},
+        {3, 3, FloatingPointError::Kind::InvalidOperation, "Invalid floating point operation"},
+        {0, 0, FloatingPointError::Kind::InvalidOperation, "Invalid floating point operation"},
+    };
+    add({{"00:00:04,000", "00:00:05,000", "a"}, {"00:00:04,000", "00:00:06,000", "b"}});
+    const std::vector<Row> before = stored();
+    for (const auto& c : cases) {
+        try {
+            ScaleAll(sub, c.newFirst, c.newLast);
+            ADD_FAILURE() << "no error for " << c.newFirst << " .. " << c.newLast;
+        } catch (const FloatingPointError& error) {
+            EXPECT_EQ(error.kind(), c.kind);
+            EXPECT_STREQ(error.what(), c.message);
+        }
+        EXPECT_EQ(stored(), before);
+    }
+}
+
+TEST_F(ToolsTest, PrefillGivesFirstAndLastStartTexts) {
+    add({{"00:01:00,000", "x", "b"}, {"0:0:5,4", "y", "a"}, {"01:40:00,000", "z", "c"}});
+    const auto texts = FirstAndLastStart(sub);
+    ASSERT_TRUE(texts);
+    EXPECT_EQ(texts->first, "0:0:5,4");
+    EXPECT_EQ(texts->last, "01:40:00,000");
+    EXPECT_EQ(sub.currentRow(), 2);
+}
+
+TEST_F(ToolsTest, WrapPutsPrefixAndSuffixAroundEveryText) {
+    add({{"00:00:01,000", "00:00:02,000", "one\r\ntwo"}, {"00:00:03,000", "00:00:04,000", ""}});
+    EXPECT_TRUE(WrapAll(sub, "", ""));
+    EXPECT_TRUE(WrapAll(sub, "<i>", "</i>"));
+    EXPECT_TRUE(WrapAll(sub, "{", "}"));
+    EXPECT_EQ(stored(), (std::vector<Row>{{"00:00:01,000", "00:00:02,000", "{<i>one\r\ntwo</i>}"},
+                                          {"00:00:03,000", "00:00:04,000", "{<i></i>}"}}));
+    EXPECT_TRUE(sub.eof());
+}
+
+TEST_F(ToolsTest, SplitWritesRowsAfterTheCutRelativeToIt) {
+    add({{"00:45:01,000", "00:45:02,000", "at the cut"},
+         {"00:45:03,500", "00:45:05,000", "after"},
+         {"00:00:01,000", "00:00:02,000", "before"},
+         {"00:46:00,000", "00:45:00,000", "ends before the cut"},
+         {"00:47:00,000", "00:47:01,000", "two\r\nlines"}});
+    const auto before = stored();
+    const srt::LineList lines = SplitAfter(sub, TimeToSeconds("00:45:01,000"));
+    EXPECT_EQ(srt::JoinLines(lines),
+              "1\r\n00:00:02,500 --> 00:00:04,000\r\nafter\r\n\r\n"
+              "2\r\n00:00:59,000 --> 00:00:00,000\r\nends before the cut\r\n\r\n"
+              "3\r\n00:01:59,000 --> 00:02:00,000\r\ntwo\r\nlines\r\n\r\n");
+    EXPECT_TRUE(SplitAfter(sub, TimeToSeconds("01:00:00,000")).empty());
+    // An empty box cuts at 0: every row with a start above 0, with its own times.
+    EXPECT_EQ(SplitAfter(sub, 0).size(), 5u * 4 + 1);
+    EXPECT_EQ(stored(), before);
+    EXPECT_EQ(sub.currentRow(), 4);
+}
+
+TEST_F(ToolsTest, MergeAddsBlocksAtTheOffsetAndRequeries) {
+    add({{"00:45:00,000", "00:45:01,000", "old"}});
+    const srt::LineList lines = {"1",        "00:00:01,000 --> 00:00:03,000",
+                                 "merged",   "",
+                                 "2",        "junk --> 00:00:00,500",
+                                 "no start", "",
+                                 "3",        "-1:0:0 --> 0:0:2",
+                                 "negative"};
+    const struct {
+        double offset;
+        std::vector<Row> added;
+    } cases[] = {
+        {TimeToSeconds("00:45:01,000"),
+         {{"00:45:01,000", "00:45:01,500", "no start"},
+          {"00:45:02,000", "00:45:04,000", "merged"},
+          {"00:00:00,000", "00:45:03,000", "negative"}}},
+        {-2,
+         {{"00:00:00,000", "00:00:01,000", "merged"},
+          {"00:00:00,000", "00:00:00,000", "no start"},
+          {"00:00:00,000", "00:00:00,000", "negative"}}},
+    };
+    for (const auto& c : cases) {
+        sub.close();
+        connection.execute(store::kDeleteAllSql, "test");
+        sub.open();
+        add({{"00:45:00,000", "00:45:01,000", "old"}});
+        EXPECT_TRUE(MergeBlocks(sub, lines, c.offset));
+        std::vector<Row> all = shown();
+        EXPECT_EQ(all.size(), 4u);
+        std::vector<Row> expected = c.added;
+        expected.push_back({"00:45:00,000", "00:45:01,000", "old"});
+        std::sort(all.begin(), all.end(),
+                  [](const Row& a, const Row& b) { return a.text < b.text; });
+        std::sort(expected.begin(), expected.end(),
+                  [](const Row& a, const Row& b) { return a.text < b.text; });
+        EXPECT_EQ(all, expected) << "offset " << c.offset;
+        EXPECT_EQ(sub.currentRow(), 0);  // re-queried
+    }
+}
+
+TEST_F(ToolsTest, FailureAtOneRecordKeepsTheRecordsBeforeIt) {
+    // The walk visits rows in start order; "b" fails, "a" keeps its new time.
+    add({{"00:00:01,000", "00:00:02,000", "a"},
+         {"00:00:03,000", "00:00:04,000", "b"},
+         {"00:00:05,000", "00:00:06,000", "c"}});
+    refuse("b", "ABORT");
+    EXPECT_THROW(ShiftAll(sub, 10), DatabaseError);
+    EXPECT_EQ(stored(), (std::vector<Row>{{"00:00:03,000", "00:00:04,000", "b"},
+                                          {"00:00:05,000", "00:00:06,000", "c"},
+                                          {"00:00:11,000", "00:00:12,000", "a"}}));
+    EXPECT_FALSE(connection.inTransaction());
+}
+
+TEST_F(ToolsTest, EngineRollbackRereadsTheDataset) {
+    const std::vector<Row> rows = {{"00:00:01,000", "00:00:02,000", "a"},
+                                   {"00:00:03,000", "00:00:04,000", "b"}};
+    add(rows);
+    refuse("b", "ROLLBACK");
+    refuse("bad", "ROLLBACK");
+    EXPECT_THROW(ShiftAll(sub, 10), DatabaseError);
+    EXPECT_THROW(WrapAll(sub, "", ""), DatabaseError);
+    EXPECT_THROW(MergeBlocks(sub,
+                             {"1", "00:00:09,000 --> 00:00:10,000", "ok", "", "2",
+                              "00:00:11,000 --> 00:00:12,000", "bad"},
+                             0),
+                 DatabaseError);
+    EXPECT_THROW(ImportSrt(sub, {"1", "00:00:09,000 --> 00:00:10,000", "bad"}), DatabaseError);
+    // Nothing of any of them is stored, and the list shows exactly what is.
+    EXPECT_EQ(stored(), rows);
+    EXPECT_EQ(shown(), rows);
+    EXPECT_EQ(sub.state(), store::DatasetState::Browse);
+}
+
+TEST_F(ToolsTest, ImportReplacesEveryRowWithTheBlocks) {
+    add({{"00:00:01,000", "00:00:02,000", "old"}});
+    ImportSrt(sub, {"1", "0:0:9 --> 00:00:10,000 X1:1", " late ", "", "2",
+                    "00:00:01,500 --> 00:00:03,000", "early"});
+    EXPECT_EQ(shown(), (std::vector<Row>{{"00:00:01,500", "00:00:03,000", "early"},
+                                         {"0:0:9", "00:00:10,000 X1:1", "late"}}));
+    EXPECT_EQ(stored(), shown());
+}
+
+// A process killed in the middle of an operation leaves the store as it was before it.
+TEST_F(ToolsTest, KilledHalfWayLeavesThePreviousRows) {
+    std::vector<Row> rows;
+    for (int i = 0; i < 50; ++i)
+        rows.push_back({SecondsToTimeCode(i * 2 + 1), SecondsToTimeCode(i * 2 + 2),
+                        "row " + std::to_string(i)});
+    add(rows);
+    const std::vector<Row> before = stored();
+    srt::LineList file;
+    for (int i = 0; i < 50; ++i)
+        srt::AppendSrtBlock(file, i + 1, "00:00:01,000", "00:00:02,000", "new");
+    const std::function<void()> operations[] = {
+        [&] { ShiftAll(sub, 5); },       [&] { ScaleAll(sub, 0, 1000); },
+        [&] { WrapAll(sub, "[", "]"); }, [&] { MergeBlocks(sub, file, 1); },
+        [&] { ImportSrt(sub, file); },
+    };
+    for (const auto& operation : operations) {
+        EXPECT_EXIT(
+            {
+                int posts = 0;
+                sub.beforePost = [&](store::Dataset& dataset) {
+                    store::DeriveSortKeys(dataset);
+                    if (++posts == 25) _exit(3);  // killed half way
+                };
+                operation();
+            },
+            ::testing::ExitedWithCode(3), "");
+        EXPECT_EQ(stored(), before);
+    }
+}
+
+}  // namespace
+}  // namespace tirelle::tools

@@ -1,0 +1,141 @@
+// Shift, two-point scale and text wrap: walks that change every row in place.
+
+#include <cmath>
+
+#include "base/timecode.h"
+#include "store/transaction.h"
+#include "tools/operations.h"
+#include "tools/srtfiles.h"
+
+namespace tirelle::tools {
+
+namespace {
+
+// Rounds an intermediate result to the double it is held as; a result beyond the double range
+// is the overflow fault, never an infinity.
+double Held(long double value) {
+    const double held = static_cast<double>(value);
+    if (!std::isfinite(held)) throw FloatingPointError(FloatingPointError::Kind::Overflow);
+    return held;
+}
+
+double NotNegative(double seconds) {
+    return seconds < 0 ? 0.0 : seconds;
+}
+
+// The four time fields of the current row, looked up once per walk.
+struct TimeFields {
+    explicit TimeFields(store::Dataset& sub)
+        : start(sub.fieldByName("SubSort")),
+          end(sub.fieldByName("SubSortEnd")),
+          startText(sub.fieldByName("STime")),
+          endText(sub.fieldByName("ETime")) {}
+
+    // Edits the current row to start s and end e (already clamped), posts it and steps on.
+    // Posting derives the seconds again from the new texts.
+    void setAndPost(store::Dataset& sub, double s, double e) {
+        sub.edit();
+        start.setAsFloat(s);
+        end.setAsFloat(e);
+        startText.setAsString(SecondsToTimeCode(s));
+        endText.setAsString(SecondsToTimeCode(e));
+        sub.post();
+    }
+
+    store::Field start, end, startText, endText;
+};
+
+// Visits every row from the first to the last with the list's updates suspended, inside one
+// transaction; `change` edits and posts the current row.
+template <class Change>
+void WalkAll(store::Dataset& sub, Change change) {
+    store::RunInTransaction(ConnectionOf(sub), sub, [&] {
+        store::SuspendedUpdates walk(sub);
+        sub.first();
+        while (!sub.eof()) {
+            change();
+            sub.next();
+        }
+    });
+}
+
+}  // namespace
+
+const char* FloatingPointMessage(FloatingPointError::Kind kind) {
+    switch (kind) {
+        case FloatingPointError::Kind::DivisionByZero:
+            return "Floating point division by zero";
+        case FloatingPointError::Kind::InvalidOperation:
+            return "Invalid floating point operation";
+        case FloatingPointError::Kind::Overflow:
+            break;
+    }
+    return "Floating point overflow";
+}
+
+FloatingPointError::FloatingPointError(Kind kind)
+    : Error(FloatingPointMessage(kind)), kind_(kind) {}
+
+bool ShiftAll(store::Dataset& sub, double seconds) {
+    if (seconds == 0 || sub.isEmpty()) return false;
+    TimeFields fields(sub);
+    WalkAll(sub, [&] {
+        const double s = Held(static_cast<long double>(fields.start.asFloat()) + seconds);
+        const double e = Held(static_cast<long double>(fields.end.asFloat()) + seconds);
+        fields.setAndPost(sub, NotNegative(s), NotNegative(e));
+    });
+    return true;
+}
+
+std::optional<StartTexts> FirstAndLastStart(store::Dataset& sub) {
+    if (sub.isEmpty()) return std::nullopt;
+    StartTexts texts;
+    sub.first();
+    texts.first = sub.fieldByName("STime").asString();
+    sub.last();
+    texts.last = sub.fieldByName("STime").asString();
+    return texts;
+}
+
+bool ScaleAll(store::Dataset& sub, double newFirst, double newLast) {
+    if (sub.isEmpty()) return false;
+    const store::Field startField = sub.fieldByName("SubSort");
+    sub.first();
+    const double first = startField.asFloat();
+    sub.last();
+    const double last = startField.asFloat();
+
+    const long double span = static_cast<long double>(last) - first;
+    const long double newSpan = static_cast<long double>(newLast) - newFirst;
+    if (span == 0)
+        throw FloatingPointError(newSpan == 0 ? FloatingPointError::Kind::InvalidOperation
+                                              : FloatingPointError::Kind::DivisionByZero);
+    const double ratio = Held(newSpan / span);
+
+    TimeFields fields(sub);
+    WalkAll(sub, [&] {
+        const double start = fields.start.asFloat();
+        const double s = Held((static_cast<long double>(start) - first) * ratio + newFirst);
+        // The duration comes from the unclamped start.
+        const double e = Held(static_cast<long double>(fields.end.asFloat()) + s - start);
+        fields.setAndPost(sub, NotNegative(s), NotNegative(e));
+    });
+    return true;
+}
+
+bool WrapAll(store::Dataset& sub, std::string_view prefix, std::string_view suffix) {
+    if (sub.isEmpty()) return false;
+    store::Field text = sub.fieldByName("SubText");
+    std::string wrapped;
+    WalkAll(sub, [&] {
+        sub.edit();
+        wrapped.assign(prefix);
+        wrapped += text.asString();
+        wrapped += suffix;
+        text.setAsString(wrapped);
+        sub.post();
+    });
+    return true;
+}
+
+}  // namespace tirelle::tools
