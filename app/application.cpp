@@ -31,7 +31,7 @@ int runProgram() {
     const std::filesystem::path folder =
         QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
     SrtForm = new TSrtForm(TSrtForm::Options{folder, nullptr});
-    ToolForm = new TToolForm(SrtForm);
+    ToolForm = SrtForm->toolForm();
     AboutForm = new TAboutForm(SrtForm);
     SrtForm->showMaximized();
     const int code = QApplication::exec();

@@ -11,9 +11,9 @@
 #include "app/listview/subtitlegrid.h"
 #include "app/ui/scaling.h"
 #include "app/widgets.h"
+#include "base/timecode.h"
 #include "playback/mpvplayer.h"
 #include "playback/player.h"
-#include "store/timecode.h"
 
 namespace tirelle::app {
 
@@ -59,6 +59,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     Sub.beforePost = [this](store::Dataset& dataset) { SubBeforePost(dataset); };
 
     connectHandlers();
+    createToolForm();
     ui::guarded([this] { FormCreate(); });
     Timer2->setEnabled(true);  // ticks from start-up on
 }

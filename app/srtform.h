@@ -6,6 +6,7 @@
 //   srtform.cpp         create, close, the commands of the menus
 //   srtform_layout.cpp  building the controls
 //   srtform_store.cpp   opening the store and the derivation before each post
+//   srtform_tools.cpp   the tools menu
 
 #include <QMainWindow>
 #include <cstdint>
@@ -45,6 +46,7 @@ namespace tirelle::app {
 
 class FormTimer;
 class Splitter;
+class TToolForm;
 class ToggleButton;
 
 class TSrtForm : public QMainWindow {
@@ -155,6 +157,16 @@ public:
     // List (srtform.cpp)
     void N15Click();
 
+    // Tools menu (srtform_tools.cpp): each ends capture mode and opens the tools window on its
+    // page.
+    void N11Click();
+    void N12Click();
+    void N14Click();
+    void N16Click();
+    void N18Click();
+    // The tools window, made with this window and hidden between openings.
+    TToolForm* toolForm() const { return toolForm_; }
+
     // The caption of Label3 as last written (the CR LF text of the preview).
     const std::string& previewCaption() const { return previewCaption_; }
 
@@ -168,6 +180,7 @@ private:
     void buildStrip();
     void buildMenus();
     void connectHandlers();
+    void createToolForm();
     void setPreviewCaption(const std::string& caption);
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     // Connects a signal to a handler that runs through the error guard.
@@ -178,6 +191,7 @@ private:
     PlayerFactory makePlayer_;
     std::string previewCaption_;
     bool closed_ = false;
+    TToolForm* toolForm_ = nullptr;
 };
 
 // The three windows, set by the program entry.

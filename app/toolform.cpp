@@ -1,19 +1,128 @@
 #include "app/toolform.h"
 
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
+
+#include "app/ui/guard.h"
+#include "app/ui/textcodec.h"
+#include "base/timecode.h"
+#include "store/dataset.h"
+#include "tools/operations.h"
+#include "tools/srtfiles.h"
 
 namespace tirelle::app {
 
 TToolForm* ToolForm = nullptr;
 
-TToolForm::TToolForm(QWidget* parent) : QDialog(parent) {
+namespace {
+
+std::filesystem::path localPath(const QString& fileName) {
+    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+}
+
+double boxSeconds(const QLineEdit* box) {
+    return TimeToSeconds(ui::fromQString(box->text()));
+}
+
+}  // namespace
+
+TToolForm::TToolForm(ToolContext context, QWidget* parent)
+    : QDialog(parent), context_(std::move(context)) {
     setObjectName(QStringLiteral("ToolForm"));
     setModal(true);
-    auto* layout = new QVBoxLayout(this);
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    layout->addWidget(PageControl1);
+
+    SaveDialog1.kind = ui::FileDialog::Kind::Save;
+    SaveDialog1.name = QStringLiteral("SaveDialog1");
+    SaveDialog1.filters = {QStringLiteral("srt文件 (*.srt)")};
+    SaveDialog1.defaultSuffix = QStringLiteral("srt");
+    OpenDialog2.kind = ui::FileDialog::Kind::Open;
+    OpenDialog2.name = QStringLiteral("OpenDialog2");
+    OpenDialog2.filters = {QStringLiteral("Srt文件  (*.srt)"), QStringLiteral("所有文件 (*)")};
+
+    buildPages();
+    connectHandlers();
+}
+
+void TToolForm::connectHandlers() {
+    const auto on = [this](QPushButton* button, void (TToolForm::*handler)()) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { ui::guarded([&] { (this->*handler)(); }); });
+    };
+    on(BitBtn1, &TToolForm::BitBtn1Click);
+    on(BitBtn2, &TToolForm::BitBtn2Click);
+    on(BitBtn3, &TToolForm::BitBtn3Click);
+    on(BitBtn4, &TToolForm::BitBtn4Click);
+    on(BitBtn5, &TToolForm::BitBtn5Click);
+    on(BitBtn6, &TToolForm::BitBtn6Click);
+    // The scale page fills its boxes each time it becomes visible: by a tab switch here, and
+    // when the window opens on it (showEvent).
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (isVisible() && PageControl1->widget(index) == TabSheet2)
+            ui::guarded([this] { TabSheet2Show(); });
+    });
+}
+
+void TToolForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (PageControl1->currentWidget() == TabSheet2) ui::guarded([this] { TabSheet2Show(); });
+}
+
+void TToolForm::showPage(int page) {
+    if (context_.stopCapture) context_.stopCapture();
+    PageControl1->setCurrentIndex(page);
+    exec();
+}
+
+void TToolForm::finish() {
+    ui::dialogs().notice(this, QStringLiteral("ok"));
+    close();
+}
+
+void TToolForm::BitBtn1Click() {
+    double seconds = 0;
+    if (!ReadNumber(ui::fromQString(Edit1->text()), seconds)) seconds = 0;
+    if (tools::ShiftAll(*context_.sub, seconds)) finish();
+}
+
+void TToolForm::TabSheet2Show() {
+    const auto texts = tools::FirstAndLastStart(*context_.sub);
+    if (!texts) return;
+    Label3->setText(QStringLiteral("第一句时间") + ui::toQString(texts->first));
+    Edit2->setText(ui::toQString(texts->first));
+    Label4->setText(QStringLiteral("最后一句时间") + ui::toQString(texts->last));
+    Edit3->setText(ui::toQString(texts->last));
+}
+
+void TToolForm::BitBtn2Click() {
+    if (tools::ScaleAll(*context_.sub, boxSeconds(Edit2), boxSeconds(Edit3))) finish();
+}
+
+void TToolForm::BitBtn6Click() {
+    if (tools::WrapAll(*context_.sub, ui::fromQString(Edit7->text()),
+                       ui::fromQString(Edit8->text())))
+        finish();
+}
+
+void TToolForm::BitBtn3Click() {
+    if (context_.sub->isEmpty()) return;
+    if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
+    const srt::LineList lines = tools::SplitAfter(*context_.sub, boxSeconds(Edit4));
+    tools::WriteSubtitleLines(localPath(SaveDialog1.fileName), lines);
+    finish();
+}
+
+void TToolForm::BitBtn5Click() {
+    if (ui::dialogs().runFileDialog(this, OpenDialog2)) Edit6->setText(OpenDialog2.fileName);
+}
+
+void TToolForm::BitBtn4Click() {
+    if (Edit6->text().isEmpty() || context_.sub->isEmpty()) return;
+    const double offset = boxSeconds(Edit5);
+    MemoF = tools::LoadSubtitleLines(localPath(Edit6->text()), ui::codePage());
+    if (tools::MergeBlocks(*context_.sub, MemoF, offset)) finish();
 }
 
 }  // namespace tirelle::app
