@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "app/toolform.h"
@@ -61,6 +62,9 @@ QPlainTextEdit* explanation(QWidget* page, const QString& name, int x, int y, in
     control->setFrameShape(QFrame::NoFrame);
     control->setLineWrapMode(QPlainTextEdit::NoWrap);
     control->setFocusPolicy(Qt::NoFocus);
+    control->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    control->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    control->document()->setDocumentMargin(2);
     return control;
 }
 
