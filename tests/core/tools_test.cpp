@@ -48,6 +48,14 @@ protected:
         sub.requery();
     }
 
+    // Only these rows in the store.
+    void refill(const std::vector<Row>& rows) {
+        sub.close();
+        connection.execute(store::kDeleteAllSql, "test");
+        sub.open();
+        add(rows);
+    }
+
     // The rows as the working dataset shows them, in its current order.
     std::vector<Row> shown() const {
         std::vector<Row> rows;
@@ -98,28 +106,13 @@ TEST_F(ToolsTest, ShiftMovesAndClampsEachTimeOnItsOwn) {
         {3600, {"99:00:00,000", "99:59:59,999", "f"}, {"100:00:00,000", "100:59:59,999", "f"}},
     };
     for (const auto& c : cases) {
-        sub.close();
-        connection.execute(store::kDeleteAllSql, "test");
-        sub.open();
-        add({c.in});
+        refill({c.in});
         EXPECT_TRUE(ShiftAll(sub, c.seconds));
         EXPECT_EQ(stored(), std::vector<Row>{c.out}) << "shift " << c.seconds << " of " << c.in;
         // The seconds come from the new texts.
         EXPECT_EQ(sub.fieldByName("SubSort").asFloat(), TimeToSeconds(c.out.start));
         EXPECT_EQ(sub.fieldByName("SubSortEnd").asFloat(), TimeToSeconds(c.out.end));
     }
-}
-
-TEST_F(ToolsTest, NothingToDoTouchesNothing) {
-    EXPECT_FALSE(ShiftAll(sub, 2));
-    EXPECT_FALSE(ScaleAll(sub, 1, 2));
-    EXPECT_FALSE(WrapAll(sub, "<", ">"));
-    EXPECT_FALSE(MergeBlocks(sub, {"1", "00:00:01,000 --> 00:00:02,000", "x"}, 0));
-    EXPECT_FALSE(FirstAndLastStart(sub));
-    EXPECT_TRUE(SplitAfter(sub, 0).empty());
-    add({{"00:00:01,000", "00:00:02,000", "x"}});
-    EXPECT_FALSE(ShiftAll(sub, 0));
-    EXPECT_EQ(stored(), (std::vector<Row>{{"00:00:01,000", "00:00:02,000", "x"}}));
 }
 
 TEST_F(ToolsTest, ScaleMovesFirstAndLastAndKeepsDurations) {
@@ -152,10 +145,7 @@ TEST_F(ToolsTest, ScaleMovesFirstAndLastAndKeepsDurations) {
           {"00:00:00,000", "00:00:02,000", "last"}}},
     };
     for (const auto& c : cases) {
-        sub.close();
-        connection.execute(store::kDeleteAllSql, "test");
-        sub.open();
-        add(rows);
+        refill(rows);
         EXPECT_TRUE(ScaleAll(sub, TimeToSeconds(c.newFirst), TimeToSeconds(c.newLast)));
         EXPECT_EQ(shown(), c.out) << c.newFirst << " .. " << c.newLast;  // order kept until requery
     }
@@ -183,15 +173,6 @@ TEST_F(ToolsTest, ScaleWithOneStartFailsBeforeTouchingAnything) {
         }
         EXPECT_EQ(stored(), before);
     }
-}
-
-TEST_F(ToolsTest, PrefillGivesFirstAndLastStartTexts) {
-    add({{"00:01:00,000", "x", "b"}, {"0:0:5,4", "y", "a"}, {"01:40:00,000", "z", "c"}});
-    const auto texts = FirstAndLastStart(sub);
-    ASSERT_TRUE(texts);
-    EXPECT_EQ(texts->first, "0:0:5,4");
-    EXPECT_EQ(texts->last, "01:40:00,000");
-    EXPECT_EQ(sub.currentRow(), 2);
 }
 
 TEST_F(ToolsTest, WrapPutsPrefixAndSuffixAroundEveryText) {
@@ -224,41 +205,33 @@ TEST_F(ToolsTest, SplitWritesRowsAfterTheCutRelativeToIt) {
 }
 
 TEST_F(ToolsTest, MergeAddsBlocksAtTheOffsetAndRequeries) {
-    add({{"00:45:00,000", "00:45:01,000", "old"}});
     const srt::LineList lines = {"1",        "00:00:01,000 --> 00:00:03,000",
                                  "merged",   "",
                                  "2",        "junk --> 00:00:00,500",
                                  "no start", "",
                                  "3",        "-1:0:0 --> 0:0:2",
                                  "negative"};
+    const Row old = {"00:45:00,000", "00:45:01,000", "old"};
     const struct {
         double offset;
-        std::vector<Row> added;
+        std::vector<Row> stored;  // by start, then in the order added
     } cases[] = {
         {TimeToSeconds("00:45:01,000"),
-         {{"00:45:01,000", "00:45:01,500", "no start"},
-          {"00:45:02,000", "00:45:04,000", "merged"},
-          {"00:00:00,000", "00:45:03,000", "negative"}}},
+         {{"00:00:00,000", "00:45:03,000", "negative"},
+          old,
+          {"00:45:01,000", "00:45:01,500", "no start"},
+          {"00:45:02,000", "00:45:04,000", "merged"}}},
         {-2,
          {{"00:00:00,000", "00:00:01,000", "merged"},
           {"00:00:00,000", "00:00:00,000", "no start"},
-          {"00:00:00,000", "00:00:00,000", "negative"}}},
+          {"00:00:00,000", "00:00:00,000", "negative"},
+          old}},
     };
     for (const auto& c : cases) {
-        sub.close();
-        connection.execute(store::kDeleteAllSql, "test");
-        sub.open();
-        add({{"00:45:00,000", "00:45:01,000", "old"}});
+        refill({old});
         EXPECT_TRUE(MergeBlocks(sub, lines, c.offset));
-        std::vector<Row> all = shown();
-        EXPECT_EQ(all.size(), 4u);
-        std::vector<Row> expected = c.added;
-        expected.push_back({"00:45:00,000", "00:45:01,000", "old"});
-        std::sort(all.begin(), all.end(),
-                  [](const Row& a, const Row& b) { return a.text < b.text; });
-        std::sort(expected.begin(), expected.end(),
-                  [](const Row& a, const Row& b) { return a.text < b.text; });
-        EXPECT_EQ(all, expected) << "offset " << c.offset;
+        EXPECT_EQ(stored(), c.stored) << "offset " << c.offset;
+        EXPECT_EQ(sub.rowCount(), 4);
         EXPECT_EQ(sub.currentRow(), 0);  // re-queried
     }
 }
@@ -294,15 +267,6 @@ TEST_F(ToolsTest, EngineRollbackRereadsTheDataset) {
     EXPECT_EQ(stored(), rows);
     EXPECT_EQ(shown(), rows);
     EXPECT_EQ(sub.state(), store::DatasetState::Browse);
-}
-
-TEST_F(ToolsTest, ImportReplacesEveryRowWithTheBlocks) {
-    add({{"00:00:01,000", "00:00:02,000", "old"}});
-    ImportSrt(sub, {"1", "0:0:9 --> 00:00:10,000 X1:1", " late ", "", "2",
-                    "00:00:01,500 --> 00:00:03,000", "early"});
-    EXPECT_EQ(shown(), (std::vector<Row>{{"00:00:01,500", "00:00:03,000", "early"},
-                                         {"0:0:9", "00:00:10,000 X1:1", "late"}}));
-    EXPECT_EQ(stored(), shown());
 }
 
 // A process killed in the middle of an operation leaves the store as it was before it.

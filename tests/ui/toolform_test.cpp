@@ -61,15 +61,10 @@ private:
 
 void ToolFormTest::layoutAndTexts() {
     QCOMPARE(tools->windowTitle(), QStringLiteral("工具"));
-    QStringList tabs;
-    for (int i = 0; i < tools->PageControl1->count(); ++i) tabs << tools->PageControl1->tabText(i);
-    QCOMPARE(tabs, (QStringList{"时间平移", "时间缩放", "分割字幕", "合并字幕", "批量设置字体"}));
-    QCOMPARE(tools->Memo2->toPlainText().split('\n').at(2),
-             QStringLiteral("片头时字幕和视频挺和谐，然后越来越不同步~ "));
-    QVERIFY(tools->Memo2->toPlainText().endsWith("第一句00:00:05,400   最后一句01:40:15,500"));
-    QCOMPARE(tools->Edit4->text(), QStringLiteral("00:45:01,000"));
-    QCOMPARE(tools->Edit5->text(), QStringLiteral("00:45:01,000"));
-    QCOMPARE(tools->BitBtn5->text(), QStringLiteral("浏览"));
+    QCOMPARE(tools->PageControl1->tabText(4), QStringLiteral("批量设置字体"));
+    const QStringList lines = tools->Memo2->toPlainText().split('\n');
+    QCOMPARE(lines.at(2), QStringLiteral("片头时字幕和视频挺和谐，然后越来越不同步~ "));
+    QCOMPARE(lines.at(4), QStringLiteral("那么应该填入第一句00:00:05,400   最后一句01:40:15,500"));
 }
 
 void ToolFormTest::menuOpensItsPage_data() {
