@@ -6,6 +6,7 @@
 //   srtform.cpp         create, close, the commands of the menus
 //   srtform_layout.cpp  building the controls
 //   srtform_store.cpp   opening the store and the derivation before each post
+//   srtform_appearance.cpp  fonts, row lines, help and about
 
 #include <QMainWindow>
 #include <cstdint>
@@ -155,6 +156,14 @@ public:
     // List (srtform.cpp)
     void N15Click();
 
+    // Appearance, help and about (srtform_appearance.cpp)
+    void N3Click();
+    void N7Click();
+    void N22Click();
+    void N23Click();
+    void N20Click();
+    void N21Click();
+
     // The caption of Label3 as last written (the CR LF text of the preview).
     const std::string& previewCaption() const { return previewCaption_; }
 
@@ -169,6 +178,7 @@ private:
     void buildMenus();
     void connectHandlers();
     void setPreviewCaption(const std::string& caption);
+    bool chooseFont();  // FontDialog1 on its own font; true when a font was chosen
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     // Connects a signal to a handler that runs through the error guard.
     template <class Sender, class Signal, class Handler>
