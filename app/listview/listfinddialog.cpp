@@ -154,7 +154,7 @@ void ListFindDialog::watchKeys(QWidget* widget) {
     widget->installEventFilter(this);
     for (QWidget* child : widget->findChildren<QWidget*>()) {
         // An open drop-down list is a window of its own and keeps Enter for itself.
-        if (child->isWindow()) continue;
+        if (child->window() != this) continue;
         child->installEventFilter(this);
     }
 }
