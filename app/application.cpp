@@ -1,6 +1,9 @@
 #include "app/application.h"
 
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <clocale>
 
 #include "app/aboutform.h"
@@ -25,6 +28,20 @@ void prepareProcess() {
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(ui::applicationTitle());
     ui::installFontSubstitutions();
+}
+
+void installQtTranslations() {
+    // Qt's standard dialogs (file, font, input) speak the desktop's language; the program's own
+    // texts are written in the program and are not translated.
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* catalogue : {"qtbase", "qt"}) {
+        auto* translator = new QTranslator(qApp);
+        if (translator->load(QLocale::system(), QString::fromLatin1(catalogue),
+                             QStringLiteral("_"), folder) &&
+            QCoreApplication::installTranslator(translator))
+            return;  // one catalogue is enough: "qt" holds the base module's texts too
+        delete translator;
+    }
 }
 
 int runProgram() {

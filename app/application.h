@@ -18,6 +18,10 @@ public:
 // library requires it), the application title, font substitution.
 void prepareProcess();
 
+// Loads Qt's own translations for the system's locale, so that Qt's standard dialogs follow the
+// desktop's language. Nothing when none is installed for it.
+void installQtTranslations();
+
 // The program entry after the application object: creates the windows in order, shows the main
 // window maximised and runs the event loop. Returns the exit code.
 int runProgram();

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "app/listview/listfinddialog.h"
 #include "app/listview/subtitlegrid.h"
 #include "app/ui/scaling.h"
 #include "app/widgets.h"
@@ -91,6 +92,15 @@ void TSrtForm::connectHandlers() {
     on(menuItem(QStringLiteral("N6")), &QAction::triggered, [this](bool) { N6Click(); });
     on(menuItem(QStringLiteral("N9")), &QAction::triggered, [this](bool) { N9Click(); });
     on(menuItem(QStringLiteral("N15")), &QAction::triggered, [this](bool) { N15Click(); });
+    on(menuItem(QStringLiteral("N3")), &QAction::triggered, [this](bool) { N3Click(); });
+    on(menuItem(QStringLiteral("N7")), &QAction::triggered, [this](bool) { N7Click(); });
+    on(menuItem(QStringLiteral("N22")), &QAction::triggered, [this](bool) { N22Click(); });
+    on(menuItem(QStringLiteral("N23")), &QAction::triggered, [this](bool) { N23Click(); });
+    on(menuItem(QStringLiteral("N20")), &QAction::triggered, [this](bool) { N20Click(); });
+    on(menuItem(QStringLiteral("N21")), &QAction::triggered, [this](bool) { N21Click(); });
+    on(DBGridEh1, &listview::SubtitleGrid::findRequested, [this](const QString& text) {
+        listview::ListFindDialog::execute(*DBGridEh1, text);
+    });
 
     on(Timer2, &QTimer::timeout, [this] { Timer2Timer(); });
     on(WMP1, &playback::Player::PlayStateChange, [this](int state) { WMP1PlayStateChange(state); });

@@ -7,6 +7,7 @@
 //   srtform_layout.cpp  building the controls
 //   srtform_store.cpp   opening the store and the derivation before each post
 //   srtform_tools.cpp   the tools menu
+//   srtform_appearance.cpp  fonts, row lines, help and about
 
 #include <QMainWindow>
 #include <cstdint>
@@ -166,6 +167,13 @@ public:
     void N18Click();
     // The tools window, made with this window and hidden between openings.
     TToolForm* toolForm() const { return toolForm_; }
+    // Appearance, help and about (srtform_appearance.cpp)
+    void N3Click();
+    void N7Click();
+    void N22Click();
+    void N23Click();
+    void N20Click();
+    void N21Click();
 
     // The caption of Label3 as last written (the CR LF text of the preview).
     const std::string& previewCaption() const { return previewCaption_; }
@@ -182,6 +190,7 @@ private:
     void connectHandlers();
     void createToolForm();
     void setPreviewCaption(const std::string& caption);
+    bool chooseFont();  // FontDialog1 on its own font; true when a font was chosen
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     // Connects a signal to a handler that runs through the error guard.
     template <class Sender, class Signal, class Handler>

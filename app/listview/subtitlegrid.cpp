@@ -2,6 +2,7 @@
 
 #include "app/listview/subtitlegrid.h"
 
+#include <QFontMetrics>
 #include <QMenu>
 #include <QScrollBar>
 #include <algorithm>
@@ -139,6 +140,18 @@ QFont SubtitleGrid::listFont() const {
     return listFont_;
 }
 
+void SubtitleGrid::setListColor(const QColor& color) {
+    listColor_ = color;
+    QPalette colours = editor_->palette();
+    colours.setColor(QPalette::Text, listColor());
+    editor_->setPalette(colours);
+    requestRepaint();
+}
+
+QColor SubtitleGrid::listColor() const {
+    return listColor_.isValid() ? listColor_ : palette().color(QPalette::Text);
+}
+
 void SubtitleGrid::setTitleFont(const QFont& font) {
     titleFont_ = font;
     relayout();
@@ -197,6 +210,7 @@ void SubtitleGrid::relayout() {
     titleHeight_ = titleRowPixels(measure(titleFont_));
     editor_->setFont(listFont_);
     editor_->setMultiLine(layout_.wraps);
+    fitTimeColumns();
     updateScrollBars();
     scrollToCurrent(false);
     placeEditor();
@@ -204,6 +218,23 @@ void SubtitleGrid::relayout() {
 }
 
 // --- columns
+
+void SubtitleGrid::fitTimeColumns() {
+    // A whole time code in the list's font, each digit as wide as the font's widest one, with
+    // the cell's insets (2 left, 3 right with the line). Columns only grow, so a width the user
+    // chose stays when it is enough.
+    const QFontMetrics metrics(listFont_);
+    QChar widest = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit)
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widest))
+            widest = QLatin1Char(digit);
+    QString sample = QStringLiteral("00:00:00,000");
+    sample.replace(QLatin1Char('0'), widest);
+    const int needed = metrics.horizontalAdvance(sample) + 6;
+    for (GridColumn& column : columns_)
+        if (column.field == store::Column::STime || column.field == store::Column::ETime)
+            column.width = std::max(column.width, needed);
+}
 
 store::Column SubtitleGrid::columnField(int place) const {
     return columns_.at(static_cast<std::size_t>(place)).field;

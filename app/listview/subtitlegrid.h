@@ -36,9 +36,13 @@ public:
     // Context menu opened by the right button (`PopupMenu1`). Not owned.
     void setPopupMenu(QMenu* menu);
 
-    // Cell font (not the title row's) and the in-place editor's; lays the list out again.
+    // Cell font (not the title row's) and the in-place editor's; lays the list out again and
+    // widens the two time columns where a whole time code would not fit in the new font.
     void setListFont(const QFont& font);
     QFont listFont() const;
+    // Text colour of the cells and the in-place editor; invalid: the palette's text colour.
+    void setListColor(const QColor& color);
+    QColor listColor() const;
     // Font of the title row; lays the list out again.
     void setTitleFont(const QFont& font);
     QFont titleFont() const;
@@ -150,6 +154,7 @@ private:
 
     // Layout and scrolling (subtitlegrid.cpp).
     void relayout();
+    void fitTimeColumns();
     void requestRepaint();  // the whole view, coalesced until the next paint
     void updateScrollBars();
     void scrollToCurrent(bool centre);
@@ -199,6 +204,7 @@ private:
     QMenu* popup_ = nullptr;
     QFont listFont_;
     QFont titleFont_;
+    QColor listColor_;
     std::function<TextMetrics(const QFont&)> metricsSource_;
     int rowLines_ = 3;
     int rowHeight_ = 2;

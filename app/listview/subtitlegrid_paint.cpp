@@ -110,7 +110,7 @@ void SubtitleGrid::paintRow(QPainter& painter, int row, bool highlight) {
         const QRect textRect = rect.adjusted(2, 1, -3, -1);
         painter.save();
         painter.setClipRect(textRect, Qt::IntersectClip);
-        painter.setPen(pal.color(current ? QPalette::HighlightedText : QPalette::Text));
+        painter.setPen(current ? pal.color(QPalette::HighlightedText) : listColor());
         painter.drawText(textRect, textFlags,
                          ui::toDisplay(fieldBytes(record, columnField(place))));
         painter.restore();

@@ -2,12 +2,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
-#include <QFontDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
+
+#include "app/ui/fontdialog.h"
 
 namespace tirelle::ui {
 
@@ -71,11 +75,7 @@ public:
     }
 
     std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& current) override {
-        bool ok = false;
-        QFont font = QFontDialog::getFont(&ok, current.font, parent, QString(),
-                                          QFontDialog::DontUseNativeDialog);
-        if (!ok) return std::nullopt;
-        return FontChoice{font, current.color};
+        return runFontDialog(parent, current);
     }
 
     std::optional<QString> inputText(QWidget* parent, const QString& caption, const QString& prompt,
@@ -90,6 +90,11 @@ public:
         }
         if (box.exec() != QDialog::Accepted) return std::nullopt;
         return box.textValue();
+    }
+
+    void openDocument(QWidget*, const QString& path) override {
+        // The viewer is started on its own; whether it can show the file is not looked at.
+        if (QFileInfo(path).isFile()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
 };
 

@@ -45,11 +45,15 @@ public:
     virtual void errorBox(QWidget* parent, const QString& text) = 0;
     // Runs a file dialog; on acceptance stores the chosen path in dialog.fileName.
     virtual bool runFileDialog(QWidget* parent, FileDialog& dialog) = 0;
-    // Font dialog opened on `current`; the chosen font and colour, or nothing when cancelled.
+    // Font dialog opened on `current`, offering the effects and the colour; the chosen font and
+    // colour (the colour as it was unless one was picked), or nothing when cancelled.
     virtual std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& current) = 0;
     // One-line input box; the typed text after OK, nothing after Cancel or the close box.
     virtual std::optional<QString> inputText(QWidget* parent, const QString& caption,
                                              const QString& prompt, const QString& initial) = 0;
+    // Hands a document to the desktop's default viewer. Failures (a missing file, no viewer)
+    // are not reported.
+    virtual void openDocument(QWidget* parent, const QString& path) = 0;
 };
 
 // The dialogs the whole program uses. Never null: QtDialogs until another is installed.

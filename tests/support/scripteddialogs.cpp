@@ -58,9 +58,14 @@ std::optional<ui::FontChoice> ScriptedDialogs::chooseFont(QWidget*, const ui::Fo
 }
 
 std::optional<QString> ScriptedDialogs::inputText(QWidget*, const QString& caption,
-                                                  const QString& prompt, const QString&) {
+                                                  const QString& prompt, const QString& initial) {
     log << "input: " + caption + ": " + prompt;
+    lastInputInitial = initial;
     return take(inputAnswers, unexpected, std::optional<QString>());
+}
+
+void ScriptedDialogs::openDocument(QWidget*, const QString& path) {
+    log << "document: " + path;
 }
 
 }  // namespace tirelle::testing

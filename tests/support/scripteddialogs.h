@@ -26,13 +26,15 @@ public:
     std::deque<std::optional<QString>> inputAnswers;
 
     // --- what was shown, in order: "notice: text", "question: text", "confirm: title: text",
-    // "error: text", "open OpenDialog2", "save SaveDialog1", "font", "input: caption: prompt"
+    // "error: text", "open OpenDialog2", "save SaveDialog1", "font", "input: caption: prompt",
+    // "document: path"
     QStringList log;
     QStringList errors;   // texts of error boxes
     QStringList notices;  // texts of notices
     // The dialogs as last shown, for checking their settings.
     ui::FileDialog lastFileDialog;
     ui::FontChoice lastFontShown;
+    QString lastInputInitial;
     int unexpected = 0;  // dialogs shown with no answer queued
 
     void notice(QWidget* parent, const QString& text) override;
@@ -44,6 +46,7 @@ public:
                                              const ui::FontChoice& current) override;
     std::optional<QString> inputText(QWidget* parent, const QString& caption, const QString& prompt,
                                      const QString& initial) override;
+    void openDocument(QWidget* parent, const QString& path) override;
 };
 
 }  // namespace tirelle::testing

@@ -221,15 +221,16 @@ void SubtitleGridTest::columnsAndTitles() {
     Fixture f(1);
     const QStringList titles{"开始", "结束", "文本"};
     const double factor = f.grid->logicalDpiY() / 120.0;
-    int sum = 0;
-    for (int place = 0; place < SubtitleGrid::kColumnCount; ++place) {
+    for (int place = 0; place < SubtitleGrid::kColumnCount; ++place)
         QCOMPARE(f.grid->columnTitle(place), titles[place]);
-        sum += f.grid->columnWidth(place);
-    }
-    // Scaled by running total: the widths add up to the scaled design sum.
-    QCOMPARE(sum, int(std::lround(323 * factor)));
-    QCOMPARE(f.grid->columnWidth(0), int(std::lround(102 * factor)));
-    QCOMPARE(f.grid->columnWidth(0) + f.grid->columnWidth(1), int(std::lround(196 * factor)));
+    // Scaled by running total; the two time columns grow where a whole time code in the list's
+    // font would not fit, and the text column keeps its share.
+    const int code =
+        QFontMetrics(f.grid->listFont()).horizontalAdvance(QStringLiteral("00:00:00,000")) + 5;
+    QCOMPARE(f.grid->columnWidth(0), std::max(code + 1, int(std::lround(102 * factor))));
+    QCOMPARE(f.grid->columnWidth(1),
+             std::max(code + 1, int(std::lround(196 * factor)) - int(std::lround(102 * factor))));
+    QCOMPARE(f.grid->columnWidth(2), int(std::lround(323 * factor)) - int(std::lround(196 * factor)));
     QCOMPARE(f.grid->cellRect(0, -1).width(), 11);
     QCOMPARE(f.grid->cellRect(0, 0).left(), 11);
     QCOMPARE(f.grid->fullyVisibleColumnCount(), 3);
