@@ -1,6 +1,7 @@
 // Opening an SRT file into the store and saving the store as an SRT file.
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "app/srtform.h"
 #include "app/ui/textcodec.h"
@@ -29,7 +30,9 @@ void TSrtForm::N6Click() {
         N9Click();  // saved or cancelled, the open goes on
 
     if (!ui::dialogs().runFileDialog(this, OpenDialog2)) return;
-    MemoF = srt::LoadTextLines(localPath(OpenDialog2.fileName), ui::codePage());
+    srt::ReadEncoding encoding;
+    MemoF = srt::LoadTextLines(localPath(OpenDialog2.fileName), ui::codePage(), &encoding);
+    ShowReadEncoding(encoding, OpenDialog2.fileName);
 
     ADOCmd.setCommandText(store::kDeleteAllSql);
     ADOCmd.execute();
@@ -55,6 +58,19 @@ void TSrtForm::N6Click() {
     }
     ADOConn.execute("commit", Sub.name());
     Sub.requery();
+}
+
+void TSrtForm::ShowReadEncoding(const srt::ReadEncoding& encoding, const QString& fileName) {
+    if (!encoding.converted) {
+        ShowStatus(QString());
+        return;
+    }
+    QString text = QStringLiteral("已按 %1 编码读取：%2")
+                       .arg(QString::fromStdString(srt::DisplayName(encoding.name)),
+                            QFileInfo(fileName).fileName());
+    if (encoding.replaced > 0)
+        text += QStringLiteral("（%1 处无法转换，已替换）").arg(encoding.replaced);
+    ShowStatus(text);
 }
 
 void TSrtForm::N9Click() {
