@@ -234,7 +234,7 @@ std::string AskDetector(std::string_view bytes) {
 }
 
 // The legacy encoding of bytes that are neither ASCII nor UTF-8.
-std::string DetectLegacy(std::string_view bytes) {
+std::string DetectLegacy(std::string_view bytes, const CodePage& codePage) {
     const std::string answer = AskDetector(bytes);
     if (IsMultiByte(answer) && ConverterKnows(answer)) return answer;
 
@@ -256,6 +256,10 @@ std::string DetectLegacy(std::string_view bytes) {
         }
     }
     if (!best.empty()) return best;
+    // Nothing fits cleanly. On a GBK system the file is taken as in the code page, as any file
+    // is there: a single-byte guess is no evidence against it. On a UTF-8 system, which these
+    // bytes are not in, the guess stands (a Western file in Windows-1252, say).
+    if (codePage.kind() == CodePage::Kind::Gbk) return std::string(kGb18030);
     if (!answer.empty() && answer != kAscii && ConverterKnows(answer)) return answer;
     return std::string(kGb18030);
 }
@@ -269,7 +273,7 @@ std::string_view BeforeNul(std::string_view bytes) {
 
 }  // namespace
 
-DetectedEncoding DetectEncoding(std::string_view bytes) {
+DetectedEncoding DetectEncoding(std::string_view bytes, const CodePage& codePage) {
     for (const Mark& mark : kMarks) {
         if (bytes.starts_with(mark.bytes)) return {std::string(mark.encoding), mark.bytes.size()};
     }
@@ -281,7 +285,7 @@ DetectedEncoding DetectEncoding(std::string_view bytes) {
     if (IsValidUtf8(bytes.substr(static_cast<std::size_t>(high - bytes.begin())))) {
         return {std::string(kUtf8), 0};
     }
-    return {DetectLegacy(bytes), 0};
+    return {DetectLegacy(bytes, codePage), 0};
 }
 
 std::string DisplayName(std::string_view encodingName) {
@@ -290,7 +294,7 @@ std::string DisplayName(std::string_view encodingName) {
 }
 
 CodePageText ToCodePage(std::string bytes, const CodePage& codePage) {
-    const DetectedEncoding detected = DetectEncoding(bytes);
+    const DetectedEncoding detected = DetectEncoding(bytes, codePage);
     CodePageText result;
     result.encoding.name = detected.name;
     const std::string_view target = codePage.converterName();

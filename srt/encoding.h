@@ -24,13 +24,14 @@ struct DetectedEncoding {
     bool operator==(const DetectedEncoding&) const = default;
 };
 
-// Decides the encoding of a file's bytes, in this order: a byte order mark (UTF-8, UTF-16 and
-// UTF-32 in either byte order); bytes that are all ASCII; bytes that are all valid UTF-8; else
-// the library detector, whose answer is checked against the bytes: a Chinese double-byte reading
-// (GB18030, then Big5) that decodes every byte is preferred to a single-byte guess, since those
-// decode any bytes at all. Only the bytes before the first NUL count when there is no mark: the
-// text ends there.
-DetectedEncoding DetectEncoding(std::string_view bytes);
+// Decides the encoding of a file's bytes on a system with the given code page, in this order:
+// a byte order mark (UTF-8, UTF-16 and UTF-32 in either byte order); bytes that are all ASCII;
+// bytes that are all valid UTF-8; else the library detector. Its answer stands when it names a
+// multi-byte encoding (GB18030, Big5, Shift_JIS, ...). A single-byte guess fits any bytes at
+// all, so a Chinese reading (GB18030, then Big5) that reads every byte, or all but a rare few,
+// comes first; when none does, a GBK system keeps its code page and a UTF-8 system takes the
+// guess. Only the bytes before the first NUL count when there is no mark: the text ends there.
+DetectedEncoding DetectEncoding(std::string_view bytes, const CodePage& codePage);
 
 // What reading a file found and did, for the user's feedback.
 struct ReadEncoding {
