@@ -15,6 +15,7 @@
 #include <limits>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace tirelle::srt {
 
@@ -236,20 +237,26 @@ std::string AskDetector(std::string_view bytes) {
 // The legacy encoding of bytes that are neither ASCII nor UTF-8.
 std::string DetectLegacy(std::string_view bytes, const CodePage& codePage) {
     const std::string answer = AskDetector(bytes);
-    if (IsMultiByte(answer) && ConverterKnows(answer)) return answer;
 
-    // A single-byte guess or none: Chinese double-byte readings come first when they read every
-    // byte. When neither does, the one with the fewest stray sequences wins if those are rare
-    // (a file cut inside a character, a damaged byte), so a Chinese file with one bad byte is
-    // still read as Chinese.
+    // The readings to try, the detector's multi-byte answer first: the first that reads every
+    // byte wins. A single-byte guess is not among them, since it reads any bytes at all, and
+    // neither is a multi-byte answer that stumbles: the detector gives up on GB18030 at the
+    // first stray byte and may then name Big5 for a GBK file. When no reading is clean, the one
+    // with the fewest stray sequences wins if those are rare (a file cut inside a character, a
+    // damaged byte), so a Chinese file with one bad byte is still read as Chinese.
+    std::vector<std::string> readings;
+    if (IsMultiByte(answer) && ConverterKnows(answer)) readings.push_back(answer);
+    for (const std::string_view chinese : {kGb18030, kBig5}) {
+        if (answer != chinese) readings.emplace_back(chinese);
+    }
     std::size_t highBytes = 0;
     for (const char c : bytes) highBytes += static_cast<unsigned char>(c) >= 0x80;
-    const std::size_t tolerated = highBytes / 200;
+    // One stray sequence per 200 bytes above 0x7F is tolerated.
+    std::size_t fewest = highBytes / 200 + 1;
     std::string best;
-    std::size_t fewest = tolerated + 1;
-    for (const std::string_view reading : {kGb18030, kBig5}) {
+    for (const std::string& reading : readings) {
         const std::size_t errors = Convert(bytes, reading, kUtf8, {}, nullptr, fewest);
-        if (errors == 0) return std::string(reading);
+        if (errors == 0) return reading;
         if (errors < fewest) {
             fewest = errors;
             best = reading;
@@ -260,7 +267,7 @@ std::string DetectLegacy(std::string_view bytes, const CodePage& codePage) {
     // is there: a single-byte guess is no evidence against it. On a UTF-8 system, which these
     // bytes are not in, the guess stands (a Western file in Windows-1252, say).
     if (codePage.kind() == CodePage::Kind::Gbk) return std::string(kGb18030);
-    if (!answer.empty() && answer != kAscii && ConverterKnows(answer)) return answer;
+    if (!answer.empty() && !IsMultiByte(answer) && ConverterKnows(answer)) return answer;
     return std::string(kGb18030);
 }
 

@@ -27,10 +27,11 @@ struct DetectedEncoding {
 // Decides the encoding of a file's bytes on a system with the given code page, in this order:
 // a byte order mark (UTF-8, UTF-16 and UTF-32 in either byte order); bytes that are all ASCII;
 // bytes that are all valid UTF-8; else the library detector. Its answer stands when it names a
-// multi-byte encoding (GB18030, Big5, Shift_JIS, ...). A single-byte guess fits any bytes at
-// all, so a Chinese reading (GB18030, then Big5) that reads every byte, or all but a rare few,
-// comes first; when none does, a GBK system keeps its code page and a UTF-8 system takes the
-// guess. Only the bytes before the first NUL count when there is no mark: the text ends there.
+// multi-byte encoding (GB18030, Big5, Shift_JIS, ...) that reads every byte. Otherwise the
+// first Chinese reading (GB18030, then Big5) that reads every byte, or else the one that reads
+// all but a rare few, is taken before a single-byte guess, which fits any bytes at all; when
+// none fits, a GBK system keeps its code page and a UTF-8 system takes the guess. Only the
+// bytes before the first NUL count when there is no mark: the text ends there.
 DetectedEncoding DetectEncoding(std::string_view bytes, const CodePage& codePage);
 
 // What reading a file found and did, for the user's feedback.
