@@ -15,8 +15,9 @@ store::Connection& ConnectionOf(store::Dataset& sub) {
     return *connection;
 }
 
-srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage) {
-    return srt::LoadTextLines(path, codePage);
+srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage,
+                                srt::ReadEncoding* encoding) {
+    return srt::LoadTextLines(path, codePage, encoding);
 }
 
 void ImportSrt(store::Dataset& sub, const srt::LineList& lines) {
@@ -43,7 +44,7 @@ void WriteSubtitleLines(const std::filesystem::path& path, const srt::LineList& 
     srt::WriteTextLines(path, lines);
 }
 
-void ExportSrt(store::Dataset& sub, srt::LineList& lines, const std::filesystem::path& path) {
+void ExportSrtLines(store::Dataset& sub, srt::LineList& lines) {
     sub.requery();
     lines.clear();
     {
@@ -58,6 +59,10 @@ void ExportSrt(store::Dataset& sub, srt::LineList& lines, const std::filesystem:
             ++number;
         }
     }
+}
+
+void ExportSrt(store::Dataset& sub, srt::LineList& lines, const std::filesystem::path& path) {
+    ExportSrtLines(sub, lines);
     WriteSubtitleLines(path, lines);
 }
 

@@ -14,7 +14,10 @@ namespace tirelle::tools {
 
 // Reads a subtitle file into lines. Every command that reads an SRT file (open, merge) reads
 // it through here. Throws FileError "Cannot open file "<path>". <reason>".
-srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage);
+// A file in another encoding than the code page is converted into it first; `encoding`, when
+// given, receives what the read found.
+srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage,
+                                srt::ReadEncoding* encoding = nullptr);
 
 // Replaces every row of the store with the blocks of the lines: the table is emptied, then one
 // row is appended and posted per block with the texts as they are, then the dataset is
@@ -29,6 +32,9 @@ void ImportSrt(store::Dataset& sub, const srt::LineList& lines);
 // suspends the list's updates and leaves the last row current with the end flag set.
 // Throws FileError "Cannot create file "<path>". <reason>".
 void ExportSrt(store::Dataset& sub, srt::LineList& lines, const std::filesystem::path& path);
+// The walk of ExportSrt without the write: the lines the save writes, for a caller that puts
+// them somewhere else than a file (standard output, another encoding).
+void ExportSrtLines(store::Dataset& sub, srt::LineList& lines);
 
 // Writes the lines of an SRT file (each followed by CR LF) through the safe writer: the save
 // and the split write every file through here. Throws FileError
