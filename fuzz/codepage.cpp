@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     CodePage::fromLocaleName(text);
 
-    for (const CodePage codePage : {CodePage(CodePage::Kind::Utf8), CodePage(CodePage::Kind::Gbk)}) {
+    for (const CodePage codePage :
+         {CodePage(CodePage::Kind::Utf8), CodePage(CodePage::Kind::Gbk)}) {
         // Characters follow each other without gap or overlap and never run past the end.
         std::vector<bool> boundary(size + 1, false);
         std::size_t pos = 0;

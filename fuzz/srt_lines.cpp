@@ -37,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(total <= bytes.size());
 
     std::size_t blocks = 0;
-    srt::ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
-                                  const std::string& text) {
-        ++blocks;
-        FUZZ_CHECK(IsTrimmed(start) && IsTrimmed(end) && IsTrimmed(text));
-        // Text lines are joined with CR LF, where the file may have had a lone CR or LF.
-        FUZZ_CHECK(start.size() + end.size() + text.size() <= 2 * bytes.size());
-    });
+    srt::ReadSrtBlocks(
+        lines, [&](const std::string& start, const std::string& end, const std::string& text) {
+            ++blocks;
+            FUZZ_CHECK(IsTrimmed(start) && IsTrimmed(end) && IsTrimmed(text));
+            // Text lines are joined with CR LF, where the file may have had a lone CR or LF.
+            FUZZ_CHECK(start.size() + end.size() + text.size() <= 2 * bytes.size());
+        });
     // A block takes a number line and a time line at least.
     FUZZ_CHECK(blocks * 2 <= lines.size());
 

@@ -94,8 +94,8 @@ void WriteInPlace(const std::filesystem::path& target, std::string_view bytes) {
             bytes.size() > limit.rlim_cur)
             throw WriteFailure{EFBIG};
         const auto size = static_cast<off_t>(bytes.size());
-        if (size > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
-            errno != EOPNOTSUPP && errno != ENOSYS)
+        if (size > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP &&
+            errno != ENOSYS)
             throw WriteFailure{errno};
         WriteAll(fd, bytes);
         if (::ftruncate(fd, size) != 0) throw WriteFailure{errno};
@@ -166,7 +166,8 @@ void WriteTextLines(const std::filesystem::path& path, const LineList& lines) {
         const bool exists = ::stat(target.c_str(), &old) == 0;
         // A folder, a pipe or a device at the name is never replaced by a file.
         if (exists && !S_ISREG(old.st_mode)) {
-            throw detail::MakeFileError("Cannot create", path, detail::NotRegularReason(old.st_mode));
+            throw detail::MakeFileError("Cannot create", path,
+                                        detail::NotRegularReason(old.st_mode));
         }
         // A file the user may not write stays protected, as it would with an in-place write.
         if (exists && ::access(target.c_str(), W_OK) != 0) throw WriteFailure{errno};

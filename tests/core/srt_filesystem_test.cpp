@@ -112,9 +112,10 @@ TEST(WriteTextLines, WritesInPlaceWhenNoNewFileCanReplaceTheTarget) {
     const auto report = testing::runAsOrdinaryUser([&]() -> std::string {
         WriteTextLines(mine, {"new mine"});
         WriteTextLines(theirs, {"new theirs"});
-        const std::string missing = ErrorMessage([&] { WriteTextLines(locked / "new.srt", {"x"}); });
-        if (missing != "Cannot create file \"" + (locked / "new.srt").string() +
-                           "\". Permission denied")
+        const std::string missing =
+            ErrorMessage([&] { WriteTextLines(locked / "new.srt", {"x"}); });
+        if (missing !=
+            "Cannot create file \"" + (locked / "new.srt").string() + "\". Permission denied")
             return "a new file in a locked folder: " + missing;
         return "";
     });

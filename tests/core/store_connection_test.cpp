@@ -267,9 +267,10 @@ TEST(StoreConnection, ARowGoneFromTheTableIsReported) {
         sub.post();
         ADD_FAILURE() << "updated a row that is gone";
     } catch (const DatabaseError& e) {
-        EXPECT_STREQ("Sub: Row cannot be located for updating. Some values may have been changed "
-                     "since it was last read.",
-                     e.what());
+        EXPECT_STREQ(
+            "Sub: Row cannot be located for updating. Some values may have been changed "
+            "since it was last read.",
+            e.what());
     }
     EXPECT_EQ(DatasetState::Edit, sub.state());
     sub.cancel();
@@ -277,9 +278,10 @@ TEST(StoreConnection, ARowGoneFromTheTableIsReported) {
         sub.remove();
         ADD_FAILURE() << "deleted a row that is gone";
     } catch (const DatabaseError& e) {
-        EXPECT_STREQ("Sub: Row cannot be located for deleting. Some values may have been changed "
-                     "since it was last read.",
-                     e.what());
+        EXPECT_STREQ(
+            "Sub: Row cannot be located for deleting. Some values may have been changed "
+            "since it was last read.",
+            e.what());
     }
     EXPECT_EQ(1, sub.recordCount());
     EXPECT_EQ("two", sub.fieldByName("SubText").asString());

@@ -244,9 +244,8 @@ void FilesTest::openOfAPipeFailsAtOnce() {
     fixture->dialogs.questionAnswers = {false};
     fixture->dialogs.fileAnswers = {path(fifo)};
     tirelle::ui::guarded([&] { fixture->form->N6Click(); });  // would wait for a writer
-    QCOMPARE(fixture->dialogs.errors,
-             QStringList{"Cannot open file \"" + path(fifo) +
-                         "\". It is a named pipe, not a regular file."});
+    QCOMPARE(fixture->dialogs.errors, QStringList{"Cannot open file \"" + path(fifo) +
+                                                  "\". It is a named pipe, not a regular file."});
     QCOMPARE(fixture->form->Sub.recordCount(), 1);
 }
 
