@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <clocale>
+#include <csignal>
 
 #include "app/aboutform.h"
 #include "app/srtform.h"
@@ -24,6 +25,9 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 }
 
 void prepareProcess() {
+    // A file-size limit makes a write that passes it fail with "File too large" instead of
+    // ending the program, so a save or an open reports it like any other failed write.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Number texts are always read and written with "."; the player library insists on it.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(ui::applicationTitle());

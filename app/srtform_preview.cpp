@@ -57,9 +57,17 @@ void TSrtForm::setPreviewCaption(const std::string& caption) {
 
 void TSrtForm::RefreshPreview() {
     if (Sub.isEmpty()) return;
-    if (Sub.eof() && NextStartTime == 0) return;
 
     const double position = WMP1->currentPosition();
+    // The earliest start still to come, whatever row the cursor is on: the cursor may sit on a
+    // row that has not started yet (playing from the start), or have been left elsewhere by a
+    // walk over the store (a save), and the next subtitle must show all the same.
+    DSFind.close();
+    DSFind.setCommandText(store::EarliestStartSql(position));
+    DSFind.open();
+    const bool startAhead = !DSFind.field(0).isNull();
+    const double earliestStart = DSFind.field(0).asFloat();
+
     DSFind.close();
     DSFind.setCommandText(store::ActiveSubtitlesSql(position));
     DSFind.open();
@@ -87,10 +95,10 @@ void TSrtForm::RefreshPreview() {
     }
 
     // Look-ahead: the start of the row after the current one (the current row's own start on
-    // the last row). The cursor moves are hidden from the list, which redraws once afterwards.
-    if (Sub.eof()) {
-        NextStartTime = 0;
-    } else {
+    // the last row, also when a walk left the end flag set), or the earliest start still to
+    // come when that is sooner. The cursor moves are hidden from the list, which redraws once
+    // afterwards; the cursor stays and the end flag is clear.
+    {
         store::SuspendedUpdates hidden(Sub);
         Sub.moveBy(0);  // completes a pending edit before the current row is remembered
         const store::Bookmark here = Sub.bookmark();
@@ -98,6 +106,7 @@ void TSrtForm::RefreshPreview() {
         NextStartTime = Sub.fieldByName("SubSort").asFloat();
         Sub.gotoBookmark(here);
     }
+    if (startAhead && earliestStart < NextStartTime) NextStartTime = earliestStart;
 }
 
 void TSrtForm::WMP1PositionChange(double, double) {

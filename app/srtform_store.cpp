@@ -9,7 +9,7 @@ namespace tirelle::app {
 void TSrtForm::openStore() {
     ADOConn.close();
     DBGridEh1->setDataset(&Sub);  // the list follows the dataset (empty while it is closed)
-    ADOConn.open(folder_);
+    ADOConn.open(store::StoreFolder(folder_));
     Sub.close();
     Sub.setCommandText(store::kSelectAllSql);
     Sub.open();

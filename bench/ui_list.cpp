@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTest>
 #include <memory>
 
 #include "app/listview/subtitlegrid.h"
@@ -155,6 +156,73 @@ void BM_SuspendedWalk(benchmark::State& state) {
     state.counters["paints"] = paints;
 }
 BENCHMARK(BM_SuspendedWalk)->Unit(benchmark::kMillisecond);
+
+// A list of a few rows, one of them holding a 50 MB text (one long line and many short ones),
+// for the cost of a click and of a cursor move while such a cell is in view. Target: 20 ms.
+struct HugeCellFixture {
+    tirelle::testing::TempFolder folder;
+    tirelle::store::Connection connection;
+    tirelle::store::Dataset sub;
+    std::unique_ptr<SubtitleGrid> grid;
+
+    HugeCellFixture() {
+        connection.open(folder.path());
+        std::string text;
+        text.reserve(50u << 20);
+        while (text.size() < (25u << 20)) text += "a long line of words without a break ";
+        while (text.size() < (50u << 20)) text += "short line\r\n";
+        tirelle::store::Statement insert(connection.handle(),
+                                         "insert into Sub (STime, ETime, SubText, SubSort, "
+                                         "SubSortEnd) values (?1, ?2, ?3, ?4, ?5)",
+                                         "bench");
+        for (int i = 0; i < 4; ++i) {
+            const std::string small = "row " + std::to_string(i);
+            insert.bindText(1, "00:00:0" + std::to_string(i) + ",000");
+            insert.bindText(2, "00:00:0" + std::to_string(i) + ",500");
+            insert.bindText(3, i == 1 ? std::string_view(text) : std::string_view(small));
+            insert.bindDouble(4, i);
+            insert.bindDouble(5, i + 0.5);
+            insert.step();
+            insert.reset();
+        }
+        sub.setConnection(&connection);
+        sub.setCommandText(tirelle::store::kSelectAllSql);
+        sub.open();
+        grid = std::make_unique<SubtitleGrid>();
+        grid->resize(420, 800);
+        grid->setDataset(&sub);
+        grid->show();
+        grid->setFocus();
+        QCoreApplication::processEvents();
+    }
+    ~HugeCellFixture() { grid->setDataset(nullptr); }
+};
+
+// Clicks the text cell of row 0 and of row 2 in turn (row 1, the huge one, stays in view),
+// each click with the repaint it causes.
+void BM_ClickBesideA50MBCell(benchmark::State& state) {
+    HugeCellFixture f;
+    int row = 0;
+    for (auto _ : state) {
+        row = row == 0 ? 2 : 0;
+        const QPoint at = f.grid->cellRect(row, 2).center();
+        QTest::mouseClick(f.grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        f.grid->viewport()->repaint();
+    }
+}
+BENCHMARK(BM_ClickBesideA50MBCell)->Unit(benchmark::kMillisecond);
+
+// Moves the cursor onto the huge row and off it again, each move with its repaint.
+void BM_CursorOverA50MBCell(benchmark::State& state) {
+    HugeCellFixture f;
+    bool down = true;
+    for (auto _ : state) {
+        QTest::keyClick(f.grid.get(), down ? Qt::Key_Down : Qt::Key_Up);
+        f.grid->viewport()->repaint();
+        down = !down;
+    }
+}
+BENCHMARK(BM_CursorOverA50MBCell)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

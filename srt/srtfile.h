@@ -19,7 +19,8 @@ using LineList = std::vector<std::string>;
 // LF each end a line (LF CR is two breaks); a CR or LF right after a lead byte of the code page
 // belongs to that character. The text ends at the first NUL byte. A break at the very end does
 // not start another line; an empty file gives no lines. Lines are kept whole, whatever their
-// length. Throws FileError "Cannot open file "<path>". <reason>" and, when memory runs out,
+// length. Only regular files are read: a folder, a named pipe or a device fails at once.
+// Throws FileError "Cannot open file "<path>". <reason>" and, when memory runs out,
 // Error "Text exceeds memo capacity".
 // A file in another encoding than the code page is first converted into it (ReadCodePageText);
 // `encoding`, when given, receives what the read found.
@@ -50,9 +51,13 @@ void AppendSrtBlock(LineList& lines, int number, std::string_view start, std::st
 std::string JoinLines(const LineList& lines);
 
 // Writes the lines (each followed by CR LF) to the file. The bytes go to a temporary file in
-// the same folder that replaces the target only after a complete, flushed write, so a failed
-// write leaves an existing file untouched; the replaced file keeps its permissions. Throws
-// FileError "Cannot create file "<path>". <reason>".
+// the same folder that replaces the target only after a complete, synced write, so a failed
+// write leaves an existing file untouched; the replaced file keeps its permissions, owner and
+// group. When that cannot be done (no new file can be made in the folder, the target has
+// several hard links, or its owner or group could not be given to the new file) the target is
+// rewritten in place, after its space is reserved where the file system allows, so the links
+// and the owner stay. A failed write never leaves a temporary file behind. Throws FileError
+// "Cannot create file "<path>". <reason>".
 void WriteTextLines(const std::filesystem::path& path, const LineList& lines);
 // The same safe write for bytes already joined (and perhaps brought into another encoding).
 void WriteTextBytes(const std::filesystem::path& path, std::string_view bytes);

@@ -37,19 +37,28 @@ private:
     int fd_;
 };
 
-// All bytes of the file. Reads until the end rather than trusting the size, so files that
-// grow or report no size (pipes, /proc) are read whole as well.
+// All bytes of a regular file. Reads until the end rather than trusting the size, so files
+// that grow or report no size (/proc) are read whole as well.
 std::string ReadAllBytes(const std::filesystem::path& path) {
     // Linux has no share modes: a plain read-only open lets others read, and writers are not
-    // kept out by anything but advisory locks, which editors do not take.
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // kept out by anything but advisory locks, which editors do not take. Opening does not
+    // wait (a named pipe without a writer would block it) and takes no terminal.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.get() < 0) throw detail::MakeFileError("Cannot open", path, errno);
+
+    // Only regular files are read: a pipe can wait forever for its writer and a device such as
+    // /dev/zero never ends. The descriptor is checked, not the name, so nothing can be swapped
+    // in between.
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) throw detail::MakeFileError("Cannot open", path, errno);
+    if (!S_ISREG(info.st_mode)) {
+        throw detail::MakeFileError("Cannot open", path, detail::NotRegularReason(info.st_mode));
+    }
 
     // One byte more than the size, so the read that finds the end needs no larger buffer.
     constexpr std::size_t kChunk = 1 << 16;
     std::size_t capacity = kChunk;
-    struct stat info {};
-    if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    if (info.st_size > 0) {
         capacity = std::max(capacity, static_cast<std::size_t>(info.st_size) + 1);
     }
     std::string bytes(capacity, '\0');

@@ -1,6 +1,7 @@
 // Writing SRT files: blocks to lines, lines to a file that is replaced only when complete.
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,16 +66,45 @@ void WriteAll(int fd, std::string_view bytes) {
     }
 }
 
-// Makes the new file look like the one it replaces: owner and group where allowed, then the
-// permission bits (after the owner, since a change of owner can clear set-id bits).
-void CopyOwnerAndMode(int fd, const struct stat& old) {
+// Makes the new file look like the one it replaces: owner and group, then the permission bits
+// (after the owner, since a change of owner can clear set-id bits). False when the owner or
+// the group could not be kept: only root may give a file away, and a user may give it only a
+// group of their own.
+bool CopyOwnerAndMode(int fd, const struct stat& old) {
     struct stat now {};
-    if (::fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
-        // Only root or the file's owner with a matching group may do this; otherwise the new
-        // file keeps the saving user as owner, as a freshly created file would.
-        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+    if (::fstat(fd, &now) != 0) throw WriteFailure{errno};
+    bool kept = true;
+    if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+        kept = ::fchown(fd, old.st_uid, old.st_gid) == 0;
     }
     if (::fchmod(fd, old.st_mode & 07777) != 0) throw WriteFailure{errno};
+    return kept;
+}
+
+// Rewrites an existing file in place, so its hard links, owner, group and permissions stay.
+// The bytes are all in memory before the file is touched. A file-size limit is checked and the
+// space reserved (where the file system can) before the first old byte is overwritten, so a
+// full disk or the limit is found while the old content is still whole.
+void WriteInPlace(const std::filesystem::path& target, std::string_view bytes) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) throw WriteFailure{errno};
+    try {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+            bytes.size() > limit.rlim_cur)
+            throw WriteFailure{EFBIG};
+        const auto size = static_cast<off_t>(bytes.size());
+        if (size > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP &&
+            errno != ENOSYS)
+            throw WriteFailure{errno};
+        WriteAll(fd, bytes);
+        if (::ftruncate(fd, size) != 0) throw WriteFailure{errno};
+        if (::fsync(fd) != 0) throw WriteFailure{errno};
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0) throw WriteFailure{errno};
 }
 
 // Best effort: makes the rename itself durable.
@@ -125,15 +155,44 @@ void WriteTextLines(const std::filesystem::path& path, const LineList& lines) {
     const auto target = ResolvedTarget(path);
     std::filesystem::path temporary;
     int fd = -1;
+    const auto discardTemporary = [&] {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+        if (!temporary.empty()) ::unlink(temporary.c_str());
+        temporary.clear();
+    };
     try {
         struct stat old {};
-        const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+        const bool exists = ::stat(target.c_str(), &old) == 0;
+        // A folder, a pipe or a device at the name is never replaced by a file.
+        if (exists && !S_ISREG(old.st_mode)) {
+            throw detail::MakeFileError("Cannot create", path,
+                                        detail::NotRegularReason(old.st_mode));
+        }
         // A file the user may not write stays protected, as it would with an in-place write.
-        if (replacing && ::access(target.c_str(), W_OK) != 0) throw WriteFailure{errno};
+        if (exists && ::access(target.c_str(), W_OK) != 0) throw WriteFailure{errno};
 
         const std::string bytes = JoinLines(lines);
-        fd = CreateTemporaryFile(target, temporary);
-        if (replacing) CopyOwnerAndMode(fd, old);
+        // A file with several names is rewritten where it is, so every name sees the new text.
+        bool inPlace = exists && old.st_nlink > 1;
+        if (!inPlace) {
+            try {
+                fd = CreateTemporaryFile(target, temporary);
+            } catch (const WriteFailure&) {
+                // No new file can be made in the folder (one the user may not write, say):
+                // an existing file is still rewritten in place; a new one cannot be made.
+                if (!exists) throw;
+                inPlace = true;
+            }
+        }
+        if (!inPlace && exists && !CopyOwnerAndMode(fd, old)) {
+            discardTemporary();
+            inPlace = true;
+        }
+        if (inPlace) {
+            WriteInPlace(target, bytes);
+            return;
+        }
         WriteAll(fd, bytes);
         if (::fsync(fd) != 0) throw WriteFailure{errno};
         const int closed = ::close(fd);
@@ -143,12 +202,10 @@ void WriteTextLines(const std::filesystem::path& path, const LineList& lines) {
         temporary.clear();
         SyncFolder(target);
     } catch (const WriteFailure& failure) {
-        if (fd >= 0) ::close(fd);
-        if (!temporary.empty()) ::unlink(temporary.c_str());
+        discardTemporary();
         throw detail::MakeFileError("Cannot create", path, failure.error);
     } catch (const std::bad_alloc&) {
-        if (fd >= 0) ::close(fd);
-        if (!temporary.empty()) ::unlink(temporary.c_str());
+        discardTemporary();
         throw detail::MakeFileError("Cannot create", path, ENOMEM);
     }
 }

@@ -1,8 +1,12 @@
 #include "store/connection.h"
 
+#include <pwd.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -91,18 +95,34 @@ bool CheckStore(sqlite3* db, bool& hasSortIndex, std::string& reason) {
             reason = "It has no table Sub.";
             return false;
         }
-        Statement columns(db, "select name from pragma_table_info('Sub')", "");
+        Statement columns(db, "select name, pk from pragma_table_info('Sub')", "");
         std::array<bool, kColumns.size()> found{};
+        bool aidIsKey = false;
+        bool otherKey = false;
         while (columns.step()) {
             const std::string name = columns.columnBytes(0);
+            const bool key = columns.columnInt64(1) > 0;
             for (std::size_t i = 0; i < kColumns.size(); ++i)
                 if (SameName(name, kColumns[i])) found[i] = true;
+            if (SameName(name, "aid"))
+                aidIsKey = key;
+            else if (key)
+                otherKey = true;
         }
         for (std::size_t i = 0; i < kColumns.size(); ++i) {
             if (!found[i]) {
                 reason = std::string("Table Sub has no column ") + kColumns[i] + ".";
                 return false;
             }
+        }
+        // Rows are told apart by aid, and a new row's aid is the one the engine gives it: aid
+        // must be the integer key the rows are stored by (the rowid). That is a primary key on
+        // aid alone that needs no index of its own; any other key (a text key, a key of
+        // several columns, "INT PRIMARY KEY", a table without rowid) keeps one.
+        Statement keyIndex(db, "select 1 from pragma_index_list('Sub') where origin = 'pk'", "");
+        if (!aidIsKey || otherKey || keyIndex.step()) {
+            reason = "Column aid of table Sub is not its integer primary key.";
+            return false;
         }
         Statement indexes(db,
                           "select 1 from pragma_index_list('Sub') as l "
@@ -119,6 +139,27 @@ bool CheckStore(sqlite3* db, bool& hasSortIndex, std::string& reason) {
 }
 
 }  // namespace
+
+std::filesystem::path StoreFolder(const std::filesystem::path& programFolder) {
+    if (::access(programFolder.c_str(), W_OK | X_OK) == 0) return programFolder;
+    std::filesystem::path data;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
+        data = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* user = ::getpwuid(::geteuid());
+            home = user ? user->pw_dir : nullptr;
+        }
+        if (!home || !*home) return programFolder;
+        data = std::filesystem::path(home) / ".local" / "share";
+    }
+    const auto folder = data / "Tirelle";
+    std::error_code ignored;
+    std::filesystem::create_directories(data, ignored);
+    ::mkdir(folder.c_str(), 0700);  // the user's own subtitles: private, as the data folder is
+    return folder;
+}
 
 Connection::Connection() = default;
 
@@ -147,6 +188,11 @@ void Connection::openFile(const std::filesystem::path& file) {
     std::error_code ignored;
     const bool exists =
         std::filesystem::exists(path_, ignored) || std::filesystem::is_symlink(path_, ignored);
+    // A zero-byte file holds nothing to keep: it is set up like a missing one (some tools
+    // create the file empty, and SQLite reads it as an empty database).
+    std::error_code sizeFailed;
+    const bool blank = exists && std::filesystem::is_regular_file(path_, ignored) &&
+                       std::filesystem::file_size(path_, sizeFailed) == 0 && !sizeFailed;
     const std::string prefix =
         std::string(exists ? "Cannot open database " : "Cannot create database ") + Quoted(path_) +
         ". ";
@@ -164,11 +210,13 @@ void Connection::openFile(const std::filesystem::path& file) {
     bool ok = true;
     const auto fail = [&](std::string reason) {
         sqlite3_close_v2(db);
-        if (!exists) std::filesystem::remove(path_, ignored);  // leave no half-made store behind
+        // Leave no half-made store behind: a missing file stays missing, a blank one blank.
+        if (!exists) std::filesystem::remove(path_, ignored);
+        if (blank) std::filesystem::resize_file(path_, 0, ignored);
         throw DatabaseError(prefix + reason);
     };
 
-    if (!exists) {
+    if (!exists || blank) {
         ok = Run(db, "pragma journal_mode = wal", message) && Run(db, "begin", message) &&
              Run(db, kCreateTableSql, message) && Run(db, kCreateIndexSql, message) &&
              Run(db, kCreateSpanTableSql, message) && Run(db, RecomputeSpanSql().c_str(), message);
@@ -195,11 +243,11 @@ void Connection::openFile(const std::filesystem::path& file) {
         }
         if (!ok) fail(message);
     }
-    // Commits in WAL mode are not synced; only checkpoints are. Posts come one row at a time,
-    // so checkpoints are spaced by 10000 pages (40 MB of WAL) rather than the default 1000.
-    // Statement journals (kept for every insert inside a transaction, since the table has
-    // triggers) stay in memory instead of temporary files.
-    if (!Run(db, "pragma synchronous = normal", message) ||
+    // Every commit is synced to the WAL before it returns, so a confirmed post survives a power
+    // cut. Posts come one row at a time, so checkpoints are spaced by 10000 pages (40 MB of WAL)
+    // rather than the default 1000. Statement journals (kept for every insert inside a
+    // transaction, since the table has triggers) stay in memory instead of temporary files.
+    if (!Run(db, "pragma synchronous = full", message) ||
         !Run(db, "pragma wal_autocheckpoint = 10000", message) ||
         !Run(db, "pragma temp_store = memory", message))
         fail(message);

@@ -15,16 +15,25 @@ namespace tirelle::store {
 // File name of the store inside the program's folder.
 inline constexpr const char* kStoreFileName = "DB.mdb";
 
+// The folder that holds DB.mdb: the program's folder while this user may write in it (the
+// engine makes its journal files beside the store), as when the program runs from where it was
+// built or unpacked. A program installed for the whole system cannot write there; its store is
+// then <data folder>/Tirelle, the data folder being $XDG_DATA_HOME or ~/.local/share, made
+// when missing (a folder that cannot be made is returned all the same: opening reports it).
+std::filesystem::path StoreFolder(const std::filesystem::path& programFolder);
+
 // Milliseconds a statement waits for another process's lock before it fails.
 inline constexpr int kBusyTimeoutMs = 2000;
 
 // Owns one SQLite connection. Not copyable.
 //
-// open() creates DB.mdb with its table when the file is missing. A file that exists is never
-// rewritten to make it fit: when it is not an SQLite database, has no table Sub, cannot be
-// read or stays locked past the busy timeout, open() throws DatabaseError and the connection
-// stays closed. A valid store gets WAL journaling (synchronous=NORMAL), the index and the
-// bookkeeping the preview statements need, created when absent.
+// open() creates DB.mdb with its table when the file is missing or empty (zero bytes). A file
+// that holds anything is never rewritten to make it fit: when it is not an SQLite database,
+// has no table Sub or one whose aid is not the integer primary key, cannot be read or stays
+// locked past the busy timeout, open() throws DatabaseError, the file is left as it was and
+// the connection stays closed. A valid store gets WAL journaling with every commit synced
+// (synchronous=FULL), the index and the bookkeeping the preview statements need, created when
+// absent.
 //
 // The bookkeeping is the table SubSpan with one value, MaxSpan: an upper bound in seconds on
 // SubSortEnd - SubSort over the rows of Sub, recomputed at every open and raised by triggers

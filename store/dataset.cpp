@@ -417,15 +417,20 @@ void Dataset::remove() {
         throw datasetError(name_, "Cannot perform this operation on an empty dataset");
     const SubRecord& row = rows_[static_cast<std::size_t>(current_)];
     Statement& statement = cached(deleteStatement_, kDeleteSql);
+    int deleted = 0;
     try {
         statement.bindInt64(1, row.aid);
         while (statement.step()) {
         }
         statement.reset();
+        deleted = sqlite3_changes(statement.database());
     } catch (...) {
         statement.reset();
         throw;  // the row and a pending change stay
     }
+    // aid is the table's integer key, so the statement removes this row or, when another
+    // program has removed it already, nothing. Either way the row is no longer stored, and the
+    // list drops it to stay equal to the table; a miss is still reported.
     const bool wasEditing = state_ == DatasetState::Edit;
     setBrowsing();
     rows_.erase(rows_.begin() + current_);
@@ -433,6 +438,10 @@ void Dataset::remove() {
     eof_ = bof_ = rows_.empty();
     if (wasEditing) notifyState();
     notifyChanged();
+    if (deleted != 1)
+        throw datasetError(name_,
+                           "Row cannot be located for deleting. Some values may have been "
+                           "changed since it was last read.");
 }
 
 // --- notifications

@@ -20,4 +20,9 @@ std::string LatestStartSql(double position) {
     return "SELECT max(SubSort)  from sub where SubSort<=" + SecondsToNumberText(position);
 }
 
+std::string EarliestStartSql(double position) {
+    return "SELECT min(SubSort)  from sub where SubSort>=" + SecondsToNumberText(position) +
+           " and typeof(SubSort) in ('integer','real')";
+}
+
 }  // namespace tirelle::store

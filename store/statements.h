@@ -24,4 +24,9 @@ std::string ActiveSubtitlesSql(double position);
 // The greatest start at or before p: "SELECT max(SubSort)  from sub where SubSort<=p".
 std::string LatestStartSql(double position);
 
+// The earliest start at or after p, NULL when none (a start stored as text by another program
+// counts as none): "SELECT min(SubSort)  from sub where SubSort>=p and typeof(SubSort) in
+// ('integer','real')".
+std::string EarliestStartSql(double position);
+
 }  // namespace tirelle::store

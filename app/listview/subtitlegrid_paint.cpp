@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QStyleOptionFocusRect>
+#include <algorithm>
+#include <string_view>
 
 #include "app/listview/celleditor.h"
 #include "app/listview/subtitlegrid.h"
@@ -22,6 +24,21 @@ void drawCellLines(QPainter& painter, const QRect& rect, const QColor& color) {
 
 QColor lineColor(const QPalette& palette) {
     return palette.color(QPalette::Mid);
+}
+
+// The part of a cell's bytes that its row can show. A cell shows at most `lines` lines of
+// `width` pixels and no glyph is narrower than a pixel, so at most lines x width characters
+// are seen. Cut after twice that, a text looks the same in the cell as the whole of it: a word
+// that crosses the cut and starts where it could be seen is wider than a line either way, so it
+// is placed alike. Laying out only this part keeps painting a row fast however long its text
+// is (a subtitle of many megabytes); a character takes at most 4 bytes.
+std::string_view shownPart(std::string_view bytes, int lines, int width) {
+    // No screen is 65536 pixels across; the bound only keeps the product in range.
+    constexpr int kMost = 1 << 16;
+    const auto shownLines = static_cast<std::size_t>(std::clamp(lines, 1, kMost));
+    const auto shownWidth = static_cast<std::size_t>(std::clamp(width, 0, kMost));
+    const std::size_t characters = 2 * shownLines * (shownWidth + 1);
+    return bytes.substr(0, std::min(bytes.size(), 4 * characters));
 }
 
 }  // namespace
@@ -111,8 +128,11 @@ void SubtitleGrid::paintRow(QPainter& painter, int row, bool highlight) {
         painter.save();
         painter.setClipRect(textRect, Qt::IntersectClip);
         painter.setPen(current ? pal.color(QPalette::HighlightedText) : listColor());
+        // A line is at least a pixel high, so the cell's height bounds its lines as well.
+        const int lines = layout_.wraps ? std::min(layout_.rowLines, textRect.height() + 1) : 1;
         painter.drawText(textRect, textFlags,
-                         ui::toDisplay(fieldBytes(record, columnField(place))));
+                         ui::toDisplay(shownPart(fieldBytes(record, columnField(place)), lines,
+                                                 textRect.width())));
         painter.restore();
         if (current) {
             QStyleOptionFocusRect option;

@@ -17,6 +17,7 @@
 #include "store/errors.h"
 #include "store/scratchquery.h"
 #include "store/statements.h"
+#include "tests/support/ordinaryuser.h"
 #include "tests/support/tempfolder.h"
 
 namespace tirelle::store {
@@ -88,7 +89,7 @@ TEST(StoreConnection, AMissingFileIsCreatedWithTableIndexAndWal) {
     EXPECT_EQ("aid",
               QueryText(connection, "select name from pragma_table_info('Sub') where pk = 1"));
     EXPECT_EQ("wal", QueryText(connection, "pragma journal_mode"));
-    EXPECT_EQ("1", QueryText(connection, "pragma synchronous"));  // NORMAL
+    EXPECT_EQ("2", QueryText(connection, "pragma synchronous"));  // FULL: every commit synced
     EXPECT_EQ("SubSort",
               QueryText(connection, "select name from pragma_index_info('SubSortIndex')"));
     EXPECT_EQ("0", QueryText(connection, "select MaxSpan from SubSpan"));
@@ -178,7 +179,23 @@ TEST(StoreConnection, AFileThatIsNotAStoreIsRefusedAndLeftAlone) {
          "create table Sub (aid INTEGER PRIMARY KEY, STime TEXT, ETime TEXT, SubText TEXT, "
          "SubSort REAL)",
          "Table Sub has no column SubSortEnd."},
-        {"empty file", "", "", "It has no table Sub."},
+        {"aid a text key", "",
+         "create table Sub (aid TEXT PRIMARY KEY, STime, ETime, SubText, SubSort, SubSortEnd)",
+         "Column aid of table Sub is not its integer primary key."},
+        {"aid no key", "",
+         "create table Sub (aid INTEGER, STime, ETime, SubText, SubSort, SubSortEnd)",
+         "Column aid of table Sub is not its integer primary key."},
+        {"aid an INT key", "",
+         "create table Sub (aid INT PRIMARY KEY, STime, ETime, SubText, SubSort, SubSortEnd)",
+         "Column aid of table Sub is not its integer primary key."},
+        {"key of two columns", "",
+         "create table Sub (aid INTEGER, STime, ETime, SubText, SubSort, SubSortEnd, "
+         "primary key (aid, STime))",
+         "Column aid of table Sub is not its integer primary key."},
+        {"without rowid", "",
+         "create table Sub (aid INTEGER PRIMARY KEY, STime, ETime, SubText, SubSort, "
+         "SubSortEnd) without rowid",
+         "Column aid of table Sub is not its integer primary key."},
     };
     for (const RefusedFile& c : cases) {
         testing::TempFolder folder;
@@ -214,6 +231,105 @@ TEST(StoreConnection, AFileThatIsNotAStoreIsRefusedAndLeftAlone) {
         command.setCommandText(kDeleteAllSql);
         EXPECT_THROW(command.execute(), DatabaseError);
     }
+}
+
+TEST(StoreConnection, AZeroByteFileIsSetUpAsAnEmptyStore) {
+    testing::TempFolder folder;
+    folder.write("DB.mdb", "");
+    Connection connection;
+    connection.open(folder.path());
+    Dataset sub;
+    OpenDataset(sub, connection);
+    EXPECT_TRUE(sub.isEmpty());
+    AddRow(sub, "00:00:01,000", "00:00:02,000", "kept");
+    connection.close();
+    connection.open(folder.path());
+    EXPECT_EQ("kept", QueryText(connection, "select SubText from Sub"));
+    EXPECT_EQ("wal", QueryText(connection, "pragma journal_mode"));
+}
+
+// Another program removed the row: the update and the delete find nothing to change and say
+// so; the list drops the deleted row, so it stays equal to the table.
+TEST(StoreConnection, ARowGoneFromTheTableIsReported) {
+    testing::TempFolder folder;
+    Connection connection;
+    connection.open(folder.path());
+    Dataset sub;
+    OpenDataset(sub, connection);
+    AddRow(sub, "00:00:01,000", "00:00:02,000", "one");
+    AddRow(sub, "00:00:03,000", "00:00:04,000", "two");
+    RawExec(folder.file("DB.mdb"), "delete from Sub");
+    sub.first();
+
+    sub.edit();
+    sub.fieldByName("SubText").setAsString("changed");
+    try {
+        sub.post();
+        ADD_FAILURE() << "updated a row that is gone";
+    } catch (const DatabaseError& e) {
+        EXPECT_STREQ(
+            "Sub: Row cannot be located for updating. Some values may have been changed "
+            "since it was last read.",
+            e.what());
+    }
+    EXPECT_EQ(DatasetState::Edit, sub.state());
+    sub.cancel();
+    try {
+        sub.remove();
+        ADD_FAILURE() << "deleted a row that is gone";
+    } catch (const DatabaseError& e) {
+        EXPECT_STREQ(
+            "Sub: Row cannot be located for deleting. Some values may have been changed "
+            "since it was last read.",
+            e.what());
+    }
+    EXPECT_EQ(1, sub.recordCount());
+    EXPECT_EQ("two", sub.fieldByName("SubText").asString());
+}
+
+// The store lives beside the program while the program may write there, in the user's data
+// folder otherwise (run as an ordinary user: root may write anywhere).
+TEST(StoreConnection, AReadOnlyProgramFolderKeepsTheStoreInTheDataFolder) {
+    testing::TempFolder folder;
+    EXPECT_EQ(folder.path(), StoreFolder(folder.path()));
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to set up a folder for another user";
+    const fs::path program = folder.file("program");
+    const fs::path home = folder.file("home");
+    fs::create_directories(program);
+    fs::create_directories(home);
+    ASSERT_EQ(::chown(home.c_str(), testing::ordinaryUserId(), static_cast<gid_t>(-1)), 0);
+
+    const auto report = testing::runAsOrdinaryUser([&]() -> std::string {
+        struct Case {
+            const char* xdg;  // XDG_DATA_HOME, or nullptr for none
+            fs::path expected;
+        };
+        const Case cases[] = {
+            {nullptr, home / ".local/share/Tirelle"},
+            {"relative/ignored", home / ".local/share/Tirelle"},
+            {nullptr, home / ".local/share/Tirelle"},  // again: the folder is there already
+        };
+        ::setenv("HOME", home.c_str(), 1);
+        for (const Case& c : cases) {
+            if (c.xdg)
+                ::setenv("XDG_DATA_HOME", c.xdg, 1);
+            else
+                ::unsetenv("XDG_DATA_HOME");
+            const fs::path chosen = StoreFolder(program);
+            if (chosen != c.expected) return "chose " + chosen.string();
+        }
+        const fs::path data = home / "data";
+        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+        Connection connection;
+        connection.open(StoreFolder(program));
+        if (connection.path() != data / "Tirelle" / "DB.mdb")
+            return "opened " + connection.path().string();
+        return "";
+    });
+    if (!report) GTEST_SKIP() << "cannot run as another user here";
+    EXPECT_EQ(*report, "");
+    EXPECT_TRUE(fs::exists(home / "data/Tirelle/DB.mdb"));
+    EXPECT_FALSE(fs::exists(program / "DB.mdb"));
 }
 
 TEST(StoreConnection, AStoreLockedByAnotherProgramIsRefused) {

@@ -1,5 +1,8 @@
 // Opening an SRT file into the store and saving the store, through the scripted dialogs.
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <QtTest>
 
 #include "app/srtform.h"
@@ -38,6 +41,8 @@ private slots:
     void openOnAnEmptyStoreAsksNothing();
     void openAsksToSaveFirst();
     void openCancelledChangesNothing();
+    void openOfAPipeFailsAtOnce();
+    void saveBeyondTheFileSizeLimitIsReported();
     void openMissingFileKeepsTheStore();
     void openEmptyFileEmptiesTheStore();
     void openPostsAPendingEditFirst();
@@ -230,6 +235,39 @@ void FilesTest::saveFailureNamesTheFile() {
     QVERIFY2(
         fixture->dialogs.errors.first().startsWith("Cannot create file \"" + path(file) + "\". "),
         qPrintable(fixture->dialogs.errors.first()));
+}
+
+void FilesTest::openOfAPipeFailsAtOnce() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "kept"}});
+    const auto fifo = fixture->folder.file("pipe.srt");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    fixture->dialogs.questionAnswers = {false};
+    fixture->dialogs.fileAnswers = {path(fifo)};
+    tirelle::ui::guarded([&] { fixture->form->N6Click(); });  // would wait for a writer
+    QCOMPARE(fixture->dialogs.errors, QStringList{"Cannot open file \"" + path(fifo) +
+                                                  "\". It is a named pipe, not a regular file."});
+    QCOMPARE(fixture->form->Sub.recordCount(), 1);
+}
+
+// The limit would end the program with SIGXFSZ unless the program ignores the signal; the
+// save then fails like any other and leaves nothing behind.
+void FilesTest::saveBeyondTheFileSizeLimitIsReported() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", std::string(20000, 'x')}});
+    const auto file = fixture->folder.file("out.srt");
+    fixture->dialogs.fileAnswers = {path(file)};
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    tirelle::ui::guarded([&] { fixture->form->N9Click(); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    QCOMPARE(fixture->dialogs.errors,
+             QStringList{"Cannot create file \"" + path(file) + "\". File too large."});
+    QVERIFY(!std::filesystem::exists(file));
+    for (const auto& entry : std::filesystem::directory_iterator(fixture->folder.path()))
+        QVERIFY2(entry.path().filename().string().rfind("DB.mdb", 0) == 0,
+                 entry.path().c_str());  // the store's files only, no temporary file
 }
 
 TIRELLE_TEST_MAIN(FilesTest)

@@ -45,12 +45,12 @@ private slots:
     void overlappingSubtitles();
     void twoLineText();
     void nothingActiveEmptiesTheCaption();
-    void anchoredOnTheCurrentRowAtStartUp();
+    void firstSubtitleShowsWhenItsTimeComes();
     void lastRowLooksAtItsOwnStart();
     void oneRowStore();
     void seekBeforeEverySubtitle();
     void seekIntoASubtitleWhilePaused();
-    void endFlagWithNoNextStartDoesNothing();
+    void playbackIsFollowedAfterASave();
     void refreshCompletesAPendingEdit();
     void statementCarriesTheNumberText_data();
     void statementCarriesTheNumberText();
@@ -128,18 +128,19 @@ void PreviewTest::nothingActiveEmptiesTheCaption() {
     QCOMPARE(fixture->form->Label3->text(), before);
 }
 
-void PreviewTest::anchoredOnTheCurrentRowAtStartUp() {
+void PreviewTest::firstSubtitleShowsWhenItsTimeComes() {
     fixture->addRows({{"00:00:00,500", "00:00:03,000", "first"},
                       {"00:00:04,000", "00:00:06,000", "second"},
                       {"00:00:08,000", "00:00:09,000", "third"}});
-    // Cursor on the first row, position 0: the next refresh comes at the second row's start.
+    // Cursor on the first row, position 0: the first row has not started, so the next refresh
+    // comes at its own start, not at the second row's.
     fixture->form->Timer2Timer();
-    QCOMPARE(fixture->form->NextStartTime, 4.0);
+    QCOMPARE(fixture->form->NextStartTime, 0.5);
     QCOMPARE(caption(*fixture), QString());
-    // The first subtitle is not shown by ticks alone before the second row's start.
     fixture->player->setPosition(1.0);
     fixture->form->Timer2Timer();
-    QCOMPARE(caption(*fixture), QString());
+    QCOMPARE(caption(*fixture), QStringLiteral("first\r\n"));
+    QCOMPARE(fixture->form->NextStartTime, 4.0);
     fixture->player->setPosition(4.5);
     fixture->form->Timer2Timer();
     QCOMPARE(caption(*fixture), QStringLiteral("second\r\n"));
@@ -184,16 +185,34 @@ void PreviewTest::seekIntoASubtitleWhilePaused() {
     QCOMPARE(currentStart(*fixture), QStringLiteral("00:00:06,000"));
 }
 
-void PreviewTest::endFlagWithNoNextStartDoesNothing() {
-    fixture->addRows({{"00:00:01,000", "00:00:05,000", "a"}});
-    auto& sub = fixture->form->Sub;
-    sub.last();
-    sub.next();  // end flag set
-    QVERIFY(sub.eof());
-    fixture->player->setPosition(2.0);
-    fixture->form->RefreshPreview();
-    QCOMPARE(caption(*fixture), QString());
-    QCOMPARE(fixture->form->DSFind.commandText(), std::string());
+void PreviewTest::playbackIsFollowedAfterASave() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "a"},
+                      {"00:00:05,000", "00:00:06,000", "b"},
+                      {"00:00:10,000", "00:00:11,000", "c"}});
+    auto& form = *fixture->form;
+    const auto tickAt = [&](double seconds) {
+        fixture->player->setPosition(seconds);
+        form.Timer2Timer();
+    };
+    tickAt(1.5);
+    QCOMPARE(caption(*fixture), QStringLiteral("a\r\n"));
+
+    // The save's walk leaves the cursor on the last row with the end flag set.
+    fixture->dialogs.fileAnswers.push_back(
+        QString::fromStdString(fixture->folder.file("out.srt").string()));
+    form.N9Click();
+    QVERIFY(form.Sub.eof());
+    QCOMPARE(currentStart(*fixture), QStringLiteral("00:00:10,000"));
+
+    // Ticks go on following playback, through the gaps as well.
+    const std::vector<std::pair<double, QString>> steps = {
+        {3.0, ""}, {5.5, "b\r\n"}, {7.0, ""}, {10.5, "c\r\n"}, {11.5, ""}};
+    for (const auto& [seconds, shown] : steps) {
+        tickAt(seconds);
+        QCOMPARE(caption(*fixture), shown);
+    }
+    QCOMPARE(currentStart(*fixture), QStringLiteral("00:00:10,000"));
+    QVERIFY(!form.Sub.eof());
 }
 
 void PreviewTest::refreshCompletesAPendingEdit() {
