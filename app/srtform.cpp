@@ -66,6 +66,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 TSrtForm::~TSrtForm() {
     closed_ = true;
     if (DBGridEh1) DBGridEh1->setDataset(nullptr);
+    if (stripRepaint_) Sub.removeObserver(stripRepaint_.get());
 }
 
 double TSrtForm::TimeToSeconds(std::string_view text) {

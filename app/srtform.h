@@ -44,8 +44,11 @@ class SubtitleGrid;
 namespace tirelle::app {
 
 class FormTimer;
+class PeakLoader;
 class Splitter;
+class StripHandle;
 class ToggleButton;
+class WaveStrip;
 
 class TSrtForm : public QMainWindow {
     Q_OBJECT
@@ -155,6 +158,19 @@ public:
     // List (srtform.cpp)
     void N15Click();
 
+    // Waveform strip under the video, and the status bar (srtform_waveform.cpp)
+    WaveStrip* WaveStrip1 = nullptr;
+    StripHandle* WaveHandle = nullptr;
+    PeakLoader* Peaks = nullptr;
+    void ShowStatus(const QString& text, int timeoutMs = 0);
+    // Starts getting the peaks of the video just opened; the strip shows once audio is found.
+    void LoadWaveform(const QString& path);
+    void WaveStrip1Seek(double seconds);
+    void WaveStrip1EdgeDragged(std::int64_t aid, bool end, double seconds);
+    // Sets the start (end == false) or end time text of the subtitle `aid` to the time code of
+    // `seconds` and posts the row, as an edit in the list would; nothing when the row is gone.
+    void PostEdgeTime(std::int64_t aid, bool end, double seconds);
+
     // The caption of Label3 as last written (the CR LF text of the preview).
     const std::string& previewCaption() const { return previewCaption_; }
 
@@ -168,6 +184,9 @@ private:
     void buildStrip();
     void buildMenus();
     void connectHandlers();
+    void buildWaveStrip();
+    void PeaksStateChange();
+    void PeaksArrived();
     void setPreviewCaption(const std::string& caption);
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     // Connects a signal to a handler that runs through the error guard.
@@ -177,6 +196,8 @@ private:
     std::filesystem::path folder_;
     PlayerFactory makePlayer_;
     std::string previewCaption_;
+    std::unique_ptr<store::DatasetObserver> stripRepaint_;
+    int shownPercent_ = -1;
     bool closed_ = false;
 };
 
