@@ -45,6 +45,7 @@
 #include "playback/player.h"
 
 class QLabel;
+class QMenu;
 class QStackedLayout;
 struct mpv_event;
 
@@ -80,6 +81,22 @@ public:
     void setCurrentPosition(double seconds) override;
     QWidget* widget() override;
     void showInBounds(const QRect& bounds) override;
+
+    // Volume 0 to 100 (50 at start) and mute, kept across files.
+    void setVolume(int volume);
+    int volume() const { return volume_; }
+    void setMuted(bool muted);
+    bool muted() const { return muted_; }
+    // Playback speed, 0.5 to 2 (clamped); the pitch stays. Positions read at any speed are
+    // those of the media.
+    void setSpeed(double speed);
+    double speed() const { return speed_; }
+    // The picture with its bar fills the screen; Escape or the menu bring it back into its pane.
+    void setFullScreen(bool on);
+    bool fullScreen() const { return fullScreen_; }
+    // The player's context menu on the picture (play, pause, stop, volume, speed, full screen),
+    // made afresh for each use; the caller owns it.
+    QMenu* makeContextMenu(QWidget* parent);
 
     // The state last reported (1 before anything played).
     int playState() const { return reported_; }
@@ -134,6 +151,12 @@ private:
     std::optional<PendingSeek> inFlight_;  // handed to the core, not finished yet
     std::vector<PendingSeek> waiting_;     // asked for while another was in flight
     QString lastLogError_;
+    int volume_ = 50;
+    bool muted_ = false;
+    double speed_ = 1;
+    bool fullScreen_ = false;
+    QPointer<QWidget> home_;  // the pane the view lives in when not full screen
+    int homeIndex_ = -1;
     std::atomic<bool> drainQueued_{false};
     int drainDepth_ = 0;
     std::exception_ptr handlerFailure_;

@@ -27,6 +27,7 @@ const QColor kPosition(255, 255, 255);
 const QColor kStartMark(80, 220, 80);
 const QColor kEndMark(240, 80, 80);
 const QColor kTicks(110, 110, 110);
+const QColor kLabelGround(20, 30, 60, 200);
 
 QString clockText(double seconds, double step) {
     const auto whole = static_cast<long long>(std::floor(seconds + 1e-9));
@@ -104,8 +105,9 @@ void WaveStrip::paintEvent(QPaintEvent*) {
         painter.drawText(x + 2, 11, clockText(t, step));
     }
 
-    paintSpans(painter, from, to);
+    paintSpans(painter, from, to, false);
     paintPeaks(painter, from);
+    paintSpans(painter, from, to, true);
     paintMarks(painter);
 
     // The playback position.
@@ -147,7 +149,7 @@ void WaveStrip::paintPeaks(QPainter& painter, double from) const {
     painter.drawLines(lines);
 }
 
-void WaveStrip::paintSpans(QPainter& painter, double from, double to) const {
+void WaveStrip::paintSpans(QPainter& painter, double from, double to, bool labels) const {
     if (!source_.spans) return;
     const QFontMetrics metrics(painter.font());
     const int h = height();
@@ -156,17 +158,22 @@ void WaveStrip::paintSpans(QPainter& painter, double from, double to) const {
         const bool grabbed = dragging_ && grip_ && grip_->aid == span.aid;
         if (grabbed) (grip_->end ? span.end : span.start) = dragTo_;
         const double left = xAt(span.start), right = xAt(span.end);
-        const QRectF area(left, 0, std::max(1.0, right - left), h);
-        painter.fillRect(area, kSpanFill);
+        if (!labels) {
+            painter.fillRect(QRectF(left, 0, std::max(1.0, right - left), h), kSpanFill);
+            return;
+        }
         painter.setPen(QPen(grabbed ? kGrabbed : kSpanEdge, 1));
         painter.drawLine(QPointF(left, 0), QPointF(left, h));
         painter.drawLine(QPointF(right, 0), QPointF(right, h));
         const int room = static_cast<int>(right - std::max(left, 0.0)) - 6;
         if (room > 12) {
+            // On a dark ground of its own, so the waveform does not hide it.
+            const QString line = metrics.elidedText(span.text.section(QLatin1Char('\n'), 0, 0), Qt::ElideRight, room);
+            const QRectF box(std::max(left, 0.0) + 2, kTextTop + 11, metrics.horizontalAdvance(line) + 4,
+                             metrics.height());
+            painter.fillRect(box, kLabelGround);
             painter.setPen(Qt::white);
-            const QString line = span.text.section(QLatin1Char('\n'), 0, 0);
-            painter.drawText(QPointF(std::max(left, 0.0) + 3, kTextTop + 22),
-                             metrics.elidedText(line, Qt::ElideRight, room));
+            painter.drawText(box.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, line);
         }
     });
 }

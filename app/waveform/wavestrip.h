@@ -81,7 +81,8 @@ private:
     // The edge under x, if any (the nearest within kEdgeGrip pixels).
     std::optional<Grip> gripAt(double x) const;
     void paintPeaks(QPainter& painter, double from) const;
-    void paintSpans(QPainter& painter, double from, double to) const;
+    // Shaded areas (labels false), or edges and texts over the waveform (labels true).
+    void paintSpans(QPainter& painter, double from, double to, bool labels) const;
     void paintMarks(QPainter& painter) const;
 
     Source source_;
