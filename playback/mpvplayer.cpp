@@ -8,7 +8,7 @@
 #include <QBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -147,9 +147,11 @@ void MpvPlayer::buildView(QWidget* parent) {
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(area->mapToGlobal(at));
     });
-    auto* leave = new QShortcut(QKeySequence(Qt::Key_Escape), root);
-    leave->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(leave, &QShortcut::activated, this, [this] { setFullScreen(false); });
+    // Escape leaves full screen, a double click on the picture enters or leaves it.
+    root->installEventFilter(this);
+    area->installEventFilter(this);
+    if (picture != nullptr) picture->installEventFilter(this);
+    area_ = area;
 
     bar_ = new TransportBar(root);
     connect(bar_, &TransportBar::volumeChosen, this, &MpvPlayer::setVolume);
@@ -203,20 +205,42 @@ void MpvPlayer::setSpeed(double speed) {
 
 void MpvPlayer::setFullScreen(bool on) {
     if (!view_ || on == fullScreen_) return;
+    // The view stays where it is (moving it to a window of its own would cost the picture its
+    // render context): everything else in its window is hidden and the window fills the screen.
+    QWidget* window = view_->window();
     if (on) {
-        home_ = view_->parentWidget();
-        auto* box = home_ ? qobject_cast<QBoxLayout*>(home_->layout()) : nullptr;
-        homeIndex_ = box ? box->indexOf(view_.data()) : -1;
-        view_->setParent(nullptr, Qt::Window);
-        view_->showFullScreen();
+        hiddenForFullScreen_.clear();
+        for (QWidget* inner = view_.data(); inner != window; inner = inner->parentWidget()) {
+            for (QObject* child : inner->parentWidget()->children()) {
+                auto* sibling = qobject_cast<QWidget*>(child);
+                if (sibling && sibling != inner && !sibling->isWindow() && sibling->isVisible()) {
+                    hiddenForFullScreen_.emplace_back(sibling);
+                    sibling->hide();
+                }
+            }
+        }
+        stateBeforeFullScreen_ = window->windowState();
+        window->setWindowState(stateBeforeFullScreen_ | Qt::WindowFullScreen);
     } else {
-        view_->showNormal();
-        view_->setParent(home_, Qt::Widget);
-        if (auto* box = home_ ? qobject_cast<QBoxLayout*>(home_->layout()) : nullptr)
-            box->insertWidget(std::max(homeIndex_, 0), view_.data());
-        view_->show();
+        window->setWindowState(stateBeforeFullScreen_ & ~Qt::WindowFullScreen);
+        for (const QPointer<QWidget>& widget : hiddenForFullScreen_)
+            if (widget) widget->show();
+        hiddenForFullScreen_.clear();
     }
     fullScreen_ = on;
+}
+
+bool MpvPlayer::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && fullScreen_ &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        setFullScreen(false);
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick && watched != view_.data() && facts_.started) {
+        setFullScreen(!fullScreen_);
+        return true;
+    }
+    return Player::eventFilter(watched, event);
 }
 
 QMenu* MpvPlayer::makeContextMenu(QWidget* parent) {

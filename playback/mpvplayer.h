@@ -91,7 +91,8 @@ public:
     // those of the media.
     void setSpeed(double speed);
     double speed() const { return speed_; }
-    // The picture with its bar fills the screen; Escape or the menu bring it back into its pane.
+    // The picture with its bar fills the screen (its window goes full screen with everything
+    // else in it hidden); Escape, a double click or the menu bring the window back.
     void setFullScreen(bool on);
     bool fullScreen() const { return fullScreen_; }
     // The player's context menu on the picture (play, pause, stop, volume, speed, full screen),
@@ -105,6 +106,9 @@ public:
     // The text shown in place of the picture; empty while there is none.
     QString errorText() const;
     bool headless() const { return options_.headless; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct PendingSeek {
@@ -155,8 +159,9 @@ private:
     bool muted_ = false;
     double speed_ = 1;
     bool fullScreen_ = false;
-    QPointer<QWidget> home_;  // the pane the view lives in when not full screen
-    int homeIndex_ = -1;
+    QWidget* area_ = nullptr;  // the picture's area, valid while view_ is
+    std::vector<QPointer<QWidget>> hiddenForFullScreen_;
+    Qt::WindowStates stateBeforeFullScreen_;
     std::atomic<bool> drainQueued_{false};
     int drainDepth_ = 0;
     std::exception_ptr handlerFailure_;

@@ -105,9 +105,12 @@ void WaveStrip::paintEvent(QPaintEvent*) {
         painter.drawText(x + 2, 11, clockText(t, step));
     }
 
-    paintSpans(painter, from, to, false);
+    // The subtitles are asked for once per frame.
+    std::vector<Span> spans;
+    if (source_.spans) source_.spans(from, to, [&](const Span& span) { spans.push_back(span); });
+    paintSpans(painter, spans, false);
     paintPeaks(painter, from);
-    paintSpans(painter, from, to, true);
+    paintSpans(painter, spans, true);
     paintMarks(painter);
 
     // The playback position.
@@ -149,18 +152,16 @@ void WaveStrip::paintPeaks(QPainter& painter, double from) const {
     painter.drawLines(lines);
 }
 
-void WaveStrip::paintSpans(QPainter& painter, double from, double to, bool labels) const {
-    if (!source_.spans) return;
+void WaveStrip::paintSpans(QPainter& painter, const std::vector<Span>& spans, bool labels) const {
     const QFontMetrics metrics(painter.font());
     const int h = height();
-    source_.spans(from, to, [&](const Span& original) {
-        Span span = original;
+    for (Span span : spans) {
         const bool grabbed = dragging_ && grip_ && grip_->aid == span.aid;
         if (grabbed) (grip_->end ? span.end : span.start) = dragTo_;
         const double left = xAt(span.start), right = xAt(span.end);
         if (!labels) {
             painter.fillRect(QRectF(left, 0, std::max(1.0, right - left), h), kSpanFill);
-            return;
+            continue;
         }
         painter.setPen(QPen(grabbed ? kGrabbed : kSpanEdge, 1));
         painter.drawLine(QPointF(left, 0), QPointF(left, h));
@@ -175,7 +176,7 @@ void WaveStrip::paintSpans(QPainter& painter, double from, double to, bool label
             painter.setPen(Qt::white);
             painter.drawText(box.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, line);
         }
-    });
+    }
 }
 
 void WaveStrip::paintMarks(QPainter& painter) const {

@@ -82,7 +82,7 @@ private:
     std::optional<Grip> gripAt(double x) const;
     void paintPeaks(QPainter& painter, double from) const;
     // Shaded areas (labels false), or edges and texts over the waveform (labels true).
-    void paintSpans(QPainter& painter, double from, double to, bool labels) const;
+    void paintSpans(QPainter& painter, const std::vector<Span>& spans, bool labels) const;
     void paintMarks(QPainter& painter) const;
 
     Source source_;

@@ -1,15 +1,18 @@
 // The waveform strip with the real player and its real picture (under xvfb-run): the tone file
 // plays, the strip fills in under the video with the subtitles' spans and follows the
-// position; the player still fills its pane. The grabbed window is saved as
+// position; the player still fills its pane, also after full screen. The grabbed window is saved as
 // build/artefacts/mainwindow_wave.png.
 
 #include <QDir>
+#include <QLabel>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "app/srtform.h"
 #include "app/waveform/peakloader.h"
 #include "app/waveform/wavestrip.h"
+#include "playback/mpvplayer.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/testmain.h"
 
@@ -51,6 +54,26 @@ void MainWindowWaveTest::stripFollowsThePlayingVideo() {
     QDir dir(QString::fromStdString((data / ".." / "artefacts").string()));
     dir.mkpath(QStringLiteral("."));
     QVERIFY(form.grab().save(dir.absoluteFilePath(QStringLiteral("mainwindow_wave.png"))));
+
+    // Full screen from the player's menu and back with Escape: the picture returns to its pane.
+    auto* player = qobject_cast<tirelle::playback::MpvPlayer*>(form.WMP1);
+    QVERIFY(player);
+    std::unique_ptr<QMenu> menu(player->makeContextMenu(nullptr));
+    QAction* full = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text() == QStringLiteral("全屏")) full = action;
+    QVERIFY(full);
+    full->trigger();
+    QTRY_VERIFY(form.isFullScreen());
+    QVERIFY(!form.Panel1->isVisible() && !form.Label3->isVisible() && !form.WaveStrip1->isVisible());
+    QTRY_COMPARE(player->widget()->size(), form.size());
+    QTest::keyClick(player->widget(), Qt::Key_Escape);
+    QTRY_VERIFY(!player->fullScreen());
+    QTRY_VERIFY(!form.isFullScreen());
+    QVERIFY(form.Panel1->isVisible() && form.Label3->isVisible() && form.WaveStrip1->isVisible());
+    QTRY_COMPARE(player->widget()->geometry(), form.Panel4->rect());
+    const double before = player->currentPosition();
+    QTRY_VERIFY(player->currentPosition() > before + 0.3);  // still playing
 }
 
 TIRELLE_TEST_MAIN(MainWindowWaveTest)
