@@ -104,7 +104,12 @@ public:
         // On failure avformat_open_input frees the context itself.
         const int opened = avformat_open_input(&format_, source.path.c_str(), nullptr, nullptr);
         if (opened < 0) {
+            // The context is gone; our own reader is not (and no destructor runs after a throw).
             format_ = nullptr;
+            if (io_) {
+                av_freep(&io_->buffer);
+                avio_context_free(&io_);
+            }
             throw Failure{DecodeStatus::Failed, errorText(opened)};
         }
     }
