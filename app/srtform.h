@@ -8,6 +8,7 @@
 //   srtform_store.cpp   opening the store and the derivation before each post
 //   srtform_tools.cpp   the tools menu
 //   srtform_appearance.cpp  fonts, row lines, help and about
+//   srtform_waveform.cpp    the waveform strip under the video
 
 #include <QMainWindow>
 #include <cstdint>
@@ -46,9 +47,12 @@ class SubtitleGrid;
 namespace tirelle::app {
 
 class FormTimer;
+class PeakLoader;
 class Splitter;
 class TToolForm;
+class StripHandle;
 class ToggleButton;
+class WaveStrip;
 
 class TSrtForm : public QMainWindow {
     Q_OBJECT
@@ -175,6 +179,7 @@ public:
     void N18Click();
     // The tools window, made with this window and hidden between openings.
     TToolForm* toolForm() const { return toolForm_; }
+
     // Appearance, help and about (srtform_appearance.cpp)
     void N3Click();
     void N7Click();
@@ -182,6 +187,18 @@ public:
     void N23Click();
     void N20Click();
     void N21Click();
+
+    // Waveform strip under the video (srtform_waveform.cpp)
+    WaveStrip* WaveStrip1 = nullptr;
+    StripHandle* WaveHandle = nullptr;
+    PeakLoader* Peaks = nullptr;
+    // Starts getting the peaks of the video just opened; the strip shows once audio is found.
+    void LoadWaveform(const QString& path);
+    void WaveStrip1Seek(double seconds);
+    void WaveStrip1EdgeDragged(std::int64_t aid, bool end, double seconds);
+    // Sets the start (end == false) or end time text of the subtitle `aid` to the time code of
+    // `seconds` and posts the row, as an edit in the list would; nothing when the row is gone.
+    void PostEdgeTime(std::int64_t aid, bool end, double seconds);
 
     // The caption of Label3 as last written (the CR LF text of the preview).
     const std::string& previewCaption() const { return previewCaption_; }
@@ -197,6 +214,9 @@ private:
     void buildMenus();
     void connectHandlers();
     void createToolForm();
+    void buildWaveStrip();
+    void PeaksStateChange();
+    void PeaksArrived();
     void setPreviewCaption(const std::string& caption);
     bool chooseFont();  // FontDialog1 on its own font; true when a font was chosen
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
@@ -207,6 +227,8 @@ private:
     std::filesystem::path folder_;
     PlayerFactory makePlayer_;
     std::string previewCaption_;
+    std::unique_ptr<store::DatasetObserver> stripRepaint_;
+    int shownPercent_ = -1;
     bool closed_ = false;
     TToolForm* toolForm_ = nullptr;
 };

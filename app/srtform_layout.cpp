@@ -121,6 +121,7 @@ void TSrtForm::buildLayout() {
     bottom->addWidget(Memo1, 1);
 
     buildStrip();
+    buildWaveStrip();
 }
 
 void TSrtForm::buildStrip() {

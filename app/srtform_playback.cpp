@@ -11,6 +11,7 @@ namespace tirelle::app {
 void TSrtForm::N4Click() {
     if (!ui::dialogs().runFileDialog(this, OpenDialog1)) return;
     WMP1->setUrl(OpenDialog1.fileName);
+    LoadWaveform(OpenDialog1.fileName);
     // Capture mode on without the click handler: the player starts playing by itself, and the
     // group rule sends "-->" up, also without its handler.
     SpButtonE->setDown(true);

@@ -4,11 +4,17 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QActionGroup>
+#include <QBoxLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QStackedLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
+#include <string>
 #include <cmath>
 #include <cstdlib>
 
@@ -30,6 +36,7 @@ MpvCore::Options coreOptions(const MpvPlayer::Options& options) {
         {"hr-seek", "yes"},
         {"volume", "50"},
         {"speed", "1.0"},
+        {"audio-pitch-correction", "yes"},  // faster or slower, the voices keep their pitch
         {"pause", "no"},
         {"config", "no"},
         {"load-scripts", "no"},
@@ -134,7 +141,22 @@ void MpvPlayer::buildView(QWidget* parent) {
     stack_->addWidget(picture);
     stack_->addWidget(error_);
 
+    area->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(area, &QWidget::customContextMenuRequested, this, [this, area](const QPoint& at) {
+        QMenu* menu = makeContextMenu(area);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(area->mapToGlobal(at));
+    });
+    // Escape leaves full screen, a double click on the picture enters or leaves it.
+    root->installEventFilter(this);
+    area->installEventFilter(this);
+    if (picture != nullptr) picture->installEventFilter(this);
+    area_ = area;
+
     bar_ = new TransportBar(root);
+    connect(bar_, &TransportBar::volumeChosen, this, &MpvPlayer::setVolume);
+    connect(bar_, &TransportBar::muteToggled, this, &MpvPlayer::setMuted);
+    connect(bar_, &TransportBar::speedChosen, this, &MpvPlayer::setSpeed);
     connect(bar_, &TransportBar::playClicked, this, &MpvPlayer::play);
     connect(bar_, &TransportBar::pauseClicked, this, &MpvPlayer::pause);
     connect(bar_, &TransportBar::stopClicked, this, &MpvPlayer::stop);
@@ -158,6 +180,109 @@ void MpvPlayer::showInBounds(const QRect& bounds) {
     view_->setGeometry(bounds);
     if (QLayout* layout = view_->layout()) layout->activate();
     if (picture_) picture_->update();
+}
+
+void MpvPlayer::setVolume(int volume) {
+    volume_ = std::clamp(volume, 0, 100);
+    core_->setString("volume", std::to_string(volume_).c_str());
+    if (view_) bar_->showAudio(volume_, muted_, speed_);
+}
+
+void MpvPlayer::setMuted(bool muted) {
+    muted_ = muted;
+    core_->setFlag("mute", muted);
+    if (view_) bar_->showAudio(volume_, muted_, speed_);
+}
+
+void MpvPlayer::setSpeed(double speed) {
+    if (!std::isfinite(speed)) return;
+    const double clamped = std::clamp(speed, 0.5, 2.0);
+    core_->setString("speed", numberText(clamped).c_str());
+    speed_ = clamped;
+    clock_.setRate(clamped, now());
+    if (view_) bar_->showAudio(volume_, muted_, speed_);
+}
+
+void MpvPlayer::setFullScreen(bool on) {
+    if (!view_ || on == fullScreen_) return;
+    // The view stays where it is (moving it to a window of its own would cost the picture its
+    // render context): everything else in its window is hidden and the window fills the screen.
+    QWidget* window = view_->window();
+    if (on) {
+        hiddenForFullScreen_.clear();
+        for (QWidget* inner = view_.data(); inner != window; inner = inner->parentWidget()) {
+            for (QObject* child : inner->parentWidget()->children()) {
+                auto* sibling = qobject_cast<QWidget*>(child);
+                if (sibling && sibling != inner && !sibling->isWindow() && sibling->isVisible()) {
+                    hiddenForFullScreen_.emplace_back(sibling);
+                    sibling->hide();
+                }
+            }
+        }
+        stateBeforeFullScreen_ = window->windowState();
+        window->setWindowState(stateBeforeFullScreen_ | Qt::WindowFullScreen);
+    } else {
+        window->setWindowState(stateBeforeFullScreen_ & ~Qt::WindowFullScreen);
+        for (const QPointer<QWidget>& widget : hiddenForFullScreen_)
+            if (widget) widget->show();
+        hiddenForFullScreen_.clear();
+    }
+    fullScreen_ = on;
+}
+
+bool MpvPlayer::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && fullScreen_ &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        setFullScreen(false);
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick && watched != view_.data() && facts_.started) {
+        setFullScreen(!fullScreen_);
+        return true;
+    }
+    return Player::eventFilter(watched, event);
+}
+
+QMenu* MpvPlayer::makeContextMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("playerMenu"));
+    const bool loaded = facts_.started;
+    auto item = [&](QMenu* into, const QString& caption, auto&& act) {
+        QAction* action = into->addAction(caption);
+        connect(action, &QAction::triggered, this, std::forward<decltype(act)>(act));
+        return action;
+    };
+    item(menu, QStringLiteral("播放"), [this] { play(); })->setEnabled(loaded && reported_ != Playing);
+    item(menu, QStringLiteral("暂停"), [this] { pause(); })->setEnabled(loaded && reported_ == Playing);
+    item(menu, QStringLiteral("停止"), [this] { stop(); })->setEnabled(loaded);
+    menu->addSeparator();
+
+    QMenu* volume = menu->addMenu(QStringLiteral("音量"));
+    QAction* mute = item(volume, QStringLiteral("静音"), [this](bool on) { setMuted(on); });
+    mute->setCheckable(true);
+    mute->setChecked(muted_);
+    volume->addSeparator();
+    auto* levels = new QActionGroup(volume);
+    for (int level : {100, 75, 50, 25, 10}) {
+        QAction* action = item(volume, QString::number(level), [this, level] { setVolume(level); });
+        action->setCheckable(true);
+        action->setChecked(level == volume_);
+        levels->addAction(action);
+    }
+
+    QMenu* speed = menu->addMenu(QStringLiteral("速度"));
+    auto* speeds = new QActionGroup(speed);
+    for (double value : TransportBar::kSpeeds) {
+        QAction* action = item(speed, TransportBar::speedText(value), [this, value] { setSpeed(value); });
+        action->setCheckable(true);
+        action->setChecked(value == speed_);
+        speeds->addAction(action);
+    }
+    menu->addSeparator();
+    QAction* full = item(menu, QStringLiteral("全屏"), [this](bool on) { setFullScreen(on); });
+    full->setCheckable(true);
+    full->setChecked(fullScreen_);
+    return menu;
 }
 
 QString MpvPlayer::errorText() const {

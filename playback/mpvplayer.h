@@ -45,6 +45,7 @@
 #include "playback/player.h"
 
 class QLabel;
+class QMenu;
 class QStackedLayout;
 struct mpv_event;
 
@@ -81,6 +82,23 @@ public:
     QWidget* widget() override;
     void showInBounds(const QRect& bounds) override;
 
+    // Volume 0 to 100 (50 at start) and mute, kept across files.
+    void setVolume(int volume);
+    int volume() const { return volume_; }
+    void setMuted(bool muted);
+    bool muted() const { return muted_; }
+    // Playback speed, 0.5 to 2 (clamped); the pitch stays. Positions read at any speed are
+    // those of the media.
+    void setSpeed(double speed);
+    double speed() const { return speed_; }
+    // The picture with its bar fills the screen (its window goes full screen with everything
+    // else in it hidden); Escape, a double click or the menu bring the window back.
+    void setFullScreen(bool on);
+    bool fullScreen() const { return fullScreen_; }
+    // The player's context menu on the picture (play, pause, stop, volume, speed, full screen),
+    // made afresh for each use; the caller owns it.
+    QMenu* makeContextMenu(QWidget* parent);
+
     // The state last reported (1 before anything played).
     int playState() const { return reported_; }
     // The media's length in seconds, 0 while unknown.
@@ -88,6 +106,9 @@ public:
     // The text shown in place of the picture; empty while there is none.
     QString errorText() const;
     bool headless() const { return options_.headless; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct PendingSeek {
@@ -134,6 +155,13 @@ private:
     std::optional<PendingSeek> inFlight_;  // handed to the core, not finished yet
     std::vector<PendingSeek> waiting_;     // asked for while another was in flight
     QString lastLogError_;
+    int volume_ = 50;
+    bool muted_ = false;
+    double speed_ = 1;
+    bool fullScreen_ = false;
+    QWidget* area_ = nullptr;  // the picture's area, valid while view_ is
+    std::vector<QPointer<QWidget>> hiddenForFullScreen_;
+    Qt::WindowStates stateBeforeFullScreen_;
     std::atomic<bool> drainQueued_{false};
     int drainDepth_ = 0;
     std::exception_ptr handlerFailure_;

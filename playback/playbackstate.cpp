@@ -36,6 +36,16 @@ void PositionClock::setRunning(bool running, double now) {
     running_ = running;
 }
 
+void PositionClock::setRate(double rate, double now) {
+    if (!(rate > 0) || rate == rate_) return;
+    // The time run so far counts at the old speed.
+    if (running_ && !held_) {
+        position_ = read(now);
+        at_ = now;
+    }
+    rate_ = rate;
+}
+
 void PositionClock::hold(double target) {
     held_ = true;
     done_ = false;
@@ -53,11 +63,11 @@ void PositionClock::seekDone(double landing) {
 double PositionClock::read(double now) const {
     if (held_) return target_;
     if (!running_ || !extrapolate_) return position_;
-    double value = position_ + std::clamp(now - at_, 0.0, kMaxLead);
+    double value = position_ + std::clamp((now - at_) * rate_, 0.0, kMaxLead * rate_);
     if (duration_ > 0) value = std::min(value, duration_);
     // A report may come in a little below the last reading; keep the reading where it was
     // instead of stepping back (but never by more than the lead allows).
-    if (lastRead_ > value && lastRead_ - value < kMaxLead) value = lastRead_;
+    if (lastRead_ > value && lastRead_ - value < kMaxLead * rate_) value = lastRead_;
     lastRead_ = value;
     return value;
 }

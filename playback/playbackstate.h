@@ -42,6 +42,10 @@ public:
     void setDuration(double seconds) { duration_ = seconds; }
     // Playback runs (state 3) or not, from monotonic time `now` on.
     void setRunning(bool running, double now);
+    // Playback speed (1 = normal) from monotonic time `now` on: readings move on by that many
+    // media seconds per second, and may run ahead of a report by kMaxLead times the speed.
+    void setRate(double rate, double now);
+    double rate() const { return rate_; }
     // A seek to `target` was issued: readings give `target` from now on.
     void hold(double target);
     // The core finished the seek and shows the frame at `landing` (unknown: NaN). Once
@@ -57,6 +61,7 @@ private:
     double at_ = 0;        // when it was reported, or when playback resumed since
     double duration_ = 0;
     bool running_ = false;
+    double rate_ = 1;
     bool held_ = false;
     bool done_ = false;
     double target_ = 0;

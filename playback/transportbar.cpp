@@ -1,6 +1,8 @@
 #include "playback/transportbar.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QSignalBlocker>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProxyStyle>
@@ -56,6 +58,22 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
     time_->setObjectName(QStringLiteral("timeLabel"));
     time_->setText(timeText(0) + QStringLiteral(" / ") + timeText(0));
 
+    mute_ = makeButton(this, "muteButton", QStyle::SP_MediaVolume, QStringLiteral("静音"));
+    mute_->setCheckable(true);
+    volume_ = new QSlider(Qt::Horizontal, this);
+    volume_->setObjectName(QStringLiteral("volumeSlider"));
+    volume_->setRange(0, 100);
+    volume_->setValue(50);
+    volume_->setFixedWidth(80);
+    volume_->setFocusPolicy(Qt::NoFocus);
+    volume_->setToolTip(QStringLiteral("音量"));
+    speed_ = new QComboBox(this);
+    speed_->setObjectName(QStringLiteral("speedBox"));
+    speed_->setFocusPolicy(Qt::NoFocus);
+    speed_->setToolTip(QStringLiteral("播放速度（音调不变）"));
+    for (double speed : kSpeeds) speed_->addItem(speedText(speed), speed);
+    speed_->setCurrentIndex(speed_->findData(1.0));
+
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 0, 6, 0);
     layout->setSpacing(2);
@@ -64,6 +82,10 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
     layout->addWidget(stop_);
     layout->addWidget(slider_, 1);
     layout->addWidget(time_);
+    layout->addSpacing(6);
+    layout->addWidget(mute_);
+    layout->addWidget(volume_);
+    layout->addWidget(speed_);
 
     connect(play_, &QToolButton::clicked, this, &TransportBar::playClicked);
     connect(pause_, &QToolButton::clicked, this, &TransportBar::pauseClicked);
@@ -74,7 +96,28 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
         if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
             seekToSlider();
     });
+    connect(mute_, &QToolButton::toggled, this, &TransportBar::muteToggled);
+    connect(volume_, &QSlider::valueChanged, this, &TransportBar::volumeChosen);
+    connect(speed_, &QComboBox::activated, this,
+            [this](int index) { emit speedChosen(speed_->itemData(index).toDouble()); });
     setMediaLoaded(false);
+}
+
+void TransportBar::showAudio(int volume, bool muted, double speed) {
+    const QSignalBlocker quietMute(mute_), quietVolume(volume_), quietSpeed(speed_);
+    mute_->setChecked(muted);
+    mute_->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    volume_->setValue(volume);
+    int index = speed_->findData(speed);
+    if (index < 0) {
+        speed_->addItem(speedText(speed), speed);
+        index = speed_->count() - 1;
+    }
+    speed_->setCurrentIndex(index);
+}
+
+QString TransportBar::speedText(double speed) {
+    return QString::number(speed, 'g', 3) + QStringLiteral("×");
 }
 
 void TransportBar::seekToSlider() {

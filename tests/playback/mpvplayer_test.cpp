@@ -2,7 +2,9 @@
 // generated test video: 10 s, 320x240, 25 fps, with sound.
 
 #include <QAbstractSlider>
+#include <QElapsedTimer>
 #include <QList>
+#include <QMenu>
 #include <QPair>
 #include <QSignalSpy>
 #include <QTest>
@@ -134,6 +136,38 @@ private slots:
                  qPrintable(QString::number(player->currentPosition())));
         barButton("pauseButton")->click();
         QCOMPARE(events.states, (QList<int>{3, 1, 3, 2}));
+    }
+
+    void volumeMuteAndSpeedFromBarAndMenu() {
+        openPlaying();
+        auto* volume = player->widget()->findChild<QAbstractSlider*>(QStringLiteral("volumeSlider"));
+        QVERIFY(volume);
+        QCOMPARE(volume->value(), 50);
+        volume->setValue(80);
+        QCOMPARE(player->volume(), 80);
+        barButton("muteButton")->click();
+        QCOMPARE(player->muted(), true);
+
+        // The menu's speeds; out-of-range speeds are held to 0.5 to 2.
+        std::unique_ptr<QMenu> menu(player->makeContextMenu(nullptr));
+        QAction* twice = nullptr;
+        for (QAction* action : menu->findChildren<QAction*>())
+            if (action->text() == QStringLiteral("2×")) twice = action;
+        QVERIFY(twice);
+        twice->trigger();
+        QCOMPARE(player->speed(), 2.0);
+        const struct { double asked, got; } speeds[] = {{3.0, 2.0}, {0.1, 0.5}, {1.25, 1.25}, {2.0, 2.0}};
+        for (const auto& speed : speeds) {
+            player->setSpeed(speed.asked);
+            QCOMPARE(player->speed(), speed.got);
+        }
+        // At 2x the readings run at twice the wall clock's pace (loosely: the machine is shared).
+        QElapsedTimer wall;
+        const double from = player->currentPosition();
+        wall.start();
+        QTRY_VERIFY(player->currentPosition() > from + 1.5);
+        const double pace = (player->currentPosition() - from) / (wall.nsecsElapsed() / 1e9);
+        QVERIFY2(pace > 1.4 && pace < 2.6, qPrintable(QString::number(pace)));
     }
 
     void barSliderSeeksOnce() {

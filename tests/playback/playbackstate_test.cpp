@@ -16,7 +16,7 @@ namespace {
 
 // One step of a script for the clock; `now` is the monotonic time of the step in seconds.
 struct Step {
-    enum Op { Report, Run, Halt, Hold, Landed, Length, Read } op;
+    enum Op { Report, Run, Halt, Hold, Landed, Length, Rate, Read } op;
     double value;
     double now;
 };
@@ -136,6 +136,15 @@ private slots:
                       {S::Hold, 6.99, 1.03}, {S::Landed, 7.0, 1.04}, {S::Report, 7.04, 1.08},
                       {S::Read, 0, 1.08}}
             << 7.04;
+        // Faster or slower playback moves the readings on at that speed, also across a change.
+        QTest::newRow("at 2x, 50 ms on: 100 ms of media")
+            << Script{{S::Rate, 2, 0}, {S::Run, 0, 1.0}, {S::Report, 4.0, 1.0}, {S::Read, 0, 1.05}} << 4.1;
+        QTest::newRow("at 2x the lead may be twice as long")
+            << Script{{S::Rate, 2, 0}, {S::Run, 0, 1.0}, {S::Report, 4.0, 1.0}, {S::Read, 0, 2.0}}
+            << 4.0 + 2 * PositionClock::kMaxLead;
+        QTest::newRow("at 0.5x after 40 ms at 1x")
+            << Script{{S::Run, 0, 1.0}, {S::Report, 4.0, 1.0}, {S::Rate, 0.5, 1.04}, {S::Read, 0, 1.1}}
+            << 4.0 + 0.04 + 0.03;
     }
     void positionReadings() {
         QFETCH(Script, script);
@@ -161,6 +170,9 @@ private slots:
                     break;
                 case Step::Length:
                     clock.setDuration(step.value);
+                    break;
+                case Step::Rate:
+                    clock.setRate(step.value, step.now);
                     break;
                 case Step::Read:
                     read = clock.read(step.now);

@@ -1,0 +1,164 @@
+// The waveform strip under the video and the status bar: peaks of the opened video's audio,
+// a click in the strip to seek, a span's edge dragged to retime its subtitle.
+
+#include <QBoxLayout>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "app/srtform.h"
+#include "app/ui/scaling.h"
+#include "app/ui/textcodec.h"
+#include "app/waveform/peakloader.h"
+#include "app/waveform/wavestrip.h"
+#include "playback/player.h"
+#include "base/text.h"
+#include "base/timecode.h"
+#include "waveform/peakcache.h"
+
+namespace tirelle::app {
+
+namespace {
+
+// Repaints the strip whenever the subtitles change (an edit, a post, a requery).
+class StripRepaint : public store::DatasetObserver {
+public:
+    explicit StripRepaint(QWidget* strip) : strip_(strip) {}
+    void datasetChanged() override { strip_->update(); }
+    void currentChanged(bool) override {}
+    void rowChanged(int) override { strip_->update(); }
+    void stateChanged() override {}
+
+private:
+    QWidget* strip_;
+};
+
+// Seconds of a time box; NaN for a box without text.
+double boxTime(const QLineEdit* box) {
+    const std::string text = Trim(ui::fromQString(box->text()));
+    return text.empty() ? std::numeric_limits<double>::quiet_NaN() : TimeToSeconds(text);
+}
+
+}  // namespace
+
+void TSrtForm::buildWaveStrip() {
+    // Between the video pane and the splitter above the lower panel; hidden until a video with
+    // audio is open, so the specified layout stands as it is until then.
+    auto* column = static_cast<QBoxLayout*>(Panel2->layout());
+    WaveStrip1 = new WaveStrip(Panel2);
+    WaveStrip1->setFixedHeight(ui::scaled(90));
+    WaveHandle = new StripHandle(WaveStrip1, Panel2);
+    WaveHandle->setLimits(ui::scaled(30), ui::scaled(400));
+    column->insertWidget(column->indexOf(Panel4) + 1, WaveHandle);
+    column->insertWidget(column->indexOf(WaveHandle) + 1, WaveStrip1);
+    WaveHandle->hide();
+    WaveStrip1->hide();
+
+    WaveStrip::Source source;
+    source.position = [this] { return WMP1->currentPosition(); };
+    source.spans = [this](double from, double to, const std::function<void(const WaveStrip::Span&)>& visit) {
+        if (!Sub.active()) return;
+        const int inserting = Sub.insertRow();
+        for (int row = 0; row < Sub.rowCount(); ++row) {
+            if (row == inserting) continue;  // not a subtitle yet
+            const store::SubRecord& record = Sub.rowAt(row);
+            if (record.SubSortEnd < record.SubSort || record.SubSortEnd < from || record.SubSort > to) continue;
+            visit({record.aid, record.SubSort, record.SubSortEnd, ui::toDisplay(record.SubText)});
+        }
+    };
+    source.marks = [this] { return std::pair{boxTime(Edit1), boxTime(Edit2)}; };
+    WaveStrip1->setSource(std::move(source));
+
+    Peaks = new PeakLoader(waveform::DefaultCacheFolder(), 0, this);
+    WaveStrip1->setPeaks(&Peaks->peaks());
+    stripRepaint_ = std::make_unique<StripRepaint>(WaveStrip1);
+    Sub.addObserver(stripRepaint_.get());
+
+    connect(Peaks, &PeakLoader::stateChanged, this, [this] {
+        if (!closed_) ui::guarded([this] { PeaksStateChange(); });
+    });
+    connect(Peaks, &PeakLoader::peaksArrived, this, [this] {
+        if (!closed_) ui::guarded([this] { PeaksArrived(); });
+    });
+    connect(WaveStrip1, &WaveStrip::seekRequested, this, [this](double seconds) {
+        if (!closed_) ui::guarded([&] { WaveStrip1Seek(seconds); });
+    });
+    connect(WaveStrip1, &WaveStrip::edgeDragged, this, [this](qint64 aid, bool end, double seconds) {
+        if (!closed_) ui::guarded([&] { WaveStrip1EdgeDragged(aid, end, seconds); });
+    });
+    connect(WaveHandle, &StripHandle::moved, this, [this] {
+        if (!closed_) ui::guarded([this] { FitPlayer(); });
+    });
+    // The strip moves on by itself while playing; it only needs to hear of the rest.
+    connect(WMP1, &playback::Player::PlayStateChange, WaveStrip1,
+            [this](int state) { WaveStrip1->setPlaying(state == playback::Playing); });
+    connect(WMP1, &playback::Player::PositionChange, WaveStrip1, qOverload<>(&QWidget::update));
+    connect(Edit1, &QLineEdit::textChanged, WaveStrip1, qOverload<>(&QWidget::update));
+    connect(Edit2, &QLineEdit::textChanged, WaveStrip1, qOverload<>(&QWidget::update));
+}
+
+void TSrtForm::LoadWaveform(const QString& path) {
+    shownPercent_ = -1;
+    WaveStrip1->resetView();
+    Peaks->load(path);
+}
+
+void TSrtForm::PeaksStateChange() {
+    const bool show = Peaks->hasAudio() &&
+                      (Peaks->state() == PeakLoader::State::Loading || Peaks->state() == PeakLoader::State::Ready);
+    if (WaveStrip1->isVisible() != show) {
+        WaveHandle->setVisible(show);
+        WaveStrip1->setVisible(show);
+        Panel2->layout()->activate();
+        FitPlayer();  // the video pane changed height
+    }
+    switch (Peaks->state()) {
+        case PeakLoader::State::Idle:
+            break;
+        case PeakLoader::State::Loading:
+            if (!Peaks->hasAudio()) ShowStatus(QStringLiteral("正在读取音频…"));
+            break;
+        case PeakLoader::State::Ready:
+            ShowStatus(Peaks->fromCache() ? QStringLiteral("音频波形取自缓存") : QStringLiteral("音频波形已读完"),
+                       4000);
+            break;
+        case PeakLoader::State::NoAudio:
+            ShowStatus(QStringLiteral("此视频没有音轨，不显示波形"));
+            break;
+        case PeakLoader::State::Failed:
+            ShowStatus(QStringLiteral("无法读取此视频的音频，不显示波形：%1").arg(Peaks->message()));
+            break;
+    }
+    WaveStrip1->update();
+}
+
+void TSrtForm::PeaksArrived() {
+    WaveStrip1->update();
+    if (Peaks->state() != PeakLoader::State::Loading) return;
+    const int percent = static_cast<int>(Peaks->progress() * 100);
+    if (percent == shownPercent_) return;
+    shownPercent_ = percent;
+    ShowStatus(QStringLiteral("正在读取音频波形… %1%").arg(percent));
+}
+
+void TSrtForm::WaveStrip1Seek(double seconds) {
+    // The player reports the seek, and its position-change handler resynchronises the preview.
+    WMP1->setCurrentPosition(seconds);
+}
+
+void TSrtForm::WaveStrip1EdgeDragged(std::int64_t aid, bool end, double seconds) {
+    PostEdgeTime(aid, end, seconds);
+}
+
+void TSrtForm::PostEdgeTime(std::int64_t aid, bool end, double seconds) {
+    if (!Sub.locate("aid", aid)) return;
+    Sub.edit();
+    // The nearest whole millisecond: a drag means the place where it was let go.
+    const auto milliseconds = static_cast<std::int32_t>(std::clamp(std::llround(seconds * 1000), 0LL, 2147483647LL));
+    Sub.fieldByName(end ? "ETime" : "STime").setAsString(MillisecondsToTime(milliseconds));
+    Sub.post();  // derives the seconds from the texts, as for every post
+}
+
+}  // namespace tirelle::app

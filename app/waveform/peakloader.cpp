@@ -1,0 +1,173 @@
+#include "app/waveform/peakloader.h"
+
+#include <QFile>
+#include <QMetaObject>
+#include <algorithm>
+
+#include "waveform/decoder.h"
+#include "waveform/peakcache.h"
+
+namespace tirelle::app {
+
+using waveform::Peak;
+
+struct PeakLoader::Job {
+    quint64 generation = 0;
+    std::string path;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    std::thread thread;
+};
+
+PeakLoader::PeakLoader(std::filesystem::path cacheFolder, int threads, QObject* parent)
+    : QObject(parent), cacheFolder_(std::move(cacheFolder)), threads_(threads) {}
+
+PeakLoader::~PeakLoader() {
+    cancelCurrent();
+    for (const auto& job : retired_)
+        if (job->thread.joinable()) job->thread.join();
+}
+
+void PeakLoader::cancelCurrent() {
+    if (!current_) return;
+    current_->cancel = true;
+    retired_.push_back(std::move(current_));
+    current_.reset();
+}
+
+void PeakLoader::reapFinished() {
+    std::erase_if(retired_, [](const std::shared_ptr<Job>& job) {
+        if (!job->done) return false;
+        if (job->thread.joinable()) job->thread.join();  // it has returned, or is about to
+        return true;
+    });
+}
+
+void PeakLoader::clear() {
+    cancelCurrent();
+    reapFinished();
+    ++generation_;
+    peaks_.clear();
+    peaks_.shrink_to_fit();
+    known_ = 0;
+    duration_ = 0;
+    fromCache_ = false;
+    audio_ = false;
+    message_.clear();
+    state_ = State::Idle;
+    emit stateChanged();
+}
+
+void PeakLoader::load(const QString& path) {
+    clear();
+    auto job = std::make_shared<Job>();
+    job->generation = generation_;
+    job->path = QFile::encodeName(path).toStdString();
+    current_ = job;
+    state_ = State::Loading;
+    emit stateChanged();
+    job->thread = std::thread([this, job] { run(job); });
+}
+
+double PeakLoader::progress() const {
+    if (state_ == State::Ready) return 1;
+    if (peaks_.empty()) return 0;
+    return std::min(1.0, static_cast<double>(known_) / static_cast<double>(peaks_.size()));
+}
+
+// --- on the worker thread: nothing here touches the loader's members except through queued
+// calls, which the loader drops when they belong to an old generation.
+
+void PeakLoader::run(std::shared_ptr<Job> job) {
+    const quint64 generation = job->generation;
+    auto post = [this, job](auto&& call) {
+        if (!job->cancel) QMetaObject::invokeMethod(this, std::forward<decltype(call)>(call), Qt::QueuedConnection);
+    };
+    const waveform::PeakCache cache(cacheFolder_);
+    const auto key = waveform::KeyForFile(job->path);
+    if (key && !cacheFolder_.empty()) {
+        if (auto cached = cache.load(*key)) {
+            const std::size_t bins = cached->size();
+            post([this, generation, bins] { audioFound(generation, bins / double(waveform::kBinsPerSecond), bins, true); });
+            post([this, generation, peaks = std::move(*cached)]() mutable { addPeaks(generation, 0, std::move(peaks)); });
+            post([this, generation] { finish(generation, State::Ready, {}); });
+            job->done = true;
+            return;
+        }
+    }
+
+    std::vector<Peak> all;  // the whole result, for the cache
+    waveform::PeakSink sink;
+    sink.started = [&](const waveform::AudioInfo& info) {
+        all.assign(info.bins, Peak{});
+        post([this, generation, duration = info.duration, bins = info.bins] {
+            audioFound(generation, duration, bins, false);
+        });
+    };
+    sink.peaks = [&](std::size_t first, std::span<const Peak> peaks) {
+        if (all.size() < first + peaks.size()) all.resize(first + peaks.size());
+        std::copy(peaks.begin(), peaks.end(), all.begin() + static_cast<std::ptrdiff_t>(first));
+        post([this, generation, first, chunk = std::vector<Peak>(peaks.begin(), peaks.end())]() mutable {
+            addPeaks(generation, first, std::move(chunk));
+        });
+    };
+    waveform::DecodeOptions options;
+    options.threads = threads_;
+    options.cancel = &job->cancel;
+    const waveform::DecodeResult result = waveform::DecodePeaks(job->path, sink, options);
+
+    switch (result.status) {
+        case waveform::DecodeStatus::Complete:
+            if (key) cache.store(*key, all);
+            post([this, generation] { finish(generation, State::Ready, {}); });
+            break;
+        case waveform::DecodeStatus::Cancelled:
+            break;
+        case waveform::DecodeStatus::NoAudio:
+            post([this, generation] { finish(generation, State::NoAudio, {}); });
+            break;
+        case waveform::DecodeStatus::Failed:
+            post([this, generation, message = QString::fromStdString(result.message)] {
+                finish(generation, State::Failed, message);
+            });
+            break;
+    }
+    job->done = true;
+}
+
+// --- back on the GUI thread
+
+void PeakLoader::audioFound(quint64 generation, double duration, std::size_t bins, bool cached) {
+    if (generation != generation_) return;
+    duration_ = duration;
+    fromCache_ = cached;
+    audio_ = true;
+    peaks_.assign(bins, Peak{});
+    known_ = 0;
+    emit stateChanged();
+}
+
+void PeakLoader::addPeaks(quint64 generation, std::size_t first, std::vector<Peak> peaks) {
+    if (generation != generation_ || peaks.empty()) return;
+    if (first == 0 && peaks_.empty()) {
+        peaks_ = std::move(peaks);  // the whole file from the cache: no copy
+        known_ = peaks_.size();
+        emit peaksArrived(0, static_cast<qsizetype>(peaks_.size()));
+        return;
+    }
+    const std::size_t count = peaks.size();
+    if (peaks_.size() < first + count) peaks_.resize(first + count);
+    std::copy(peaks.begin(), peaks.end(), peaks_.begin() + static_cast<std::ptrdiff_t>(first));
+    known_ += count;
+    emit peaksArrived(static_cast<qsizetype>(first), static_cast<qsizetype>(count));
+}
+
+void PeakLoader::finish(quint64 generation, State state, QString message) {
+    if (generation != generation_) return;
+    state_ = state;
+    message_ = std::move(message);
+    reapFinished();
+    emit stateChanged();
+}
+
+}  // namespace tirelle::app

@@ -1,0 +1,85 @@
+#pragma once
+// Gets the peaks of a video's audio for the waveform strip without ever blocking the GUI
+// thread: from the on-disk cache when the file is known, else by decoding it on a worker
+// thread, with the peaks handed over as they come. Opening another file cancels the work on
+// the old one at once; its results are dropped even if some are still on their way.
+//
+// All member functions and signals belong to the GUI thread. The worker threads of cancelled
+// loads are joined later (when they have finished, or in the destructor), never while the user
+// waits.
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "waveform/peaks.h"
+
+namespace tirelle::app {
+
+class PeakLoader : public QObject {
+    Q_OBJECT
+public:
+    enum class State {
+        Idle,     // no file
+        Loading,  // decoding; peaks() fills in
+        Ready,    // every peak there (decoded or from the cache)
+        NoAudio,  // the file has no audio stream
+        Failed,   // the file or its audio cannot be read; message() says why
+    };
+
+    // `cacheFolder` empty: no cache. `threads` 0: as many as the decoder likes.
+    explicit PeakLoader(std::filesystem::path cacheFolder, int threads = 0, QObject* parent = nullptr);
+    ~PeakLoader() override;
+
+    // Starts on the file at `path`; the old work is cancelled and its peaks are gone.
+    void load(const QString& path);
+    // Back to Idle, nothing loaded.
+    void clear();
+
+    State state() const { return state_; }
+    QString message() const { return message_; }
+    bool fromCache() const { return fromCache_; }
+    // The file's audio stream was found (peaks may still be on their way).
+    bool hasAudio() const { return audio_; }
+    // Share decoded so far, 0 to 1 (1 when Ready).
+    double progress() const;
+    // Bins of 10 ms; a bin not decoded yet is unknown (see Peak).
+    const std::vector<waveform::Peak>& peaks() const { return peaks_; }
+    // The audio's length in seconds, 0 while unknown.
+    double duration() const { return duration_; }
+
+signals:
+    // The state or the message changed (a new load, audio found, done, failed).
+    void stateChanged();
+    // Peaks arrived for bins [first, first + count); progress() may have moved.
+    void peaksArrived(qsizetype first, qsizetype count);
+
+private:
+    struct Job;
+    void cancelCurrent();
+    void reapFinished();
+    void run(std::shared_ptr<Job> job);
+    // Called on the GUI thread by the worker's queued messages; stale jobs are ignored.
+    void audioFound(quint64 generation, double duration, std::size_t bins, bool cached);
+    void addPeaks(quint64 generation, std::size_t first, std::vector<waveform::Peak> peaks);
+    void finish(quint64 generation, State state, QString message);
+
+    std::filesystem::path cacheFolder_;
+    int threads_;
+    std::shared_ptr<Job> current_;
+    std::vector<std::shared_ptr<Job>> retired_;
+    quint64 generation_ = 0;
+    State state_ = State::Idle;
+    QString message_;
+    bool fromCache_ = false;
+    bool audio_ = false;
+    std::vector<waveform::Peak> peaks_;
+    std::size_t known_ = 0;
+    double duration_ = 0;
+};
+
+}  // namespace tirelle::app

@@ -1,0 +1,194 @@
+// The peak decoder on the generated tone file: where the bursts begin and end, the same peaks
+// whether one thread or several decode, cancelling, files without audio; and the cache.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/tempfolder.h"
+#include "waveform/decoder.h"
+#include "waveform/peakcache.h"
+
+using namespace tirelle::waveform;
+using tirelle::testing::TempFolder;
+using tirelle::testing::testDataFolder;
+
+namespace {
+
+std::string media(const char* name) {
+    const auto path = testDataFolder() / name;
+    return std::filesystem::exists(path) ? path.string() : std::string();
+}
+
+#define NEED_MEDIA(path) \
+    if ((path).empty()) GTEST_SKIP() << "run scripts/make-test-media first"
+
+struct Decoded {
+    DecodeResult result;
+    std::vector<Peak> peaks;
+    int calls = 0;
+};
+
+Decoded decode(const std::string& path, DecodeOptions options = {}, int cancelAfterCalls = 0,
+               std::atomic<bool>* cancel = nullptr) {
+    Decoded out;
+    PeakSink sink;
+    sink.started = [&](const AudioInfo& info) { out.peaks.assign(info.bins, Peak{}); };
+    sink.peaks = [&](std::size_t first, std::span<const Peak> peaks) {
+        if (out.peaks.size() < first + peaks.size()) out.peaks.resize(first + peaks.size());
+        for (std::size_t i = 0; i < peaks.size(); ++i) {
+            EXPECT_FALSE(out.peaks[first + i].known()) << "bin " << first + i << " reported twice";
+            out.peaks[first + i] = peaks[i];
+        }
+        if (++out.calls == cancelAfterCalls) cancel->store(true);
+    };
+    options.cancel = cancel;
+    out.result = DecodePeaks(path, sink, options);
+    return out;
+}
+
+// The bins where the signal crosses a quarter of the bursts' level, up or down.
+std::vector<std::size_t> edges(const std::vector<Peak>& peaks) {
+    std::vector<std::size_t> found;
+    bool loud = false;
+    for (std::size_t bin = 0; bin < peaks.size(); ++bin) {
+        const bool now = peaks[bin].known() && peaks[bin].max > 4096;
+        if (now != loud) found.push_back(bin);
+        loud = now;
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST(Peaks, BurstEdgesWithinOneBinForAnyThreadCount) {
+    const std::string tones = media("tones.mp4");
+    NEED_MEDIA(tones);
+    // Onsets and ends of the bursts in bins (10 ms): the ones at 20 s, 40 s and 60 s straddle
+    // the places where two threads split the work.
+    const std::vector<std::size_t> expected = {100, 250, 1950, 2073, 3999, 4100, 6025, 6150};
+    std::vector<Peak> single;
+    for (int threads : {1, 2, 3}) {
+        SCOPED_TRACE(threads);
+        DecodeOptions options;
+        options.threads = threads;
+        const Decoded got = decode(tones, options);
+        ASSERT_EQ(got.result.status, DecodeStatus::Complete) << got.result.message;
+        EXPECT_EQ(got.result.info.bins, 7000u);
+        EXPECT_EQ(got.result.info.channels, 2);
+        const std::vector<std::size_t> found = edges(got.peaks);
+        ASSERT_EQ(found.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_LE(std::abs(static_cast<long>(found[i]) - static_cast<long>(expected[i])), 1)
+                << "edge " << i << " at bin " << found[i] << ", expected " << expected[i];
+        // Silence is silence, a burst peaks near half of full scale (0.5 mixed down).
+        EXPECT_LE(got.peaks[500].max, 64);
+        EXPECT_NEAR(got.peaks[150].max, 16384, 1200);
+        EXPECT_NEAR(got.peaks[150].min, -16384, 1200);
+        for (std::size_t bin = 0; bin < 6990; ++bin) ASSERT_TRUE(got.peaks[bin].known()) << bin;
+        if (threads == 1)
+            single = got.peaks;
+        else
+            EXPECT_EQ(got.peaks, single);  // the split decodes settle before their first bin
+    }
+}
+
+TEST(Peaks, CancelStopsEveryThreadSoon) {
+    const std::string tones = media("tones.mp4");
+    NEED_MEDIA(tones);
+    std::atomic<bool> cancel{false};
+    DecodeOptions options;
+    options.threads = 2;
+    options.chunkBins = 100;
+    const Decoded got = decode(tones, options, 1, &cancel);
+    EXPECT_EQ(got.result.status, DecodeStatus::Cancelled);
+    EXPECT_LT(got.result.binsReported, 3000u);
+}
+
+TEST(Peaks, FilesWithoutDecodableAudio) {
+    const std::string noAudio = media("noaudio.mp4");
+    NEED_MEDIA(noAudio);
+    const struct {
+        std::string path;
+        DecodeStatus status;
+    } cases[] = {
+        {noAudio, DecodeStatus::NoAudio},
+        {media("unplayable.mp4"), DecodeStatus::Failed},
+        {(testDataFolder() / "missing.mp4").string(), DecodeStatus::Failed},
+    };
+    for (const auto& c : cases) {
+        const Decoded got = decode(c.path);
+        EXPECT_EQ(got.result.status, c.status) << c.path;
+        EXPECT_FALSE(got.result.message.empty()) << c.path;
+        EXPECT_EQ(got.calls, 0) << c.path;
+    }
+}
+
+TEST(Peaks, MemoryGivesTheFilesPeaks) {
+    const std::string tones = media("tones.mp4");
+    NEED_MEDIA(tones);
+    const std::string bytes = TempFolder::read(tones);
+    std::vector<Peak> fromMemory;
+    PeakSink sink;
+    sink.peaks = [&](std::size_t first, std::span<const Peak> peaks) {
+        if (fromMemory.size() < first + peaks.size()) fromMemory.resize(first + peaks.size());
+        std::copy(peaks.begin(), peaks.end(), fromMemory.begin() + static_cast<long>(first));
+    };
+    DecodeOptions options;
+    options.threads = 2;
+    const auto result = DecodePeaksFromMemory(
+        {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, sink, options);
+    ASSERT_EQ(result.status, DecodeStatus::Complete) << result.message;
+    EXPECT_EQ(fromMemory, decode(tones).peaks);
+    // Truncated and damaged bytes end in a status, never in a crash.
+    for (std::size_t size : {std::size_t{0}, std::size_t{100}, bytes.size() / 2}) {
+        std::string damaged = bytes.substr(0, size);
+        for (std::size_t i = 4000; i < damaged.size(); i += 997) damaged[i] = static_cast<char>(~damaged[i]);
+        DecodePeaksFromMemory({reinterpret_cast<const std::uint8_t*>(damaged.data()), damaged.size()},
+                              PeakSink{}, options);
+    }
+}
+
+TEST(PeakCacheTest, HitOnlyForTheSameFileUnchanged) {
+    TempFolder folder;
+    const auto media = folder.write("film.mp4", "0123456789");
+    const auto key = KeyForFile(media);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->size, 10u);
+    const PeakCache cache(folder.path() / "cache" / "peaks");
+    std::vector<Peak> peaks = {{-5, 7}, {}, {-32768, 32767}};
+    EXPECT_FALSE(cache.load(*key));
+    ASSERT_TRUE(cache.store(*key, peaks));
+    EXPECT_EQ(cache.load(*key), peaks);
+
+    const struct {
+        const char* change;
+        CacheKey key;
+    } misses[] = {
+        {"size", {key->path, key->size + 1, key->mtimeNs}},
+        {"time", {key->path, key->size, key->mtimeNs + 1}},
+        {"path", {key->path + "x", key->size, key->mtimeNs}},
+    };
+    for (const auto& miss : misses) EXPECT_FALSE(cache.load(miss.key)) << miss.change;
+
+    // A damaged or shortened file reads as a miss.
+    const auto file = cache.fileFor(*key);
+    std::string bytes = TempFolder::read(file);
+    for (const std::string& broken : {bytes.substr(0, bytes.size() - 1), bytes + "x", "TIRPEAK0" + bytes.substr(8)}) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << broken;
+        EXPECT_FALSE(cache.load(*key));
+    }
+}
+
+TEST(PeakCacheTest, FolderFollowsXdg) {
+    const char* old = std::getenv("XDG_CACHE_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CACHE_HOME", "/var/cache-x", 1);
+    EXPECT_EQ(DefaultCacheFolder(), std::filesystem::path("/var/cache-x/tirelle/peaks"));
+    setenv("XDG_CACHE_HOME", "relative", 1);  // not absolute: ignored, as the XDG rules say
+    setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(DefaultCacheFolder(), std::filesystem::path("/home/u/.cache/tirelle/peaks"));
+    if (old) setenv("XDG_CACHE_HOME", saved.c_str(), 1); else unsetenv("XDG_CACHE_HOME");
+}
