@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "store/errors.h"
+#include "store/history.h"
 #include "store/timecode.h"
 
 namespace tirelle::store {
@@ -27,6 +28,11 @@ constexpr const char* kUpdateSql =
     "update Sub set STime = ?1, ETime = ?2, SubText = ?3, SubSort = ?4, SubSortEnd = ?5 "
     "where aid = ?6";
 constexpr const char* kDeleteSql = "delete from Sub where aid = ?1";
+
+// Labels of the steps the dataset records by itself.
+constexpr const char* kEditedLabel = "修改字幕";
+constexpr const char* kAddedLabel = "新增字幕";
+constexpr const char* kDeletedLabel = "删除字幕";
 
 constexpr unsigned Bit(Column column) {
     return 1u << static_cast<unsigned>(column);
@@ -470,7 +476,7 @@ Statement& Dataset::cached(Statement& statement, const char* sql) {
     return statement;
 }
 
-void Dataset::store(Statement& statement, bool withAid) {
+void Dataset::store(Statement& statement, bool withAid, UndoStep* step) {
     const SubRecord& row = pending_;
     try {
         const auto text = [&](int index, Column column, const std::string& value) {
@@ -508,6 +514,8 @@ void Dataset::store(Statement& statement, bool withAid) {
             stored.aid = sqlite3_last_insert_rowid(db);
             stored.nulls &= ~Bit(Column::Aid);
         }
+        // The row counts as stored only once its step is recorded with it.
+        if (step) step->commit();
         rows_[static_cast<std::size_t>(current_)] = std::move(stored);
     } catch (...) {
         statement.reset();
@@ -520,10 +528,13 @@ void Dataset::post() {
     if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
     notifyUpdateRecord();
     if (beforePost) beforePost(*this);
-    if (state_ == DatasetState::Insert)
-        store(cached(insertStatement_, kInsertSql), false);
+    const bool inserting = state_ == DatasetState::Insert;
+    std::optional<UndoStep> step;
+    if (history_) step.emplace(*history_, inserting ? kAddedLabel : kEditedLabel);
+    if (inserting)
+        store(cached(insertStatement_, kInsertSql), false, step ? &*step : nullptr);
     else
-        store(cached(updateStatement_, kUpdateSql), true);
+        store(cached(updateStatement_, kUpdateSql), true, step ? &*step : nullptr);
     setBrowsing();
     eof_ = bof_ = false;
     notifyRow(current_);
@@ -558,11 +569,14 @@ void Dataset::remove() {
         throw datasetError(name_, "Cannot perform this operation on an empty dataset");
     const SubRecord& row = rows_[static_cast<std::size_t>(current_)];
     Statement& statement = cached(deleteStatement_, kDeleteSql);
+    std::optional<UndoStep> step;
+    if (history_) step.emplace(*history_, kDeletedLabel);
     try {
         statement.bindInt64(1, row.aid);
         while (statement.step()) {
         }
         statement.reset();
+        if (step) step->commit();
     } catch (...) {
         statement.reset();
         throw;  // the row and a pending change stay
