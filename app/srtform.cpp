@@ -59,6 +59,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     Sub.beforePost = [this](store::Dataset& dataset) { SubBeforePost(dataset); };
 
     connectHandlers();
+    connectHistory();
     ui::guarded([this] { FormCreate(); });
     Timer2->setEnabled(true);  // ticks from start-up on
 }

@@ -6,6 +6,7 @@
 //   srtform.cpp         create, close, the commands of the menus
 //   srtform_layout.cpp  building the controls
 //   srtform_store.cpp   opening the store and the derivation before each post
+//   srtform_history.cpp the edit menu: undo and redo
 
 #include <QMainWindow>
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include "store/command.h"
 #include "store/connection.h"
 #include "store/dataset.h"
+#include "store/history.h"
 #include "store/scratchquery.h"
 
 class QAction;
@@ -72,6 +74,8 @@ public:
     store::Dataset Sub{"Sub"};
     store::ScratchQuery DSFind{"DSFind"};
     store::Command ADOCmd{"ADOCmd"};
+    // Every change to the store as a step that can be undone, kept in DB.mdb.
+    store::History UndoHistory;
 
     // --- preview state
     double NextStartTime = 0;  // seconds; start of the subtitle after the current one, 0: none
@@ -155,6 +159,10 @@ public:
     // List (srtform.cpp)
     void N15Click();
 
+    // Undo and redo (srtform_history.cpp)
+    void UndoItemClick();
+    void RedoItemClick();
+
     // The caption of Label3 as last written (the CR LF text of the preview).
     const std::string& previewCaption() const { return previewCaption_; }
 
@@ -168,6 +176,9 @@ private:
     void buildStrip();
     void buildMenus();
     void connectHandlers();
+    void connectHistory();
+    void refreshEditMenu();
+    void takeStep(bool undoing);
     void setPreviewCaption(const std::string& caption);
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     // Connects a signal to a handler that runs through the error guard.

@@ -31,15 +31,16 @@ void TSrtForm::N6Click() {
     if (!ui::dialogs().runFileDialog(this, OpenDialog2)) return;
     MemoF = srt::LoadTextLines(localPath(OpenDialog2.fileName), ui::codePage());
 
-    ADOCmd.setCommandText(store::kDeleteAllSql);
-    ADOCmd.execute();
-    Sub.requery();
-
-    // One append and one post per block. The posts are grouped into one transaction, since
-    // committing each one costs far more than the insert itself; when a block fails, what was
-    // posted before it is committed and stays in the store, then the error ends the command.
-    ADOConn.execute("begin", Sub.name());
+    // The whole replacement is one step of the history and one transaction, since committing
+    // each post costs far more than the insert itself; when a block fails, what was posted
+    // before it is committed (and can be undone) and stays in the store, then the error ends
+    // the command.
+    store::UndoStep step(UndoHistory, "打开字幕文件", store::Record::WholeTable);
     try {
+        ADOCmd.setCommandText(store::kDeleteAllSql);
+        ADOCmd.execute();
+        Sub.requery();
+
         srt::ReadSrtBlocks(MemoF, [this](const std::string& start, const std::string& end,
                                          const std::string& text) {
             Sub.append();
@@ -50,10 +51,10 @@ void TSrtForm::N6Click() {
         });
     } catch (...) {
         // Unless the engine has already rolled the transaction back, what was posted stays.
-        if (ADOConn.inTransaction()) ADOConn.execute("commit", Sub.name());
+        step.commit();
         throw;
     }
-    ADOConn.execute("commit", Sub.name());
+    step.commit();
     Sub.requery();
 }
 

@@ -146,10 +146,15 @@ bool History::isOpen() const {
     return handle_ && connection_ && connection_->handle() == handle_;
 }
 
+sqlite3* History::transactionHandle() const {
+    return connection_ ? connection_->handle() : nullptr;
+}
+
 void History::open(Connection& connection) {
     close();
     sqlite3* db = connection.handle();
     if (!db) throw datasetError(kName, kConnectionClosedMessage);
+    connection_ = &connection;  // steps still give changes their transaction
     if (sqlite3_db_readonly(db, "main") == 1) return;  // nothing can be changed, nothing undone
     Run(db, kCreateStepsSql);
     Run(db, kCreateRowsSql);
@@ -157,7 +162,6 @@ void History::open(Connection& connection) {
                                    &accumulator_, HistoryRowFunction, nullptr, nullptr,
                                    nullptr) != SQLITE_OK)
         Fail(db);
-    connection_ = &connection;
     handle_ = db;
     readState();
 }
@@ -165,6 +169,9 @@ void History::open(Connection& connection) {
 void History::close() {
     connection_ = nullptr;
     handle_ = nullptr;
+    for (Statement* statement :
+         {&beginStep_, &endStep_, &insertStep_, &oldestStep_, &deleteStep_, &deleteRows_})
+        *statement = Statement();
     undoLabel_.clear();
     redoLabel_.clear();
     steps_ = 0;
@@ -187,6 +194,24 @@ void History::readState() {
     Statement redo(db, "select label from SubHistory where undone = 1 order by step limit 1",
                    kName);
     redoLabel_ = redo.step() ? redo.columnBytes(0) : std::string();
+}
+
+Statement& History::cached(Statement& statement, const char* sql) {
+    sqlite3* db = transactionHandle();
+    if (!statement.valid() || statement.database() != db) statement = Statement(db, sql, kName);
+    return statement;
+}
+
+void History::runCached(Statement& statement, const char* sql) {
+    Statement& ready = cached(statement, sql);
+    try {
+        while (ready.step()) {
+        }
+        ready.reset();
+    } catch (...) {
+        ready.reset();
+        throw;
+    }
 }
 
 void History::notify() {
@@ -212,12 +237,10 @@ std::int64_t History::tableDigest() {
 void History::append(const std::string& label, Record record, const std::string& changes,
                      std::int64_t firstRow, std::int64_t lastRow, std::int64_t digest,
                      std::int64_t bytes) {
-    sqlite3* db = this->db();
     if (hasRedo_) dropRedoSteps();
-    Statement insert(db,
-                     "insert into SubHistory (label, changes, firstRow, lastRow, digest, bytes) "
-                     "values (?1, ?2, ?3, ?4, ?5, ?6)",
-                     kName);
+    Statement& insert = cached(insertStep_,
+                               "insert into SubHistory (label, changes, firstRow, lastRow, "
+                               "digest, bytes) values (?1, ?2, ?3, ?4, ?5, ?6)");
     insert.bindText(1, label);
     if (record == Record::Changes) {
         insert.bindBlob(2, changes.data(), static_cast<int>(changes.size()));
@@ -231,7 +254,13 @@ void History::append(const std::string& label, Record record, const std::string&
         insert.bindInt64(5, digest);
     }
     insert.bindInt64(6, bytes);
-    insert.step();
+    try {
+        insert.step();
+        insert.reset();
+    } catch (...) {
+        insert.reset();
+        throw;
+    }
     ++steps_;
     bytes_ += bytes;
     undoLabel_ = label;
@@ -257,25 +286,32 @@ void History::dropRedoSteps() {
 }
 
 void History::trim() {
-    sqlite3* db = this->db();
     while (steps_ > 1 && (steps_ > limits_.steps || bytes_ > limits_.bytes)) {
-        Statement oldest(db,
-                         "select step, firstRow, lastRow, bytes from SubHistory order by step "
-                         "limit 1",
-                         kName);
-        if (!oldest.step()) break;
-        const std::int64_t step = oldest.columnInt64(0);
-        if (!oldest.isNull(1)) {
-            Statement rows(db, "delete from SubHistoryRows where rowid between ?1 and ?2", kName);
-            rows.bindInt64(1, oldest.columnInt64(1));
-            rows.bindInt64(2, oldest.columnInt64(2));
-            rows.step();
+        Statement& oldest =
+            cached(oldestStep_, "select step, firstRow, lastRow, bytes from SubHistory "
+                                "order by step limit 1");
+        if (!oldest.step()) {
+            oldest.reset();
+            break;
         }
-        Statement remove(db, "delete from SubHistory where step = ?1", kName);
+        const std::int64_t step = oldest.columnInt64(0);
+        const bool hasRows = !oldest.isNull(1);
+        const std::int64_t firstRow = oldest.columnInt64(1);
+        const std::int64_t lastRow = oldest.columnInt64(2);
+        const std::int64_t bytes = oldest.columnInt64(3);
+        oldest.reset();
+        if (hasRows) {
+            Statement& rows =
+                cached(deleteRows_, "delete from SubHistoryRows where rowid between ?1 and ?2");
+            rows.bindInt64(1, firstRow);
+            rows.bindInt64(2, lastRow);
+            runCached(rows, nullptr);
+        }
+        Statement& remove = cached(deleteStep_, "delete from SubHistory where step = ?1");
         remove.bindInt64(1, step);
-        remove.step();
+        runCached(remove, nullptr);
         --steps_;
-        bytes_ -= oldest.columnInt64(3);
+        bytes_ -= bytes;
     }
 }
 
@@ -417,12 +453,14 @@ void History::swapTable(StepRow& row, bool undoing) {
 
 UndoStep::UndoStep(History& history, std::string label, Record record)
     : label_(std::move(label)), record_(record) {
-    sqlite3* db = history.db();
-    if (!db || history.recording()) return;  // not recording, or joined to the running step
-    Run(db, "savepoint undo_step");
+    sqlite3* db = history.transactionHandle();
+    if (!db || history.recording()) return;  // no store, or joined to the running step
+    history.runCached(history.beginStep_, "savepoint undo_step");
     history_ = &history;
     open_ = true;
+    records_ = history.isOpen();
     history.recording_ = this;
+    if (!records_) return;
     try {
         if (record_ == Record::Changes) {
             if (sqlite3session_create(db, "main", &session_) != SQLITE_OK) Fail(db);
@@ -443,31 +481,31 @@ UndoStep::~UndoStep() {
 
 void UndoStep::commit() {
     if (!open_) return;
-    sqlite3* db = history_->db();
+    sqlite3* db = history_->transactionHandle();
     if (!db || sqlite3_get_autocommit(db)) {
         end(false);  // the engine ended the transaction: nothing is left to record
         return;
     }
     try {
-        if (record_ == Record::Changes) {
+        if (!records_) {
+        } else if (record_ == Record::Changes) {
             int size = 0;
             void* data = nullptr;
             if (sqlite3session_changeset(session_, &size, &data) != SQLITE_OK) Fail(db);
             const std::string changes(static_cast<const char*>(data), static_cast<std::size_t>(size));
             sqlite3_free(data);
-            if (size > 0)
-                history_->append(label_, record_, changes, 0, -1, 0, size);
+            if (size > 0) history_->append(label_, record_, changes, 0, -1, 0, size);
         } else {
             history_->append(label_, record_, std::string(), firstRow_, lastRow_,
                              history_->tableDigest(), bytes_);
         }
-        Run(db, "release undo_step");
+        history_->runCached(history_->endStep_, "release undo_step");
     } catch (...) {
         end(false);
         throw;
     }
     end(true);
-    history_->notify();
+    if (records_) history_->notify();
 }
 
 void UndoStep::end(bool keep) noexcept {
@@ -479,10 +517,10 @@ void UndoStep::end(bool keep) noexcept {
     open_ = false;
     history_->recording_ = nullptr;
     if (keep) return;
-    if (sqlite3* db = history_->db()) {
+    if (sqlite3* db = history_->transactionHandle()) {
         Abandon(db, "undo_step");
         try {
-            history_->readState();  // counts changed by a step that did not make it
+            if (records_) history_->readState();  // counts changed by a step that did not make it
         } catch (...) {
         }
     }

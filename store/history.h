@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include "store/connection.h"
 #include "store/errors.h"
 
 struct sqlite3;
@@ -105,7 +106,8 @@ private:
     friend class UndoStep;
     struct StepRow;
 
-    sqlite3* db() const;
+    sqlite3* db() const;  // the connection's handle while the history is open
+    sqlite3* transactionHandle() const;  // the connection's handle while it is open
     void readState();
     StepResult swap(bool undoing);
     StepResult applyChanges(const StepRow& row, bool undoing);
@@ -119,6 +121,9 @@ private:
     void copyTable(std::int64_t& firstRow, std::int64_t& lastRow, bool hash);
     std::int64_t tableDigest();
     void notify();
+    // Runs one of the statements every step uses, prepared once per connection.
+    Statement& cached(Statement& statement, const char* sql);
+    void runCached(Statement& statement, const char* sql);
 
     Connection* connection_ = nullptr;
     sqlite3* handle_ = nullptr;
@@ -129,6 +134,12 @@ private:
     std::int64_t bytes_ = 0;
     bool hasRedo_ = false;
     Accumulator accumulator_;
+    Statement beginStep_;
+    Statement endStep_;
+    Statement insertStep_;
+    Statement oldestStep_;
+    Statement deleteStep_;
+    Statement deleteRows_;
     class UndoStep* recording_ = nullptr;
 };
 
@@ -142,7 +153,8 @@ private:
 // rolled back. A step opened while another records joins it and records nothing itself. Inside a
 // transaction that is already open the step uses a savepoint and leaves the commit to it;
 // otherwise its savepoint is the transaction. A change that itself begins a transaction must
-// therefore begin it as a savepoint. Nothing is recorded while the history is not open.
+// therefore begin it as a savepoint. While the history is not open (a store that can only be
+// read) the step is only the transaction; without a connection it does nothing.
 class UndoStep {
 public:
     UndoStep(History& history, std::string label, Record record = Record::Changes);
@@ -165,6 +177,7 @@ private:
     std::int64_t lastRow_ = -1;
     std::int64_t bytes_ = 0;
     bool open_ = false;
+    bool records_ = false;  // false: only the transaction, the history being closed
 };
 
 }  // namespace tirelle::store
