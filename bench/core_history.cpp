@@ -6,7 +6,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <random>
@@ -80,9 +79,7 @@ void InsertBlocks(Connection& connection) {
 struct Store {
     explicit Store(bool withHistory, int rows = kRows) {
         connection.open(folder.path());
-        if (const char* pragma = std::getenv("BENCH_PRAGMA")) connection.execute(pragma, "b");
         if (withHistory) history.open(connection);
-        if (const char* steps = std::getenv("BENCH_STEPS")) history.setLimits({std::atoi(steps), std::int64_t{64} << 20});
         if (rows > 0) {
             connection.execute("begin", "bench");
             InsertBlocks(connection);

@@ -326,41 +326,39 @@ StepResult History::redo() {
 StepResult History::swap(bool undoing) {
     sqlite3* db = this->db();
     if (!db || recording()) return {};
-    StepRow row;
-    {
+    Run(db, "savepoint undo_history");
+    StepResult result;
+    try {
+        // The step is read inside the transaction, so another program's step cannot come
+        // between the reading and the swap.
+        StepRow row;
         Statement find(db,
                        undoing ? "select step, label, changes, firstRow, lastRow, digest from "
                                  "SubHistory where undone = 0 order by step desc limit 1"
                                : "select step, label, changes, firstRow, lastRow, digest from "
                                  "SubHistory where undone = 1 order by step limit 1",
                        kName);
-        if (!find.step()) {
-            readState();
-            return {};
+        if (find.step()) {
+            row.step = find.columnInt64(0);
+            row.label = find.columnBytes(1);
+            row.hasChanges = !find.isNull(2);
+            row.changes = find.columnBytes(2);
+            row.firstRow = find.columnInt64(3);
+            row.lastRow = find.columnInt64(4);
+            row.digest = find.columnInt64(5);
+            if (row.hasChanges) {
+                result = applyChanges(row, undoing);
+                Statement mark(db, "update SubHistory set undone = ?1 where step = ?2", kName);
+                mark.bindInt64(1, undoing ? 1 : 0);
+                mark.bindInt64(2, row.step);
+                mark.step();
+            } else {
+                swapTable(row, undoing);
+                result.label = row.label;
+            }
+            // Rows came back or went: the bound on the longest duration is computed afresh.
+            connection_->recomputeSpanBound(kName);
         }
-        row.step = find.columnInt64(0);
-        row.label = find.columnBytes(1);
-        row.hasChanges = !find.isNull(2);
-        row.changes = find.columnBytes(2);
-        row.firstRow = find.columnInt64(3);
-        row.lastRow = find.columnInt64(4);
-        row.digest = find.columnInt64(5);
-    }
-    Run(db, "savepoint undo_history");
-    StepResult result;
-    try {
-        if (row.hasChanges) {
-            result = applyChanges(row, undoing);
-            Statement mark(db, "update SubHistory set undone = ?1 where step = ?2", kName);
-            mark.bindInt64(1, undoing ? 1 : 0);
-            mark.bindInt64(2, row.step);
-            mark.step();
-        } else {
-            swapTable(row, undoing);
-            result.label = row.label;
-        }
-        // Rows came back or went: the bound on the longest duration is computed afresh.
-        connection_->recomputeSpanBound(kName);
         Run(db, "release undo_history");
     } catch (...) {
         Abandon(db, "undo_history");
@@ -368,7 +366,7 @@ StepResult History::swap(bool undoing) {
         throw;
     }
     readState();
-    notify();
+    if (!result.label.empty()) notify();
     return result;
 }
 
