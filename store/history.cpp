@@ -136,7 +136,9 @@ struct History::StepRow {
 
 History::History() = default;
 
-History::~History() = default;
+History::~History() {
+    close();
+}
 
 sqlite3* History::db() const {
     return isOpen() ? handle_ : nullptr;
@@ -167,6 +169,10 @@ void History::open(Connection& connection) {
 }
 
 void History::close() {
+    // The function points at this object: it goes with it.
+    if (sqlite3* db = this->db())
+        sqlite3_create_function_v2(db, "HistoryRow", 6, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
     connection_ = nullptr;
     handle_ = nullptr;
     for (Statement* statement :

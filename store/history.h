@@ -64,7 +64,8 @@ public:
     History(const History&) = delete;
     History& operator=(const History&) = delete;
 
-    // Creates the history tables when missing and reads the state, on an open connection. A
+    // Creates the history tables when missing and reads the state, on an open connection (not
+    // owned; the history must be closed or destroyed before the connection is). A
     // store that can only be read has no history: isOpen() stays false. Throws DatabaseError
     // ("History: ...") when a writable store cannot be prepared.
     void open(Connection& connection);
