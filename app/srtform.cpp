@@ -66,6 +66,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 
     connectHandlers();
     createToolForm();
+    connectHistory();
     ui::guarded([this] { FormCreate(); });
     Timer2->setEnabled(true);  // ticks from start-up on
 }

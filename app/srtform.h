@@ -9,6 +9,7 @@
 //   srtform_tools.cpp   the tools menu
 //   srtform_appearance.cpp  fonts, row lines, help and about
 //   srtform_waveform.cpp    the waveform strip under the video
+//   srtform_history.cpp     the edit menu: undo and redo
 
 #include <QMainWindow>
 #include <cstdint>
@@ -26,6 +27,7 @@
 #include "store/command.h"
 #include "store/connection.h"
 #include "store/dataset.h"
+#include "store/history.h"
 #include "store/scratchquery.h"
 
 class QAction;
@@ -79,6 +81,8 @@ public:
     store::Dataset Sub{"Sub"};
     store::ScratchQuery DSFind{"DSFind"};
     store::Command ADOCmd{"ADOCmd"};
+    // Every change to the store as a step that can be undone, kept in DB.mdb.
+    store::History UndoHistory;
 
     // --- preview state
     double NextStartTime = 0;  // seconds; start of the subtitle after the current one, 0: none
@@ -199,6 +203,9 @@ public:
     // Sets the start (end == false) or end time text of the subtitle `aid` to the time code of
     // `seconds` and posts the row, as an edit in the list would; nothing when the row is gone.
     void PostEdgeTime(std::int64_t aid, bool end, double seconds);
+    // Undo and redo (srtform_history.cpp)
+    void UndoItemClick();
+    void RedoItemClick();
 
     // The caption of Label3 as last written (the CR LF text of the preview).
     const std::string& previewCaption() const { return previewCaption_; }
@@ -217,6 +224,9 @@ private:
     void buildWaveStrip();
     void PeaksStateChange();
     void PeaksArrived();
+    void connectHistory();
+    void refreshEditMenu();
+    void takeStep(bool undoing);
     void setPreviewCaption(const std::string& caption);
     bool chooseFont();  // FontDialog1 on its own font; true when a font was chosen
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);

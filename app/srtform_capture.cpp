@@ -99,7 +99,11 @@ void TSrtForm::BitBtn3Click() {
     Sub.fieldByName("STime").setAsString(start);
     Sub.fieldByName("ETime").setAsString(end);
     Sub.fieldByName("SubText").setAsString(text);
-    Sub.post();
+    {
+        store::UndoStep step(UndoHistory, "插入字幕");
+        Sub.post();
+        step.commit();
+    }
     Sub.requery();
     Sub.locate("STime", start);
     Memo1->clear();

@@ -34,7 +34,12 @@ void TSrtForm::N6Click() {
     srt::ReadEncoding encoding;
     MemoF = tools::LoadSubtitleLines(localPath(OpenDialog2.fileName), ui::codePage(), &encoding);
     ShowReadEncoding(encoding, OpenDialog2.fileName);
-    tools::ImportSrt(Sub, MemoF);
+    // The whole replacement is one step of the history; when a block fails, what was posted
+    // before it stays and can be undone as well.
+    store::RunAsStep(UndoHistory, "打开字幕文件", [this] {
+        tools::ImportSrt(Sub, MemoF);
+        return true;
+    });
 }
 
 void TSrtForm::ShowReadEncoding(const srt::ReadEncoding& encoding, const QString& fileName) {

@@ -207,6 +207,9 @@ void TSrtForm::buildMenus() {
     addItem(file, QStringLiteral("N6"), QStringLiteral("打开字幕文件"));
     addItem(file, QStringLiteral("N8"), QStringLiteral("-"));
     addItem(file, QStringLiteral("N9"), QStringLiteral("保存字幕文件"));
+    QMenu* editing = top(QStringLiteral("EditMenu"), QStringLiteral("编辑"));
+    addItem(editing, QStringLiteral("UndoItem"), QStringLiteral("撤销"));
+    addItem(editing, QStringLiteral("RedoItem"), QStringLiteral("重做"));
     QMenu* look = top(QStringLiteral("N2"), QStringLiteral("界面"));
     addItem(look, QStringLiteral("N3"), QStringLiteral("预览框字体"));
     addItem(look, QStringLiteral("N7"), QStringLiteral("输入框字体"));

@@ -7,12 +7,17 @@
 namespace tirelle::app {
 
 void TSrtForm::openStore() {
+    UndoHistory.close();
     ADOConn.close();
     DBGridEh1->setDataset(&Sub);  // the list follows the dataset (empty while it is closed)
     ADOConn.open(store::StoreFolder(folder_));
     Sub.close();
     Sub.setCommandText(store::kSelectAllSql);
     Sub.open();
+    // Without its history the store still works; the failure is reported all the same.
+    Sub.setHistory(&UndoHistory);
+    UndoHistory.open(ADOConn);
+    refreshEditMenu();
 }
 
 void TSrtForm::SubBeforePost(store::Dataset& dataset) {

@@ -8,7 +8,14 @@
 namespace tirelle::app {
 
 void TSrtForm::createToolForm() {
-    toolForm_ = new TToolForm(ToolContext{&Sub, [this] { StopCapture(); }}, this);
+    ToolContext context;
+    context.sub = &Sub;
+    context.stopCapture = [this] { StopCapture(); };
+    context.history = &UndoHistory;
+    context.showReadEncoding = [this](const srt::ReadEncoding& encoding, const QString& fileName) {
+        ShowReadEncoding(encoding, fileName);
+    };
+    toolForm_ = new TToolForm(std::move(context), this);
     on(menuItem(QStringLiteral("N11")), &QAction::triggered, [this](bool) { N11Click(); });
     on(menuItem(QStringLiteral("N12")), &QAction::triggered, [this](bool) { N12Click(); });
     on(menuItem(QStringLiteral("N14")), &QAction::triggered, [this](bool) { N14Click(); });

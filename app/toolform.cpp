@@ -10,6 +10,7 @@
 #include "app/ui/textcodec.h"
 #include "base/timecode.h"
 #include "store/dataset.h"
+#include "store/history.h"
 #include "tools/operations.h"
 #include "tools/srtfiles.h"
 
@@ -81,10 +82,19 @@ void TToolForm::finish() {
     close();
 }
 
+template <class Operation>
+bool TToolForm::asStep(const char* label, Operation operation) {
+    if (!context_.history) return operation();
+    bool changed = false;
+    store::RunAsStep(*context_.history, label, [&] { return changed = operation(); });
+    return changed;
+}
+
 void TToolForm::BitBtn1Click() {
     double seconds = 0;
     if (!ReadNumber(ui::fromQString(Edit1->text()), seconds)) seconds = 0;
-    if (tools::ShiftAll(*context_.sub, seconds)) finish();
+    if (seconds == 0 || context_.sub->isEmpty()) return;  // nothing to do, nothing to record
+    if (asStep("时间平移", [&] { return tools::ShiftAll(*context_.sub, seconds); })) finish();
 }
 
 void TToolForm::TabSheet2Show() {
@@ -97,12 +107,18 @@ void TToolForm::TabSheet2Show() {
 }
 
 void TToolForm::BitBtn2Click() {
-    if (tools::ScaleAll(*context_.sub, boxSeconds(Edit2), boxSeconds(Edit3))) finish();
+    if (context_.sub->isEmpty()) return;
+    const double newFirst = boxSeconds(Edit2);
+    const double newLast = boxSeconds(Edit3);
+    if (asStep("时间缩放", [&] { return tools::ScaleAll(*context_.sub, newFirst, newLast); }))
+        finish();
 }
 
 void TToolForm::BitBtn6Click() {
-    if (tools::WrapAll(*context_.sub, ui::fromQString(Edit7->text()),
-                       ui::fromQString(Edit8->text())))
+    if (context_.sub->isEmpty()) return;
+    const std::string prefix = ui::fromQString(Edit7->text());
+    const std::string suffix = ui::fromQString(Edit8->text());
+    if (asStep("批量设置字体", [&] { return tools::WrapAll(*context_.sub, prefix, suffix); }))
         finish();
 }
 
@@ -121,8 +137,11 @@ void TToolForm::BitBtn5Click() {
 void TToolForm::BitBtn4Click() {
     if (Edit6->text().isEmpty() || context_.sub->isEmpty()) return;
     const double offset = boxSeconds(Edit5);
-    MemoF = tools::LoadSubtitleLines(localPath(Edit6->text()), ui::codePage());
-    if (tools::MergeBlocks(*context_.sub, MemoF, offset)) finish();
+    srt::ReadEncoding encoding;
+    MemoF = tools::LoadSubtitleLines(localPath(Edit6->text()), ui::codePage(), &encoding);
+    if (context_.showReadEncoding) context_.showReadEncoding(encoding, Edit6->text());
+    if (asStep("合并字幕", [&] { return tools::MergeBlocks(*context_.sub, MemoF, offset); }))
+        finish();
 }
 
 }  // namespace tirelle::app

@@ -327,6 +327,10 @@ void Statement::bindNull(int index) {
     if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) fail();
 }
 
+void Statement::bindBlob(int index, const void* data, int size) {
+    if (sqlite3_bind_blob(stmt_, index, data, size, SQLITE_STATIC) != SQLITE_OK) fail();
+}
+
 bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;

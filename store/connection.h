@@ -103,6 +103,8 @@ public:
     void bindDouble(int index, double value);
     void bindInt64(int index, std::int64_t value);
     void bindNull(int index);
+    // The bytes must stay alive until the statement is reset.
+    void bindBlob(int index, const void* data, int size);
 
     // Runs one step: true when a row is there to read, false when done.
     bool step();

@@ -10,6 +10,7 @@
 #include "base/timecode.h"
 #include "store/errors.h"
 #include "store/fieldvalue.h"
+#include "store/history.h"
 
 namespace tirelle::store {
 
@@ -25,6 +26,11 @@ constexpr const char* kUpdateSql =
     "update Sub set STime = ?1, ETime = ?2, SubText = ?3, SubSort = ?4, SubSortEnd = ?5 "
     "where aid = ?6";
 constexpr const char* kDeleteSql = "delete from Sub where aid = ?1";
+
+// Labels of the steps the dataset records by itself.
+constexpr const char* kEditedLabel = "修改字幕";
+constexpr const char* kAddedLabel = "新增字幕";
+constexpr const char* kDeletedLabel = "删除字幕";
 
 // Searches outward from the current row: the row a locate looks for is nearly always the
 // current one or a neighbour (the preview follows playback), and among rows with an equal key
@@ -329,7 +335,7 @@ Statement& Dataset::cached(Statement& statement, const char* sql) {
     return statement;
 }
 
-void Dataset::store(Statement& statement, bool withAid) {
+void Dataset::store(Statement& statement, bool withAid, UndoStep* step) {
     const SubRecord& row = pending_;
     try {
         const auto text = [&](int index, Column column, const std::string& value) {
@@ -367,6 +373,8 @@ void Dataset::store(Statement& statement, bool withAid) {
             stored.aid = sqlite3_last_insert_rowid(db);
             stored.nulls &= ~Bit(Column::Aid);
         }
+        // The row counts as stored only once its step is recorded with it.
+        if (step) step->commit();
         rows_[static_cast<std::size_t>(current_)] = std::move(stored);
     } catch (...) {
         statement.reset();
@@ -379,10 +387,13 @@ void Dataset::post() {
     if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
     notifyUpdateRecord();
     if (beforePost) beforePost(*this);
-    if (state_ == DatasetState::Insert)
-        store(cached(insertStatement_, kInsertSql), false);
+    const bool inserting = state_ == DatasetState::Insert;
+    std::optional<UndoStep> step;
+    if (history_) step.emplace(*history_, inserting ? kAddedLabel : kEditedLabel);
+    if (inserting)
+        store(cached(insertStatement_, kInsertSql), false, step ? &*step : nullptr);
     else
-        store(cached(updateStatement_, kUpdateSql), true);
+        store(cached(updateStatement_, kUpdateSql), true, step ? &*step : nullptr);
     setBrowsing();
     eof_ = bof_ = false;
     notifyRow(current_);
@@ -418,12 +429,16 @@ void Dataset::remove() {
     const SubRecord& row = rows_[static_cast<std::size_t>(current_)];
     Statement& statement = cached(deleteStatement_, kDeleteSql);
     int deleted = 0;
+    std::optional<UndoStep> step;
+    if (history_) step.emplace(*history_, kDeletedLabel);
     try {
         statement.bindInt64(1, row.aid);
         while (statement.step()) {
         }
         statement.reset();
         deleted = sqlite3_changes(statement.database());
+        // Only a delete that removed the row is a step to undo.
+        if (step && deleted == 1) step->commit();
     } catch (...) {
         statement.reset();
         throw;  // the row and a pending change stay

@@ -28,6 +28,8 @@
 namespace tirelle::store {
 
 class Dataset;
+class History;
+class UndoStep;
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
@@ -184,6 +186,10 @@ public:
     void addObserver(DatasetObserver* observer);
     void removeObserver(DatasetObserver* observer);
 
+    // Every post and delete of a row becomes a step of this history ("修改字幕", "新增字幕",
+    // "删除字幕"), or part of the step already recording. Not owned; nullptr: none.
+    void setHistory(History* history) { history_ = history; }
+
     // Runs before every post, whatever starts it. The main window installs SubBeforePost.
     std::function<void(Dataset&)> beforePost;
 
@@ -205,7 +211,7 @@ private:
     std::vector<SubRecord> load();
     void insertAt(int row);
     Statement& cached(Statement& statement, const char* sql);
-    void store(Statement& statement, bool withAid);
+    void store(Statement& statement, bool withAid, UndoStep* step);
     int findRow(Column column, const FieldValue& value) const;
 
     std::string name_;
@@ -225,6 +231,7 @@ private:
     Statement updateStatement_;
     Statement deleteStatement_;
     int disableCount_ = 0;
+    History* history_ = nullptr;
     std::vector<DatasetObserver*> observers_;
 };
 

@@ -10,14 +10,16 @@ namespace tirelle::store {
 
 Transaction::Transaction(Connection& connection, std::string errorPrefix)
     : connection_(connection), errorPrefix_(std::move(errorPrefix)) {
-    connection_.execute("begin", errorPrefix_);
+    nested_ = connection_.inTransaction();
+    connection_.execute(nested_ ? "savepoint work" : "begin", errorPrefix_);
 }
 
 Transaction::~Transaction() {
     if (done_ || !open()) return;
     // Nothing to report from a destructor: a rollback that fails leaves the transaction to the
     // engine, which drops it when the connection closes.
-    sqlite3_exec(connection_.handle(), "rollback", nullptr, nullptr, nullptr);
+    sqlite3_exec(connection_.handle(), nested_ ? "rollback to work; release work" : "rollback",
+                 nullptr, nullptr, nullptr);
 }
 
 bool Transaction::open() const {
@@ -26,14 +28,15 @@ bool Transaction::open() const {
 
 void Transaction::commit() {
     if (done_) return;
-    connection_.execute("commit", errorPrefix_);
+    connection_.execute(nested_ ? "release work" : "commit", errorPrefix_);
     done_ = true;
 }
 
 bool Transaction::commitWhatWasDone() noexcept {
     if (done_) return true;
     if (!open()) return false;
-    if (sqlite3_exec(connection_.handle(), "commit", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_exec(connection_.handle(), nested_ ? "release work" : "commit", nullptr, nullptr,
+                     nullptr) != SQLITE_OK)
         return false;
     done_ = true;
     return true;

@@ -2,7 +2,8 @@
 // One explicit transaction on the store's connection, held by an object: it begins in the
 // constructor and is rolled back in the destructor unless it was committed, so no early
 // return or exception leaves one open. A process killed before the commit leaves the store as
-// it was before the transaction.
+// it was before the transaction. Begun while another transaction is open (an undo step around
+// the work), it is a savepoint inside that one, and its commit leaves the final word to it.
 
 #include <string>
 
@@ -34,6 +35,7 @@ public:
 private:
     Connection& connection_;
     std::string errorPrefix_;
+    bool nested_ = false;  // a savepoint inside a transaction begun by someone else
     bool done_ = false;
 };
 

@@ -1,0 +1,548 @@
+#define SQLITE_ENABLE_SESSION 1
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
+#include "store/history.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <utility>
+
+#include "store/connection.h"
+
+namespace tirelle::store {
+
+namespace {
+
+constexpr const char* kName = "History";
+
+// One row per step. A Changes step keeps its changeset; a WholeTable step keeps the rowids of
+// the table it swaps in (firstRow..lastRow of SubHistoryRows) and the digest of the table it
+// expects to find (the one it left when done, the one before it when undone).
+constexpr const char* kCreateStepsSql =
+    "create table if not exists SubHistory (step INTEGER PRIMARY KEY, label TEXT NOT NULL, "
+    "undone INTEGER NOT NULL DEFAULT 0, changes BLOB, firstRow INTEGER, lastRow INTEGER, "
+    "digest INTEGER, bytes INTEGER NOT NULL DEFAULT 0)";
+// Rows kept for WholeTable steps, in one rowid range per step. Untyped columns keep every
+// value exactly as the table gave it.
+constexpr const char* kCreateRowsSql =
+    "create table if not exists SubHistoryRows (aid, STime, ETime, SubText, SubSort, SubSortEnd)";
+
+constexpr const char* kColumns = "aid, STime, ETime, SubText, SubSort, SubSortEnd";
+
+std::string CopyTableSql() {
+    return std::string("insert into SubHistoryRows (") + kColumns + ") select " + kColumns +
+           " from Sub where HistoryRow(" + kColumns + ")";
+}
+std::string RestoreSql() {
+    return std::string("insert into Sub (") + kColumns + ") select " + kColumns +
+           " from SubHistoryRows where rowid between ?1 and ?2 and HistoryRow(" + kColumns +
+           ") order by rowid";
+}
+std::string DigestSql() {
+    return std::string("select count(*) from Sub where HistoryRow(") + kColumns + ")";
+}
+
+// FNV-1a over each value's type and bytes; a row's hash covers all six columns in order.
+constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+
+void Mix(std::uint64_t& hash, const unsigned char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        hash ^= bytes[i];
+        hash *= kFnvPrime;
+    }
+}
+
+// HistoryRow(aid, STime, ETime, SubText, SubSort, SubSortEnd): adds the row's bytes, and its hash
+// when asked, to the accumulator the connection holds; always true, so it can filter a copy.
+void HistoryRowFunction(sqlite3_context* context, int count, sqlite3_value** values) {
+    auto* accumulator = static_cast<History::Accumulator*>(sqlite3_user_data(context));
+    std::uint64_t hash = kFnvOffset;
+    for (int i = 0; i < count; ++i) {
+        const int type = sqlite3_value_type(values[i]);
+        if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+            // Blob access never converts: the bytes as stored.
+            const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(values[i]));
+            const int size = sqlite3_value_bytes(values[i]);
+            accumulator->bytes += size;
+            if (accumulator->hash) {
+                const unsigned char tag[5] = {
+                    static_cast<unsigned char>(type), static_cast<unsigned char>(size),
+                    static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size >> 16),
+                    static_cast<unsigned char>(size >> 24)};
+                Mix(hash, tag, sizeof tag);
+                if (bytes) Mix(hash, bytes, static_cast<std::size_t>(size));
+            }
+        } else {
+            accumulator->bytes += 8;
+            if (accumulator->hash) {
+                unsigned char word[9] = {static_cast<unsigned char>(type)};
+                if (type == SQLITE_INTEGER) {
+                    const sqlite3_int64 value = sqlite3_value_int64(values[i]);
+                    std::memcpy(word + 1, &value, 8);
+                } else if (type == SQLITE_FLOAT) {
+                    const double value = sqlite3_value_double(values[i]);
+                    std::memcpy(word + 1, &value, 8);
+                }
+                Mix(hash, word, sizeof word);
+            }
+        }
+    }
+    accumulator->digest += hash;
+    sqlite3_result_int(context, 1);
+}
+
+[[noreturn]] void Fail(sqlite3* db) {
+    throw datasetError(kName, db ? sqlite3_errmsg(db) : kConnectionClosedMessage);
+}
+
+void Run(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) == SQLITE_OK) return;
+    const std::string message = error ? error : sqlite3_errmsg(db);
+    sqlite3_free(error);
+    throw datasetError(kName, message);
+}
+
+// Rolls a savepoint back and ends it; nothing when the engine has already ended the transaction.
+void Abandon(sqlite3* db, const char* name) noexcept {
+    if (sqlite3_get_autocommit(db)) return;
+    const std::string back = std::string("rollback to ") + name;
+    const std::string release = std::string("release ") + name;
+    sqlite3_exec(db, back.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_exec(db, release.c_str(), nullptr, nullptr, nullptr);
+}
+
+int AbortOnConflict(void*, int, sqlite3_changeset_iter*) {
+    return SQLITE_CHANGESET_ABORT;
+}
+
+std::int64_t SingleInt(sqlite3* db, const std::string& sql) {
+    Statement query(db, sql, kName);
+    return query.step() ? query.columnInt64(0) : 0;
+}
+
+}  // namespace
+
+struct History::StepRow {
+    std::int64_t step = 0;
+    std::string label;
+    bool hasChanges = false;
+    std::string changes;
+    std::int64_t firstRow = 0;
+    std::int64_t lastRow = -1;
+    std::int64_t digest = 0;
+};
+
+History::History() = default;
+
+History::~History() {
+    close();
+}
+
+sqlite3* History::db() const {
+    return isOpen() ? handle_ : nullptr;
+}
+
+bool History::isOpen() const {
+    return handle_ && connection_ && connection_->handle() == handle_;
+}
+
+sqlite3* History::transactionHandle() const {
+    return connection_ ? connection_->handle() : nullptr;
+}
+
+void History::open(Connection& connection) {
+    close();
+    sqlite3* db = connection.handle();
+    if (!db) throw datasetError(kName, kConnectionClosedMessage);
+    connection_ = &connection;  // steps still give changes their transaction
+    if (sqlite3_db_readonly(db, "main") == 1) return;  // nothing can be changed, nothing undone
+    Run(db, kCreateStepsSql);
+    Run(db, kCreateRowsSql);
+    if (sqlite3_create_function_v2(db, "HistoryRow", 6, SQLITE_UTF8 | SQLITE_DIRECTONLY,
+                                   &accumulator_, HistoryRowFunction, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK)
+        Fail(db);
+    handle_ = db;
+    readState();
+}
+
+void History::close() {
+    // The function points at this object: it goes with it.
+    if (sqlite3* db = this->db())
+        sqlite3_create_function_v2(db, "HistoryRow", 6, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
+    connection_ = nullptr;
+    handle_ = nullptr;
+    for (Statement* statement :
+         {&beginStep_, &endStep_, &insertStep_, &oldestStep_, &deleteStep_, &deleteRows_})
+        *statement = Statement();
+    undoLabel_.clear();
+    redoLabel_.clear();
+    steps_ = 0;
+    bytes_ = 0;
+    hasRedo_ = false;
+}
+
+void History::readState() {
+    sqlite3* db = this->db();
+    if (!db) return;
+    Statement totals(db, "select count(*), ifnull(sum(bytes), 0), ifnull(max(undone), 0) "
+                         "from SubHistory", kName);
+    totals.step();
+    steps_ = static_cast<int>(totals.columnInt64(0));
+    bytes_ = totals.columnInt64(1);
+    hasRedo_ = totals.columnInt64(2) != 0;
+    Statement undo(db, "select label from SubHistory where undone = 0 order by step desc limit 1",
+                   kName);
+    undoLabel_ = undo.step() ? undo.columnBytes(0) : std::string();
+    Statement redo(db, "select label from SubHistory where undone = 1 order by step limit 1",
+                   kName);
+    redoLabel_ = redo.step() ? redo.columnBytes(0) : std::string();
+}
+
+Statement& History::cached(Statement& statement, const char* sql) {
+    sqlite3* db = transactionHandle();
+    if (!statement.valid() || statement.database() != db) statement = Statement(db, sql, kName);
+    return statement;
+}
+
+void History::runCached(Statement& statement, const char* sql) {
+    Statement& ready = cached(statement, sql);
+    try {
+        while (ready.step()) {
+        }
+        ready.reset();
+    } catch (...) {
+        ready.reset();
+        throw;
+    }
+}
+
+void History::notify() {
+    if (changed) changed();
+}
+
+void History::copyTable(std::int64_t& firstRow, std::int64_t& lastRow, bool hash) {
+    sqlite3* db = this->db();
+    const std::int64_t before = SingleInt(db, "select ifnull(max(rowid), 0) from SubHistoryRows");
+    accumulator_ = Accumulator{hash, 0, 0};
+    Run(db, CopyTableSql().c_str());
+    // The statement appends with consecutive rowids after the largest one.
+    firstRow = before + 1;
+    lastRow = before + sqlite3_changes64(db);
+}
+
+std::int64_t History::tableDigest() {
+    accumulator_ = Accumulator{true, 0, 0};
+    SingleInt(db(), DigestSql());
+    return static_cast<std::int64_t>(accumulator_.digest);
+}
+
+void History::append(const std::string& label, Record record, const std::string& changes,
+                     std::int64_t firstRow, std::int64_t lastRow, std::int64_t digest,
+                     std::int64_t bytes) {
+    if (hasRedo_) dropRedoSteps();
+    Statement& insert = cached(insertStep_,
+                               "insert into SubHistory (label, changes, firstRow, lastRow, "
+                               "digest, bytes) values (?1, ?2, ?3, ?4, ?5, ?6)");
+    insert.bindText(1, label);
+    if (record == Record::Changes) {
+        insert.bindBlob(2, changes.data(), static_cast<int>(changes.size()));
+        insert.bindNull(3);
+        insert.bindNull(4);
+        insert.bindNull(5);
+    } else {
+        insert.bindNull(2);
+        insert.bindInt64(3, firstRow);
+        insert.bindInt64(4, lastRow);
+        insert.bindInt64(5, digest);
+    }
+    insert.bindInt64(6, bytes);
+    try {
+        insert.step();
+        insert.reset();
+    } catch (...) {
+        insert.reset();
+        throw;
+    }
+    ++steps_;
+    bytes_ += bytes;
+    undoLabel_ = label;
+    redoLabel_.clear();
+    hasRedo_ = false;
+    trim();
+}
+
+void History::dropRedoSteps() {
+    sqlite3* db = this->db();
+    {
+        Statement dropped(db, "select count(*), ifnull(sum(bytes), 0) from SubHistory where undone = 1",
+                          kName);
+        dropped.step();
+        steps_ -= static_cast<int>(dropped.columnInt64(0));
+        bytes_ -= dropped.columnInt64(1);
+    }
+    Run(db,
+        "delete from SubHistoryRows where exists (select 1 from SubHistory h where h.undone = 1 "
+        "and SubHistoryRows.rowid between h.firstRow and h.lastRow)");
+    Run(db, "delete from SubHistory where undone = 1");
+    hasRedo_ = false;
+}
+
+void History::trim() {
+    while (steps_ > 1 && (steps_ > limits_.steps || bytes_ > limits_.bytes)) {
+        Statement& oldest =
+            cached(oldestStep_, "select step, firstRow, lastRow, bytes from SubHistory "
+                                "order by step limit 1");
+        if (!oldest.step()) {
+            oldest.reset();
+            break;
+        }
+        const std::int64_t step = oldest.columnInt64(0);
+        const bool hasRows = !oldest.isNull(1);
+        const std::int64_t firstRow = oldest.columnInt64(1);
+        const std::int64_t lastRow = oldest.columnInt64(2);
+        const std::int64_t bytes = oldest.columnInt64(3);
+        oldest.reset();
+        if (hasRows) {
+            Statement& rows =
+                cached(deleteRows_, "delete from SubHistoryRows where rowid between ?1 and ?2");
+            rows.bindInt64(1, firstRow);
+            rows.bindInt64(2, lastRow);
+            runCached(rows, nullptr);
+        }
+        Statement& remove = cached(deleteStep_, "delete from SubHistory where step = ?1");
+        remove.bindInt64(1, step);
+        runCached(remove, nullptr);
+        --steps_;
+        bytes_ -= bytes;
+    }
+}
+
+StepResult History::undo() {
+    return swap(true);
+}
+
+StepResult History::redo() {
+    return swap(false);
+}
+
+StepResult History::swap(bool undoing) {
+    sqlite3* db = this->db();
+    if (!db || recording()) return {};
+    Run(db, "savepoint undo_history");
+    StepResult result;
+    try {
+        // The step is read inside the transaction, so another program's step cannot come
+        // between the reading and the swap.
+        StepRow row;
+        Statement find(db,
+                       undoing ? "select step, label, changes, firstRow, lastRow, digest from "
+                                 "SubHistory where undone = 0 order by step desc limit 1"
+                               : "select step, label, changes, firstRow, lastRow, digest from "
+                                 "SubHistory where undone = 1 order by step limit 1",
+                       kName);
+        if (find.step()) {
+            row.step = find.columnInt64(0);
+            row.label = find.columnBytes(1);
+            row.hasChanges = !find.isNull(2);
+            row.changes = find.columnBytes(2);
+            row.firstRow = find.columnInt64(3);
+            row.lastRow = find.columnInt64(4);
+            row.digest = find.columnInt64(5);
+            if (row.hasChanges) {
+                result = applyChanges(row, undoing);
+                Statement mark(db, "update SubHistory set undone = ?1 where step = ?2", kName);
+                mark.bindInt64(1, undoing ? 1 : 0);
+                mark.bindInt64(2, row.step);
+                mark.step();
+            } else {
+                swapTable(row, undoing);
+                result.label = row.label;
+            }
+            // Rows came back or went: the bound on the longest duration is computed afresh.
+            connection_->recomputeSpanBound(kName);
+        }
+        Run(db, "release undo_history");
+    } catch (...) {
+        Abandon(db, "undo_history");
+        readState();
+        throw;
+    }
+    readState();
+    if (!result.label.empty()) notify();
+    return result;
+}
+
+StepResult History::applyChanges(const StepRow& row, bool undoing) {
+    sqlite3* db = this->db();
+    const int size = static_cast<int>(row.changes.size());
+    void* data = const_cast<char*>(row.changes.data());
+    const int flags =
+        SQLITE_CHANGESETAPPLY_NOSAVEPOINT | (undoing ? SQLITE_CHANGESETAPPLY_INVERT : 0);
+    const int rc = sqlite3changeset_apply_v2(db, size, data, nullptr, AbortOnConflict, nullptr,
+                                             nullptr, nullptr, flags);
+    if (rc == SQLITE_ABORT)
+        throw HistoryConflict((undoing ? "无法撤销“" : "无法重做“") + row.label +
+                              "”：有关的字幕已在本程序之外被修改，字幕保持不变");
+    if (rc != SQLITE_OK) Fail(db);
+
+    // A row the step wrote that exists now: inserted or updated rows after a redo, deleted or
+    // updated rows after an undo. The key is the first primary-key column.
+    StepResult result{row.label, std::nullopt};
+    sqlite3_changeset_iter* it = nullptr;
+    if (sqlite3changeset_start(&it, size, data) != SQLITE_OK) Fail(db);
+    while (!result.aid && sqlite3changeset_next(it) == SQLITE_ROW) {
+        const char* table = nullptr;
+        int columns = 0, op = 0, indirect = 0;
+        sqlite3changeset_op(it, &table, &columns, &op, &indirect);
+        unsigned char* pk = nullptr;
+        sqlite3changeset_pk(it, &pk, &columns);
+        int key = 0;
+        while (key < columns && !pk[key]) ++key;
+        if (key == columns) continue;
+        const bool exists = op == SQLITE_UPDATE || (undoing ? op == SQLITE_DELETE : op == SQLITE_INSERT);
+        if (!exists) continue;
+        sqlite3_value* value = nullptr;
+        if (op == SQLITE_INSERT)
+            sqlite3changeset_new(it, key, &value);
+        else
+            sqlite3changeset_old(it, key, &value);
+        if (value && sqlite3_value_type(value) == SQLITE_INTEGER)
+            result.aid = sqlite3_value_int64(value);
+    }
+    sqlite3changeset_finalize(it);
+    return result;
+}
+
+void History::swapTable(StepRow& row, bool undoing) {
+    sqlite3* db = this->db();
+    // The table as it is now goes into the history (it is what the opposite swap brings back);
+    // its digest tells whether it is still the table the step expects.
+    std::int64_t firstRow = 0, lastRow = -1;
+    copyTable(firstRow, lastRow, true);
+    const std::int64_t bytes = accumulator_.bytes;
+    if (static_cast<std::int64_t>(accumulator_.digest) != row.digest)
+        throw HistoryConflict((undoing ? "无法撤销“" : "无法重做“") + row.label +
+                              "”：字幕已在本程序之外被修改，字幕保持不变");
+
+    Run(db, "delete from Sub");
+    accumulator_ = Accumulator{true, 0, 0};
+    Statement restore(db, RestoreSql(), kName);
+    restore.bindInt64(1, row.firstRow);
+    restore.bindInt64(2, row.lastRow);
+    restore.step();
+    const std::int64_t digest = static_cast<std::int64_t>(accumulator_.digest);
+    Statement drop(db, "delete from SubHistoryRows where rowid between ?1 and ?2", kName);
+    drop.bindInt64(1, row.firstRow);
+    drop.bindInt64(2, row.lastRow);
+    drop.step();
+
+    Statement mark(db,
+                   "update SubHistory set undone = ?1, firstRow = ?2, lastRow = ?3, digest = ?4, "
+                   "bytes = ?5 where step = ?6",
+                   kName);
+    mark.bindInt64(1, undoing ? 1 : 0);
+    mark.bindInt64(2, firstRow);
+    mark.bindInt64(3, lastRow);
+    mark.bindInt64(4, digest);
+    mark.bindInt64(5, bytes);
+    mark.bindInt64(6, row.step);
+    mark.step();
+}
+
+// --- UndoStep
+
+UndoStep::UndoStep(History& history, std::string label, Record record)
+    : label_(std::move(label)), record_(record) {
+    sqlite3* db = history.transactionHandle();
+    if (!db || history.recording()) return;  // no store, or joined to the running step
+    history.runCached(history.beginStep_, "savepoint undo_step");
+    history_ = &history;
+    open_ = true;
+    records_ = history.isOpen();
+    history.recording_ = this;
+    if (!records_) return;
+    try {
+        if (record_ == Record::Changes) {
+            if (sqlite3session_create(db, "main", &session_) != SQLITE_OK) Fail(db);
+            if (sqlite3session_attach(session_, "Sub") != SQLITE_OK) Fail(db);
+        } else {
+            history.copyTable(firstRow_, lastRow_, false);
+            bytes_ = history.accumulator_.bytes;
+        }
+        changesAtStart_ = sqlite3_total_changes64(db);
+    } catch (...) {
+        end(false);
+        throw;
+    }
+}
+
+UndoStep::~UndoStep() {
+    if (open_) end(false);
+}
+
+void UndoStep::commit() {
+    if (!open_) return;
+    sqlite3* db = history_->transactionHandle();
+    if (!db || sqlite3_get_autocommit(db)) {
+        end(false);  // the engine ended the transaction: nothing is left to record
+        return;
+    }
+    try {
+        if (!records_) {
+        } else if (record_ == Record::Changes) {
+            int size = 0;
+            void* data = nullptr;
+            if (sqlite3session_changeset(session_, &size, &data) != SQLITE_OK) Fail(db);
+            const std::string changes(static_cast<const char*>(data), static_cast<std::size_t>(size));
+            sqlite3_free(data);
+            if (size > 0) history_->append(label_, record_, changes, 0, -1, 0, size);
+        } else {
+            history_->append(label_, record_, std::string(), firstRow_, lastRow_,
+                             history_->tableDigest(), bytes_);
+        }
+        history_->runCached(history_->endStep_, "release undo_step");
+    } catch (...) {
+        end(false);
+        throw;
+    }
+    end(true);
+    if (records_) history_->notify();
+}
+
+void UndoStep::commitAfterFailure() noexcept {
+    if (!open_) return;
+    sqlite3* db = history_->transactionHandle();
+    if (!db || sqlite3_total_changes64(db) == changesAtStart_) {
+        end(false);
+        return;
+    }
+    try {
+        commit();
+    } catch (...) {
+        // commit() has already ended the step; the change's own failure is what the user sees.
+    }
+}
+
+void UndoStep::end(bool keep) noexcept {
+    if (session_) {
+        sqlite3session_delete(session_);
+        session_ = nullptr;
+    }
+    if (!open_) return;
+    open_ = false;
+    history_->recording_ = nullptr;
+    if (keep) return;
+    if (sqlite3* db = history_->transactionHandle()) {
+        Abandon(db, "undo_step");
+        try {
+            if (records_) history_->readState();  // counts changed by a step that did not make it
+        } catch (...) {
+        }
+    }
+}
+
+}  // namespace tirelle::store

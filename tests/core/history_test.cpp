@@ -1,0 +1,233 @@
+// The undo history on a real store: every kind of step undone and redone with the rows back byte
+// for byte and their aids kept, across a reopen; the bound; the refusal after outside changes.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "store/command.h"
+#include "store/connection.h"
+#include "store/dataset.h"
+#include "store/history.h"
+#include "store/statements.h"
+#include "tests/support/tempfolder.h"
+
+namespace tirelle::store {
+namespace {
+
+// Every row as typed values, ordered by aid: "i:1|t:00:00:01,000|..." per row.
+std::vector<std::string> Snapshot(Connection& connection) {
+    Statement rows(connection.handle(), "select * from Sub order by aid", "test");
+    std::vector<std::string> result;
+    while (rows.step()) {
+        std::string line;
+        for (int i = 0; i < rows.columnCount(); ++i)
+            line += std::to_string(rows.columnType(i)) + ":" + rows.columnBytes(i) + "|";
+        result.push_back(line);
+    }
+    return result;
+}
+
+class HistoryTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        open();
+        add({{"00:00:01,000", "00:00:02,000", "\xc4\xe3\xba\xc3\r\nline two"},
+             {"0:0:3,5", "00:00:04,000", ""},
+             {"x", "", "  spaced  "}});
+    }
+
+    void open() {
+        connection.open(folder.path());
+        history.open(connection);
+        sub.setConnection(&connection);
+        sub.setCommandText(kSelectAllSql);
+        sub.setHistory(&history);
+        sub.open();
+    }
+
+    void reopen() {
+        sub.close();
+        history.close();
+        connection.close();
+        open();
+    }
+
+    void add(const std::vector<std::array<std::string, 3>>& rows) {
+        for (const auto& row : rows) {
+            sub.append();
+            sub.fieldByName("STime").setAsString(row[0]);
+            sub.fieldByName("ETime").setAsString(row[1]);
+            sub.fieldByName("SubText").setAsString(row[2]);
+            sub.post();
+        }
+    }
+
+    // Changes the store behind the program's back, through a connection of its own.
+    void outside(const char* sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(connection.path().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+
+    testing::TempFolder folder;
+    Connection connection;
+    History history;
+    Dataset sub;
+};
+
+struct StepCase {
+    const char* name;
+    const char* label;
+    std::function<void(HistoryTest&)> change;
+};
+
+const std::vector<StepCase>& StepCases() {
+    static const std::vector<StepCase> cases = {
+        {"list edit", "修改字幕",
+         [](HistoryTest& t) {
+             t.sub.first();
+             t.sub.next();
+             t.sub.edit();
+             t.sub.fieldByName("SubText").setAsString("\xb8\xc4\r\nnew");
+             t.sub.post();
+         }},
+        {"new row", "新增字幕", [](HistoryTest& t) { t.add({{"00:09:00,000", "00:09:01,000", "n"}}); }},
+        {"delete", "删除字幕",
+         [](HistoryTest& t) {
+             t.sub.last();
+             t.sub.remove();
+         }},
+        {"capture insert", "插入字幕",
+         [](HistoryTest& t) {
+             t.sub.insert();
+             t.sub.fieldByName("STime").setAsString("00:00:02,500");
+             t.sub.fieldByName("ETime").setAsString("00:00:02,900");
+             t.sub.fieldByName("SubText").setAsString("inserted");
+             UndoStep step(t.history, "插入字幕");
+             t.sub.post();
+             step.commit();
+         }},
+        {"open replaces the table", "打开字幕文件",
+         [](HistoryTest& t) {
+             UndoStep step(t.history, "打开字幕文件", Record::WholeTable);
+             t.connection.execute(kDeleteAllSql, "test");
+             t.sub.requery();
+             t.add({{"00:01:00,000", "00:01:02,000", "a"}, {"00:01:03,000", "00:01:04,000", "b"}});
+             step.commit();
+         }},
+        {"tool over every row", "时间平移",
+         [](HistoryTest& t) {
+             UndoStep step(t.history, "时间平移", Record::WholeTable);
+             t.connection.execute(
+                 "update Sub set STime = STime || '+', SubSort = SubSort + 5.5, SubText = null",
+                 "test");
+             step.commit();
+         }},
+    };
+    return cases;
+}
+
+TEST_F(HistoryTest, EveryKindOfStepIsUndoneAndRedoneByteForByteAlsoAfterAReopen) {
+    for (const StepCase& c : StepCases()) {
+        SCOPED_TRACE(c.name);
+        const auto before = Snapshot(connection);
+        c.change(*this);
+        const auto after = Snapshot(connection);
+        ASSERT_NE(after, before);
+        EXPECT_EQ(history.undoLabel(), c.label);
+
+        EXPECT_EQ(history.undo().label, c.label);
+        EXPECT_EQ(Snapshot(connection), before);
+        EXPECT_EQ(history.redoLabel(), c.label);
+        EXPECT_EQ(history.redo().label, c.label);
+        EXPECT_EQ(Snapshot(connection), after);
+
+        EXPECT_EQ(history.undo().label, c.label);
+        reopen();
+        EXPECT_EQ(Snapshot(connection), before);
+        EXPECT_EQ(history.redoLabel(), c.label);
+        history.redo();
+        EXPECT_EQ(Snapshot(connection), after);
+        sub.requery();
+    }
+    EXPECT_EQ(history.stepCount(), 3 + static_cast<int>(StepCases().size()));
+}
+
+TEST_F(HistoryTest, AnUndoneRowsAidIsNotHandedOutAgain) {
+    add({{"00:05:00,000", "00:05:01,000", "later"}});
+    sub.last();
+    const std::int64_t undoneAid = sub.fieldByName("aid").asInteger();
+    history.undo();
+    sub.requery();
+    add({{"00:05:00,000", "00:05:01,000", "again"}});
+    sub.last();
+    EXPECT_GT(sub.fieldByName("aid").asInteger(), undoneAid);
+    EXPECT_FALSE(history.canRedo());  // the new step dropped the undone one
+}
+
+TEST_F(HistoryTest, UndoOfAStepWhoseRowsChangedOutsideIsRefusedAndChangesNothing) {
+    struct Case {
+        const char* name;
+        std::size_t step;  // index into StepCases
+        const char* outsideChange;
+    };
+    const Case cases[] = {
+        {"edited row changed", 0, "update Sub set SubText = 'theirs' where SubText = cast(x'b8c40d0a6e6577' as text)"},
+        {"new row deleted", 1, "delete from Sub where SubText = 'n'"},
+        {"whole table, any row changed", 5, "update Sub set ETime = 'theirs' where aid = 1"},
+        {"whole table, a row added", 4, "insert into Sub (STime) values ('theirs')"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StepCases()[c.step].change(*this);
+        outside(c.outsideChange);
+        const auto changed = Snapshot(connection);
+        const int steps = history.stepCount();
+        EXPECT_THROW(history.undo(), HistoryConflict);
+        EXPECT_EQ(Snapshot(connection), changed);
+        EXPECT_EQ(history.stepCount(), steps);
+        EXPECT_EQ(history.undoLabel(), StepCases()[c.step].label);
+        sub.requery();
+    }
+}
+
+TEST_F(HistoryTest, OldestStepsGoPastTheLimitOfStepsOrBytes) {
+    history.setLimits({3, std::int64_t{1} << 30});
+    for (int i = 0; i < 5; ++i) add({{"00:00:0" + std::to_string(i) + ",000", "", "r"}});
+    EXPECT_EQ(history.stepCount(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(history.undo().label, "新增字幕");
+    EXPECT_FALSE(history.canUndo());
+    EXPECT_EQ(history.undo().label, "");
+    EXPECT_EQ(Snapshot(connection).size(), 5u);  // the two oldest additions stay
+
+    // A byte limit below one whole-table step: only the newest step is kept.
+    history.setLimits({100, 10});
+    StepCases()[5].change(*this);
+    EXPECT_EQ(history.stepCount(), 1);
+    StepCases()[5].change(*this);
+    EXPECT_EQ(history.stepCount(), 1);
+    Statement kept(connection.handle(), "select count(*) from SubHistoryRows", "test");
+    kept.step();
+    EXPECT_EQ(kept.columnInt64(0), 5);  // one copy of the five rows, the older one is gone
+}
+
+TEST_F(HistoryTest, AStepNotCommittedLeavesNeitherItsChangesNorAStep) {
+    const auto before = Snapshot(connection);
+    const int steps = history.stepCount();
+    for (Record record : {Record::Changes, Record::WholeTable}) {
+        UndoStep step(history, "时间平移", record);
+        connection.execute("update Sub set STime = 'gone'", "test");
+    }
+    EXPECT_EQ(Snapshot(connection), before);
+    EXPECT_EQ(history.stepCount(), steps);
+    EXPECT_FALSE(connection.inTransaction());
+}
+
+}  // namespace
+}  // namespace tirelle::store
