@@ -7,13 +7,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QStatusBar>
 
 #include "app/listview/subtitlegrid.h"
 #include "app/ui/scaling.h"
 #include "app/widgets.h"
 #include "playback/mpvplayer.h"
 #include "playback/player.h"
-#include "store/timecode.h"
+#include "base/timecode.h"
 
 namespace tirelle::app {
 
@@ -47,6 +48,10 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 
     buildLayout();
     buildMenus();
+    // The status bar is made now, and the window grows by its height, so the panels keep
+    // their sizes.
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    resize(width(), height() + statusBar()->sizeHint().height());
 
     Timer2 = new FormTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -66,6 +71,10 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 TSrtForm::~TSrtForm() {
     closed_ = true;
     if (DBGridEh1) DBGridEh1->setDataset(nullptr);
+}
+
+void TSrtForm::ShowStatus(const QString& text, int timeoutMs) {
+    statusBar()->showMessage(text, timeoutMs);
 }
 
 double TSrtForm::TimeToSeconds(std::string_view text) {

@@ -151,6 +151,14 @@ public:
     // SRT files (srtform_files.cpp)
     void N6Click();
     void N9Click();
+    // After a read that converted the file: "已按 <encoding> 编码读取：<file name>" in the
+    // status bar, with the count of replaced sequences when there were any. A read in the code
+    // page clears the bar, so no earlier file's note stays.
+    void ShowReadEncoding(const srt::ReadEncoding& encoding, const QString& fileName);
+
+    // Short feedback in the status bar at the bottom of the window; it stays until the next
+    // text, or for timeoutMs milliseconds when that is above 0. An empty text clears the bar.
+    void ShowStatus(const QString& text, int timeoutMs = 0);
 
     // List (srtform.cpp)
     void N15Click();

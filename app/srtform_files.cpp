@@ -2,6 +2,7 @@
 // questions and dialogs, the tools library does the work.
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "app/srtform.h"
 #include "app/ui/textcodec.h"
@@ -30,8 +31,23 @@ void TSrtForm::N6Click() {
         N9Click();  // saved or cancelled, the open goes on
 
     if (!ui::dialogs().runFileDialog(this, OpenDialog2)) return;
-    MemoF = tools::LoadSubtitleLines(localPath(OpenDialog2.fileName), ui::codePage());
+    srt::ReadEncoding encoding;
+    MemoF = tools::LoadSubtitleLines(localPath(OpenDialog2.fileName), ui::codePage(), &encoding);
+    ShowReadEncoding(encoding, OpenDialog2.fileName);
     tools::ImportSrt(Sub, MemoF);
+}
+
+void TSrtForm::ShowReadEncoding(const srt::ReadEncoding& encoding, const QString& fileName) {
+    if (!encoding.converted) {
+        ShowStatus(QString());
+        return;
+    }
+    QString text = QStringLiteral("已按 %1 编码读取：%2")
+                       .arg(QString::fromStdString(srt::DisplayName(encoding.name)),
+                            QFileInfo(fileName).fileName());
+    if (encoding.replaced > 0)
+        text += QStringLiteral("（%1 处无法转换，已替换）").arg(encoding.replaced);
+    ShowStatus(text);
 }
 
 void TSrtForm::N9Click() {

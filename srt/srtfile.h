@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "srt/encoding.h"
 
 namespace tirelle::srt {
 
@@ -20,7 +21,13 @@ using LineList = std::vector<std::string>;
 // not start another line; an empty file gives no lines. Lines are kept whole, whatever their
 // length. Throws FileError "Cannot open file "<path>". <reason>" and, when memory runs out,
 // Error "Text exceeds memo capacity".
-LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePage);
+// A file in another encoding than the code page is first converted into it (ReadCodePageText);
+// `encoding`, when given, receives what the read found.
+LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePage,
+                       ReadEncoding* encoding = nullptr);
+// All bytes of the file brought into the code page (ToCodePage), with what the read found.
+// Throws as LoadTextLines.
+CodePageText ReadCodePageText(const std::filesystem::path& path, const CodePage& codePage);
 // The same rules on bytes already in memory.
 LineList SplitTextLines(std::string_view bytes, const CodePage& codePage);
 

@@ -132,15 +132,33 @@ LineList SplitTextLines(std::string_view bytes, const CodePage& codePage) {
     return lines;
 }
 
-LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePage) {
+namespace {
+
+// Runs the read, reporting memory running out as the text being too large to hold.
+template <class Read>
+auto WithinMemoCapacity(Read read) {
     try {
-        const std::string bytes = ReadAllBytes(path);
-        return SplitTextLines(bytes, codePage);
+        return read();
     } catch (const std::bad_alloc&) {
         throw Error("Text exceeds memo capacity");
     } catch (const std::length_error&) {
         throw Error("Text exceeds memo capacity");
     }
+}
+
+}  // namespace
+
+CodePageText ReadCodePageText(const std::filesystem::path& path, const CodePage& codePage) {
+    return WithinMemoCapacity([&] { return ToCodePage(ReadAllBytes(path), codePage); });
+}
+
+LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePage,
+                       ReadEncoding* encoding) {
+    return WithinMemoCapacity([&] {
+        CodePageText text = ToCodePage(ReadAllBytes(path), codePage);
+        if (encoding) *encoding = std::move(text.encoding);
+        return SplitTextLines(text.bytes, codePage);
+    });
 }
 
 void SplitTimeLine(std::string_view line, std::string& start, std::string& end) {

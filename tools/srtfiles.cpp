@@ -15,8 +15,9 @@ store::Connection& ConnectionOf(store::Dataset& sub) {
     return *connection;
 }
 
-srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage) {
-    return srt::LoadTextLines(path, codePage);
+srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage,
+                                srt::ReadEncoding* encoding) {
+    return srt::LoadTextLines(path, codePage, encoding);
 }
 
 void ImportSrt(store::Dataset& sub, const srt::LineList& lines) {

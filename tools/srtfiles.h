@@ -14,7 +14,10 @@ namespace tirelle::tools {
 
 // Reads a subtitle file into lines. Every command that reads an SRT file (open, merge) reads
 // it through here. Throws FileError "Cannot open file "<path>". <reason>".
-srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage);
+// A file in another encoding than the code page is converted into it first; `encoding`, when
+// given, receives what the read found.
+srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage,
+                                srt::ReadEncoding* encoding = nullptr);
 
 // Replaces every row of the store with the blocks of the lines: the table is emptied, then one
 // row is appended and posted per block with the texts as they are, then the dataset is

@@ -1,0 +1,173 @@
+// Reading subtitle files in other encodings: which encoding a file is found to be in, and the
+// code page bytes it becomes, for one-cue files of every kind people send around.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "srt/encoding.h"
+#include "srt/srtfile.h"
+#include "tests/support/encodedtext.h"
+#include "tests/support/tempfolder.h"
+
+namespace tirelle::srt {
+namespace {
+
+using namespace std::string_literals;
+using testing::Encoded;
+using testing::TempFolder;
+
+const CodePage kUtf8(CodePage::Kind::Utf8);
+const CodePage kGbk(CodePage::Kind::Gbk);
+
+const std::string kUtf8Mark = "\xEF\xBB\xBF";
+
+// One cue, as most files hold it, around the given text.
+std::string Cue(const std::string& text) {
+    return "1\r\n00:00:01,000 --> 00:00:02,500\r\n" + text + "\r\n\r\n";
+}
+
+struct FileRow {
+    const char* name;
+    std::string text;      // the cue's text, UTF-8
+    const char* encoding;  // the file's encoding, for iconv
+    std::string mark;      // bytes in front of the encoded cue
+    std::string detected;  // DetectEncoding's name
+};
+
+const std::vector<FileRow>& OneCueFiles() {
+    static const std::vector<FileRow> rows = {
+        {"UTF-8", "你好，世界", "UTF-8", "", "UTF-8"},
+        {"UTF-8 with mark", "你好，世界", "UTF-8", kUtf8Mark, "UTF-8"},
+        {"UTF-16 LE with mark", "你好，世界", "UTF-16LE", "\xFF\xFE", "UTF-16LE"},
+        {"UTF-16 BE with mark", "你好，世界", "UTF-16BE", "\xFE\xFF", "UTF-16BE"},
+        {"UTF-32 LE with mark", "字幕", "UTF-32LE", "\xFF\xFE\0\0"s, "UTF-32LE"},
+        {"GBK with 喆 堃 镕", "陶喆、王堃和朱镕基出席了会议", "GBK", "", "GB18030"},
+        {"GBK, short", "这是什么？", "GBK", "", "GB18030"},
+        {"GB18030 four-byte characters", "𠀀𪚥字幕", "GB18030", "", "GB18030"},
+        {"Big5", "這是繁體中文字幕", "BIG5", "", "BIG5"},
+        {"Big5, short", "發生了什麼事", "BIG5", "", "BIG5"},
+        {"ASCII", "Hello, world", "ASCII", "", "ASCII"},
+    };
+    return rows;
+}
+
+TEST(DetectEncoding, OneCueFiles) {
+    for (const FileRow& row : OneCueFiles()) {
+        const std::string bytes = row.mark + Encoded(Cue(row.text), row.encoding);
+        for (const CodePage* codePage : {&kUtf8, &kGbk}) {
+            EXPECT_EQ(DetectEncoding(bytes, *codePage),
+                      (DetectedEncoding{row.detected, row.mark.size()}))
+                << row.name;
+        }
+    }
+}
+
+// Every file becomes the same code page text. A file in the code page's own encoding is read
+// byte for byte, a UTF-8 mark on a UTF-8 system included.
+TEST(ToCodePage, OneCueFilesInEitherCodePage) {
+    for (const FileRow& row : OneCueFiles()) {
+        const std::string bytes = row.mark + Encoded(Cue(row.text), row.encoding);
+        for (const CodePage* codePage : {&kUtf8, &kGbk}) {
+            const std::string target = codePage->converterName();
+            const bool own = row.detected == "ASCII" || row.detected == target;
+            const CodePageText read = ToCodePage(bytes, *codePage);
+            const std::string expected = own ? bytes : Encoded(Cue(row.text), target.c_str());
+            EXPECT_EQ(read.bytes, expected) << row.name << " into " << target;
+            EXPECT_EQ(read.encoding, (ReadEncoding{row.detected, !own, 0}))
+                << row.name << " into " << target;
+        }
+    }
+}
+
+// A sequence that cannot be read is replaced and counted, never dropped.
+TEST(ToCodePage, ReplacesWhatCannotBeRead) {
+    const std::string gbk = Encoded(Cue("陶喆、王堃和朱镕基出席了会议"), "GBK");
+    std::string longUtf8;
+    for (int k = 0; k < 300; ++k) longUtf8 += Cue("今天天气很好，我们去公园散步吧");
+    const std::string longGbk = Encoded(longUtf8, "GBK");
+    const std::string fffd = "\xEF\xBF\xBD";
+    struct Row {
+        const char* name;
+        std::string bytes;
+        const CodePage* codePage;
+        ReadEncoding encoding;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"GBK cut inside its last character", gbk + "\xD6", &kUtf8,
+         {"GB18030", true, 1}, Cue("陶喆、王堃和朱镕基出席了会议") + fffd},
+        {"a stray byte in a long GBK file", longGbk + "\xFF" + longGbk, &kUtf8,
+         {"GB18030", true, 1}, longUtf8 + "\xEF\xBF\xBD" + longUtf8},
+        {"UTF-16 with a lone surrogate", "\xFF\xFE"s + Encoded("a", "UTF-16LE") + "\x00\xD8"s +
+                                             Encoded("b", "UTF-16LE"),
+         &kUtf8, {"UTF-16LE", true, 1}, "a" + fffd + "b"},
+        {"UTF-16 with an odd last byte", "\xFF\xFE"s + Encoded("ab", "UTF-16LE") + "c", &kGbk,
+         {"UTF-16LE", true, 1}, "ab?"},
+        {"GBK in GBK keeps its stray byte", gbk + "\xFF", &kGbk, {"GB18030", false, 0},
+         gbk + "\xFF"},
+    };
+    for (const Row& row : rows) {
+        const CodePageText read = ToCodePage(row.bytes, *row.codePage);
+        EXPECT_EQ(read.encoding, row.encoding) << row.name;
+        EXPECT_EQ(read.bytes, row.expected) << row.name;
+    }
+}
+
+// Without a mark the text ends at the first NUL, so what follows decides nothing.
+TEST(DetectEncoding, BytesAfterNulDecideNothing) {
+    EXPECT_EQ(DetectEncoding("1\r\nabc\0\xB0\xA1\xFF"s, kUtf8).name, "ASCII");
+    EXPECT_EQ(DetectEncoding(Encoded(Cue("你好"), "UTF-8") + "\0\xFF"s, kUtf8).name, "UTF-8");
+}
+
+// A GBK system (its locale from the environment) reads a GBK file byte for byte, and a UTF-8
+// file into GBK.
+TEST(LoadTextLines, GbkLocaleReadsGbkFilesUnchanged) {
+    const char* saved = getenv("LC_ALL");
+    const std::string previous = saved ? saved : "";
+    setenv("LC_ALL", "zh_CN.GBK", 1);
+    const CodePage codePage = CodePage::fromEnvironment();
+    saved ? setenv("LC_ALL", previous.c_str(), 1) : unsetenv("LC_ALL");
+    ASSERT_EQ(codePage.kind(), CodePage::Kind::Gbk);
+
+    TempFolder folder;
+    const std::string gbkText = Encoded("陶喆、王堃和朱镕基", "GBK");
+    ReadEncoding encoding;
+    const LineList fromGbk =
+        LoadTextLines(folder.write("gbk.srt", Cue(Encoded("陶喆、王堃和朱镕基", "GBK"))),
+                      codePage, &encoding);
+    EXPECT_EQ(fromGbk, (LineList{"1", "00:00:01,000 --> 00:00:02,500", gbkText, ""}));
+    EXPECT_EQ(encoding, (ReadEncoding{"GB18030", false, 0}));
+
+    const LineList fromUtf8 =
+        LoadTextLines(folder.write("utf8.srt", kUtf8Mark + Cue("陶喆、王堃和朱镕基")), codePage,
+                      &encoding);
+    EXPECT_EQ(fromUtf8, fromGbk);
+    EXPECT_EQ(encoding, (ReadEncoding{"UTF-8", true, 0}));
+}
+
+// A converted file saved again is UTF-8 that reads back as the same blocks.
+TEST(LoadTextLines, ConvertedFileRoundTrip) {
+    TempFolder folder;
+    const std::string utf8 = Cue("陶喆、王堃和朱镕基") +
+                             "2\r\n00:00:03,000 --> 00:00:04,000\r\n繁體\r\n第二行\r\n\r\n";
+    const auto blocksOf = [](const LineList& lines) {
+        std::vector<std::string> fields;
+        ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
+                                 const std::string& text) {
+            fields.insert(fields.end(), {start, end, text});
+        });
+        return fields;
+    };
+    const LineList opened = LoadTextLines(folder.write("in.srt", Encoded(utf8, "GB18030")), kUtf8);
+    WriteTextLines(folder.file("out.srt"), opened);
+    EXPECT_EQ(TempFolder::read(folder.file("out.srt")), utf8);
+    ReadEncoding encoding;
+    EXPECT_EQ(blocksOf(LoadTextLines(folder.file("out.srt"), kUtf8, &encoding)), blocksOf(opened));
+    EXPECT_EQ(encoding, (ReadEncoding{"UTF-8", false, 0}));
+}
+
+}  // namespace
+}  // namespace tirelle::srt
