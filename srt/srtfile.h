@@ -54,5 +54,7 @@ std::string JoinLines(const LineList& lines);
 // write leaves an existing file untouched; the replaced file keeps its permissions. Throws
 // FileError "Cannot create file "<path>". <reason>".
 void WriteTextLines(const std::filesystem::path& path, const LineList& lines);
+// The same safe write for bytes already joined (and perhaps brought into another encoding).
+void WriteTextBytes(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace tirelle::srt

@@ -44,7 +44,7 @@ void WriteSubtitleLines(const std::filesystem::path& path, const srt::LineList& 
     srt::WriteTextLines(path, lines);
 }
 
-void ExportSrt(store::Dataset& sub, srt::LineList& lines, const std::filesystem::path& path) {
+void ExportSrtLines(store::Dataset& sub, srt::LineList& lines) {
     sub.requery();
     lines.clear();
     {
@@ -59,6 +59,10 @@ void ExportSrt(store::Dataset& sub, srt::LineList& lines, const std::filesystem:
             ++number;
         }
     }
+}
+
+void ExportSrt(store::Dataset& sub, srt::LineList& lines, const std::filesystem::path& path) {
+    ExportSrtLines(sub, lines);
     WriteSubtitleLines(path, lines);
 }
 

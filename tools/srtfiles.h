@@ -32,6 +32,9 @@ void ImportSrt(store::Dataset& sub, const srt::LineList& lines);
 // suspends the list's updates and leaves the last row current with the end flag set.
 // Throws FileError "Cannot create file "<path>". <reason>".
 void ExportSrt(store::Dataset& sub, srt::LineList& lines, const std::filesystem::path& path);
+// The walk of ExportSrt without the write: the lines the save writes, for a caller that puts
+// them somewhere else than a file (standard output, another encoding).
+void ExportSrtLines(store::Dataset& sub, srt::LineList& lines);
 
 // Writes the lines of an SRT file (each followed by CR LF) through the safe writer: the save
 // and the split write every file through here. Throws FileError
