@@ -7,6 +7,7 @@
 
 #include "base/codepage.h"
 #include "cli/options.h"
+#include "cli/process.h"
 #include "cli/recode.h"
 #include "cli/run.h"
 
@@ -21,6 +22,7 @@ int UsageFailure(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tirelle::cli::PrepareProcess();
     using namespace tirelle::cli;
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     Command command;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -69,10 +70,15 @@ public:
     int run() {
         bool allDone = true;
         try {
-            ScratchStore store;
+            auto store = std::make_unique<ScratchStore>();
             if (options_.operation == Operation::Merge) other_ = read(options_.other);
-            for (const std::string& input : options_.inputs)
-                allDone = processGuarded(store.sub(), input) && allDone;
+            for (const std::string& input : options_.inputs) {
+                if (processGuarded(store->sub(), input)) continue;
+                allDone = false;
+                // Whatever a failure left in the store is not carried into the next file.
+                store.reset();
+                store = std::make_unique<ScratchStore>();
+            }
         } catch (const Error& error) {
             Report(WithFullStop(error.what()));
             return 1;

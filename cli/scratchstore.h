@@ -25,6 +25,7 @@ public:
 
 private:
     void openInTemporaryFolder();
+    void leaveOutWhatOnlyTheEditorNeeds();
 
     store::Connection connection_;
     store::Dataset sub_;
