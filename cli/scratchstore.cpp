@@ -19,7 +19,7 @@ ScratchStore::ScratchStore() {
         // The connection may refuse a name that is no file; a temporary file does as well.
         openInTemporaryFolder();
     }
-    if (folder_.empty()) leaveOutWhatOnlyTheEditorNeeds();
+    leaveOutWhatOnlyTheEditorNeeds();
     sub_.setConnection(&connection_);
     sub_.setCommandText(store::kSelectAllSql);
     sub_.open();
@@ -38,10 +38,10 @@ void ScratchStore::leaveOutWhatOnlyTheEditorNeeds() {
     // The bound on the longest subtitle serves the live preview's statements, which never
     // run here; its triggers would cost a third of the time of every insert and update. A
     // store in memory that is dropped at the end needs no rollback journal either: a file
-    // that fails is followed by a fresh store (see the owner), never by a rollback.
+    // that fails is followed by a fresh store (see Run), never by a rollback.
     connection_.execute("drop trigger if exists SubSpanInsert", sub_.name());
     connection_.execute("drop trigger if exists SubSpanUpdate", sub_.name());
-    connection_.execute("pragma journal_mode = off", sub_.name());
+    if (folder_.empty()) connection_.execute("pragma journal_mode = off", sub_.name());
 }
 
 void ScratchStore::openInTemporaryFolder() {

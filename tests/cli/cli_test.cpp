@@ -66,6 +66,7 @@ struct Case {
     std::string err;                             // a part of standard error ("" for none)
     std::map<std::string, std::string> written;  // files afterwards, exactly
     bool outStartsWith = false;                  // `out` is only the start of the output
+    const char* alsoThere = nullptr;             // an empty file put in the folder first
 };
 
 TEST(CliTool, SubcommandsAndBadInput) {
@@ -75,6 +76,9 @@ TEST(CliTool, SubcommandsAndBadInput) {
          {"shift", "-1.5"}, kTwo, 0,
          "1\r\n00:00:00,000 --> 00:00:01,000\r\nHello\r\n\r\n"
          "2\r\n00:00:03,599 --> 00:00:05,500\r\n" + chinese + "\r\nline2\r\n\r\n", "", {}},
+        {"the store's fallback when the memory name is taken by a file", {"shift", "1", "one.srt"},
+         "", 0, "1\r\n00:00:04,000 --> 00:00:05,000\r\nalone\r\n\r\n", "", {{":memory:", ""}},
+         false, ":memory:"},
         {"scale by time codes", {"scale", "00:00:02,000", "0:0:10", "two.srt"}, "", 0,
          "1\r\n00:00:02,000 --> 00:00:03,500\r\nHello\r\n\r\n"
          "2\r\n00:00:10,000 --> 00:00:11,900\r\n" + chinese + "\r\nline2\r\n\r\n", "", {}},
@@ -115,6 +119,7 @@ TEST(CliTool, SubcommandsAndBadInput) {
         TempFolder folder;
         folder.write("two.srt", kTwo);
         folder.write("one.srt", kOne);
+        if (c.alsoThere) folder.write(c.alsoThere, "");
         const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes);
         EXPECT_EQ(c.status, outcome.status);
         EXPECT_EQ(c.out, c.outStartsWith ? outcome.out.substr(0, c.out.size()) : outcome.out);
