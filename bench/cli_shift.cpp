@@ -84,19 +84,17 @@ bool Time(const std::vector<std::string>& command, Timing& timing) {
 struct Series {
     std::vector<Timing> runs;
     void print(const char* name) const {
-        const auto wall = std::minmax_element(runs.begin(), runs.end(), [](auto& a, auto& b) {
-            return a.wall < b.wall;
-        });
-        const auto cpu = std::minmax_element(runs.begin(), runs.end(), [](auto& a, auto& b) {
-            return a.cpu < b.cpu;
-        });
+        const auto wall = std::minmax_element(runs.begin(), runs.end(),
+                                              [](auto& a, auto& b) { return a.wall < b.wall; });
+        const auto cpu = std::minmax_element(runs.begin(), runs.end(),
+                                             [](auto& a, auto& b) { return a.cpu < b.cpu; });
         std::printf("%-12s wall %.3f-%.3f s   cpu %.3f-%.3f s\n", name, wall.first->wall,
                     wall.second->wall, cpu.first->cpu, cpu.second->cpu);
     }
     double bestCpu() const {
-        return std::min_element(runs.begin(), runs.end(), [](auto& a, auto& b) {
-                   return a.cpu < b.cpu;
-               })->cpu;
+        return std::min_element(runs.begin(), runs.end(),
+                                [](auto& a, auto& b) { return a.cpu < b.cpu; })
+            ->cpu;
     }
 };
 
@@ -106,8 +104,10 @@ int main(int argc, char** argv) {
     int blocks = 100000;
     int runs = 5;
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--blocks=", 9) == 0) blocks = std::atoi(argv[i] + 9);
-        else if (std::strncmp(argv[i], "--runs=", 7) == 0) runs = std::atoi(argv[i] + 7);
+        if (std::strncmp(argv[i], "--blocks=", 9) == 0)
+            blocks = std::atoi(argv[i] + 9);
+        else if (std::strncmp(argv[i], "--runs=", 7) == 0)
+            runs = std::atoi(argv[i] + 7);
         else {
             std::fprintf(stderr, "usage: bench_cli_shift [--blocks=N] [--runs=R]\n");
             return 1;

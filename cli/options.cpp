@@ -38,14 +38,16 @@ bool LooksLikeOption(std::string_view argument) {
 
 double Seconds(std::string_view text) {
     double value = 0;
-    if (!ReadNumber(text, value)) throw UsageError(Quoted(text) + " is not a valid floating point value");
+    if (!ReadNumber(text, value))
+        throw UsageError(Quoted(text) + " is not a valid floating point value");
     return value;
 }
 
 double Time(std::string_view text) {
     double value = 0;
     if (!ReadTimeArgument(text, value))
-        throw UsageError(Quoted(text) + " is not a time code (HH:MM:SS,mmm) or a number of seconds");
+        throw UsageError(Quoted(text) +
+                         " is not a time code (HH:MM:SS,mmm) or a number of seconds");
     return value;
 }
 

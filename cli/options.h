@@ -17,14 +17,14 @@ enum class Operation { Shift, Scale, Wrap, Split, Merge, Convert };
 
 struct Options {
     Operation operation = Operation::Convert;
-    double seconds = 0;     // shift: seconds to add (negative: earlier)
-    double newFirst = 0;    // scale: the new start of the first subtitle, in seconds
-    double newLast = 0;     // scale: the new start of the last subtitle, in seconds
-    std::string prefix;     // wrap
-    std::string suffix;     // wrap
-    double cut = 0;         // split: subtitles starting after this many seconds go out
-    std::string other;      // merge: the file whose subtitles come in
-    double offset = 0;      // merge: seconds added to its times
+    double seconds = 0;                 // shift: seconds to add (negative: earlier)
+    double newFirst = 0;                // scale: the new start of the first subtitle, in seconds
+    double newLast = 0;                 // scale: the new start of the last subtitle, in seconds
+    std::string prefix;                 // wrap
+    std::string suffix;                 // wrap
+    double cut = 0;                     // split: subtitles starting after this many seconds go out
+    std::string other;                  // merge: the file whose subtitles come in
+    double offset = 0;                  // merge: seconds added to its times
     std::vector<std::string> inputs;    // never empty after parsing; "-" is standard input
     std::optional<std::string> output;  // -o; "-" is standard output
     bool inPlace = false;               // replace every input file with its result

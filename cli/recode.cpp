@@ -71,7 +71,8 @@ std::string ConvertFromCodePage(std::string_view bytes, const CodePage& codePage
     std::string out;
     const std::size_t failed = converter.run(bytes, out);
     if (failed != std::string_view::npos) {
-        const auto line = std::count(bytes.begin(), bytes.begin() + static_cast<long>(failed), '\n');
+        const auto line =
+            std::count(bytes.begin(), bytes.begin() + static_cast<long>(failed), '\n');
         throw Error("Cannot write line " + std::to_string(line + 1) + " in " + encoding +
                     ": it holds a character that " + encoding + " has no code for");
     }
