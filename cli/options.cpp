@@ -202,7 +202,8 @@ Commands:
                           (or the encoding given with --to)
 
 Times are time codes (HH:MM:SS,mmm) or numbers of seconds.
-With no FILE, or when FILE is -, standard input is read.
+With no FILE, or when FILE is -, standard input is read; -- ends the options (for a file
+whose name begins with -).
 
 Options:
   -o, --output FILE       write the result to FILE (- for standard output, the default)
