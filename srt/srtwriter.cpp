@@ -152,6 +152,16 @@ std::string JoinLines(const LineList& lines) {
 }
 
 void WriteTextLines(const std::filesystem::path& path, const LineList& lines) {
+    std::string bytes;
+    try {
+        bytes = JoinLines(lines);
+    } catch (const std::bad_alloc&) {
+        throw detail::MakeFileError("Cannot create", path, ENOMEM);
+    }
+    WriteTextBytes(path, bytes);
+}
+
+void WriteTextBytes(const std::filesystem::path& path, std::string_view bytes) {
     const auto target = ResolvedTarget(path);
     std::filesystem::path temporary;
     int fd = -1;
@@ -172,7 +182,6 @@ void WriteTextLines(const std::filesystem::path& path, const LineList& lines) {
         // A file the user may not write stays protected, as it would with an in-place write.
         if (exists && ::access(target.c_str(), W_OK) != 0) throw WriteFailure{errno};
 
-        const std::string bytes = JoinLines(lines);
         // A file with several names is rewritten where it is, so every name sees the new text.
         bool inPlace = exists && old.st_nlink > 1;
         if (!inPlace) {

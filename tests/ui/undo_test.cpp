@@ -12,6 +12,7 @@
 #include "app/listview/celleditor.h"
 #include "app/listview/subtitlegrid.h"
 #include "app/srtform.h"
+#include "app/toolform.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/testmain.h"
 
@@ -76,10 +77,17 @@ void UndoTest::eachCommandIsUndoneAndRedone_data() {
     QTest::addColumn<QString>("label");
     QTest::addColumn<QStringList>("done");
     QTest::addColumn<QString>("currentAfterUndo");
-    QTest::newRow("open") << 0 << "打开字幕文件" << QStringList{"x", "y"} << "a";
-    QTest::newRow("insert") << 1 << "插入字幕" << QStringList{"a", "new", "b", "c"} << "b";
-    QTest::newRow("delete") << 2 << "删除字幕" << QStringList{"a", "c"} << "b";
-    QTest::newRow("list edit") << 3 << "修改字幕" << QStringList{"a", "b", "edited"} << "c";
+    QTest::addColumn<QString>("firstStart");
+    const QString one = "00:00:01,000";
+    QTest::newRow("open") << 0 << "打开字幕文件" << QStringList{"x", "y"} << "a" << one;
+    QTest::newRow("insert") << 1 << "插入字幕" << QStringList{"a", "new", "b", "c"} << "b" << one;
+    QTest::newRow("delete") << 2 << "删除字幕" << QStringList{"a", "c"} << "b" << one;
+    QTest::newRow("list edit") << 3 << "修改字幕" << QStringList{"a", "b", "edited"} << "c" << one;
+    QTest::newRow("shift") << 4 << "时间平移" << QStringList{"a", "b", "c"} << "b"
+                           << "00:00:02,500";
+    QTest::newRow("wrap") << 5 << "批量设置字体" << QStringList{"[a]", "[b]", "[c]"} << "b"
+                          << one;
+    QTest::newRow("merge") << 6 << "合并字幕" << QStringList{"a", "x", "b", "c"} << "b" << one;
 }
 
 void UndoTest::eachCommandIsUndoneAndRedone() {
@@ -87,7 +95,9 @@ void UndoTest::eachCommandIsUndoneAndRedone() {
     QFETCH(QString, label);
     QFETCH(QStringList, done);
     QFETCH(QString, currentAfterUndo);
+    QFETCH(QString, firstStart);
     auto& form = *fixture->form;
+    auto& tools = *form.toolForm();
     form.Sub.locate("STime", std::string("00:00:03,000"));
     switch (command) {
         case 0:
@@ -113,15 +123,36 @@ void UndoTest::eachCommandIsUndoneAndRedone() {
             form.Sub.edit();
             form.Sub.fieldByName("SubText").setAsString("edited");  // posted by the undo itself
             break;
+        case 4:
+            tools.Edit1->setText("1.5");
+            tools.BitBtn1Click();
+            break;
+        case 5:
+            tools.Edit7->setText("[");
+            tools.Edit8->setText("]");
+            tools.BitBtn6Click();
+            break;
+        case 6:
+            tools.Edit6->setText(QString::fromStdString(
+                fixture->folder.write("more.srt", "1\n00:00:01,500 --> 00:00:02,000\nx\n").string()));
+            tools.Edit5->setText("00:00:00,000");
+            tools.BitBtn4Click();
+            break;
     }
     const QStringList before{"a", "b", "c"};
+    const auto start = [&form] {
+        form.Sub.first();
+        return QString::fromStdString(form.Sub.fieldByName("STime").asString());
+    };
     if (command != 3) QCOMPARE(texts(form.Sub), done);
     form.UndoItemClick();
     QCOMPARE(texts(form.Sub), before);
     QCOMPARE(currentText(form.Sub), currentAfterUndo);
     QCOMPARE(item("RedoItem")->text(), "重做 " + label);
+    QCOMPARE(start(), "00:00:01,000");
     form.RedoItemClick();
     QCOMPARE(texts(form.Sub), done);
+    QCOMPARE(start(), firstStart);
     QVERIFY(fixture->dialogs.errors.isEmpty());
 }
 

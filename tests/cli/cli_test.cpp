@@ -1,0 +1,275 @@
+// tirelle-cli run as a process: exit status, output bytes and messages per subcommand and for
+// bad command lines; and a shift through the tool against the same shift through the tools
+// library on a store file, byte for byte.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/codepage.h"
+#include "store/connection.h"
+#include "store/dataset.h"
+#include "store/statements.h"
+#include "tests/support/tempfolder.h"
+#include "tools/operations.h"
+#include "tools/srtfiles.h"
+
+namespace {
+
+using tirelle::testing::TempFolder;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs the tool in `folder` with a UTF-8 code page, `input` on standard input.
+Outcome RunTool(const TempFolder& folder, const std::vector<std::string>& arguments,
+                const std::string& input) {
+    const auto in = folder.write(".stdin", input);
+    const auto out = folder.file(".stdout"), err = folder.file(".stderr");
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char*> argv{const_cast<char*>(TIRELLE_CLI_PATH)};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        dup2(open(in.c_str(), O_RDONLY), 0);
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        if (chdir(folder.path().c_str()) != 0) _exit(127);
+        setenv("LC_ALL", "C.UTF-8", 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, TempFolder::read(out),
+            TempFolder::read(err)};
+}
+
+const std::string kTwo =
+    "1\r\n00:00:01,000 --> 00:00:02,500\r\nHello\r\n\r\n"
+    "2\n00:00:05,100 --> 00:00:07,000\n\xE4\xBD\xA0\xE5\xA5\xBD\nline2\n";
+const std::string kOne = "1\n00:00:03,000 --> 00:00:04,000\nalone\n";
+
+struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string stdinBytes;
+    int status;
+    std::string out;                             // standard output, exactly
+    std::string err;                             // a part of standard error ("" for none)
+    std::map<std::string, std::string> written;  // files afterwards, exactly
+    bool outStartsWith = false;                  // `out` is only the start of the output
+    const char* alsoThere = nullptr;             // an empty file put in the folder first
+};
+
+// ASCII bytes as UTF-16LE.
+std::string Utf16le(const std::string& ascii) {
+    std::string out;
+    for (const char c : ascii) out += {c, '\0'};
+    return out;
+}
+
+TEST(CliTool, SubcommandsAndBadInput) {
+    const std::string chinese = "\xE4\xBD\xA0\xE5\xA5\xBD";
+    const std::string oneSaved = "1\r\n00:00:03,000 --> 00:00:04,000\r\nalone\r\n\r\n";
+    const std::vector<Case> cases = {
+        {"shift earlier clamps at 0, stdin with LF becomes CR LF",
+         {"shift", "-1.5"},
+         kTwo,
+         0,
+         "1\r\n00:00:00,000 --> 00:00:01,000\r\nHello\r\n\r\n"
+         "2\r\n00:00:03,599 --> 00:00:05,500\r\n" +
+             chinese + "\r\nline2\r\n\r\n",
+         "",
+         {}},
+        {"the store's fallback when the memory name is taken by a file",
+         {"shift", "1", "one.srt"},
+         "",
+         0,
+         "1\r\n00:00:04,000 --> 00:00:05,000\r\nalone\r\n\r\n",
+         "",
+         {{":memory:", ""}},
+         false,
+         ":memory:"},
+        {"scale by time codes",
+         {"scale", "00:00:02,000", "0:0:10", "two.srt"},
+         "",
+         0,
+         "1\r\n00:00:02,000 --> 00:00:03,500\r\nHello\r\n\r\n"
+         "2\r\n00:00:10,000 --> 00:00:11,900\r\n" +
+             chinese + "\r\nline2\r\n\r\n",
+         "",
+         {}},
+        {"wrap into -o -",
+         {"wrap", "<i>", "</i>", "-o", "-", "two.srt"},
+         "",
+         0,
+         "1\r\n00:00:01,000 --> 00:00:02,500\r\n<i>Hello</i>\r\n\r\n"
+         "2\r\n00:00:05,100 --> 00:00:07,000\r\n<i>" +
+             chinese + "\r\nline2</i>\r\n\r\n",
+         "",
+         {}},
+        {"split writes the part after the cut",
+         {"split", "3", "two.srt", "-o", "part.srt"},
+         "",
+         0,
+         "",
+         "",
+         {{"part.srt", "1\r\n00:00:02,099 --> 00:00:04,000\r\n" + chinese + "\r\nline2\r\n\r\n"},
+          {"two.srt", kTwo}}},
+        {"merge another file at an offset",
+         {"merge", "one.srt", "00:01:00,000", "two.srt"},
+         "",
+         0,
+         "1\r\n00:00:01,000 --> 00:00:02,500\r\nHello\r\n\r\n"
+         "2\r\n00:00:05,100 --> 00:00:07,000\r\n" +
+             chinese +
+             "\r\nline2\r\n\r\n"
+             "3\r\n00:01:03,000 --> 00:01:04,000\r\nalone\r\n\r\n",
+         "",
+         {}},
+        {"convert to GBK",
+         {"convert", "--to", "GBK", "one.srt", "two.srt", "-i"},
+         "",
+         0,
+         "",
+         "",
+         {{"two.srt",
+           "1\r\n00:00:01,000 --> 00:00:02,500\r\nHello\r\n\r\n"
+           "2\r\n00:00:05,100 --> 00:00:07,000\r\n\xC4\xE3\xBA\xC3\r\nline2\r\n\r\n"},
+          {"one.srt", "1\r\n00:00:03,000 --> 00:00:04,000\r\nalone\r\n\r\n"}}},
+        {"convert to UTF-16 into a file",
+         {"convert", "--to=UTF-16LE", "-oout.srt", "one.srt"},
+         "",
+         0,
+         "",
+         "",
+         {{"out.srt", Utf16le(oneSaved)}}},
+        {"a folder that is not there",
+         {"convert", "one.srt", "-o", "nowhere/out.srt"},
+         "",
+         1,
+         "",
+         "Cannot create file \"",
+         {}},
+        {"in place goes on after a missing file",
+         {"shift", "1", "-i", "gone.srt", "one.srt"},
+         "",
+         1,
+         "",
+         "Cannot open file \"",
+         {{"one.srt", "1\r\n00:00:04,000 --> 00:00:05,000\r\nalone\r\n\r\n"}}},
+        {"a character the target lacks leaves the file",
+         {"convert", "--to", "ASCII", "-i", "two.srt"},
+         "",
+         1,
+         "",
+         "Cannot write line 7 in ASCII",
+         {{"two.srt", kTwo}}},
+        {"scale over one subtitle",
+         {"scale", "1", "2", "one.srt"},
+         "",
+         1,
+         "",
+         "one.srt: Floating point division by zero.\n",
+         {{"one.srt", kOne}}},
+        {"nothing to save", {"convert", "-"}, "\r\n\r\n", 1, "", "-: 没找到可保存的文本~", {}},
+        {"unknown subcommand", {"stretch", "2"}, "", 2, "", "unknown subcommand 'stretch'", {}},
+        {"shift by a decimal comma",
+         {"shift", "1,5", "one.srt"},
+         "",
+         2,
+         "",
+         "'1,5' is not a valid floating point value",
+         {}},
+        {"a time that is no time",
+         {"split", "00:xx:01", "one.srt"},
+         "",
+         2,
+         "",
+         "'00:xx:01' is not a time code",
+         {}},
+        {"several files need in place",
+         {"shift", "1", "one.srt", "two.srt"},
+         "",
+         2,
+         "",
+         "several input files need --in-place",
+         {}},
+        {"in place with -o",
+         {"wrap", "a", "b", "-i", "-o", "x.srt", "one.srt"},
+         "",
+         2,
+         "",
+         "--in-place and -o cannot be used together",
+         {}},
+        {"unknown encoding",
+         {"convert", "--to", "NO-SUCH", "one.srt"},
+         "",
+         2,
+         "",
+         "unknown encoding 'NO-SUCH'",
+         {}},
+        {"version", {"--version"}, "", 0, "tirelle-cli 0.", "", {}, true},
+        {"help", {"--help"}, "", 0, "Usage: tirelle-cli COMMAND", "", {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        folder.write("two.srt", kTwo);
+        folder.write("one.srt", kOne);
+        if (c.alsoThere) folder.write(c.alsoThere, "");
+        const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes);
+        EXPECT_EQ(c.status, outcome.status);
+        EXPECT_EQ(c.out, c.outStartsWith ? outcome.out.substr(0, c.out.size()) : outcome.out);
+        if (c.err.empty())
+            EXPECT_EQ("", outcome.err);
+        else
+            EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
+        for (const auto& [name, bytes] : c.written)
+            EXPECT_EQ(bytes, TempFolder::read(folder.file(name))) << name;
+    }
+}
+
+// The window's path: open into a store file, shift, save.
+std::string ShiftThroughTheLibrary(const TempFolder& folder, const std::string& file,
+                                   double seconds) {
+    tirelle::store::Connection connection;
+    connection.openFile(folder.file("DB.mdb"));
+    tirelle::store::Dataset sub;
+    sub.setConnection(&connection);
+    sub.setCommandText(tirelle::store::kSelectAllSql);
+    sub.open();
+    const tirelle::CodePage utf8(tirelle::CodePage::Kind::Utf8);
+    tirelle::tools::ImportSrt(sub, tirelle::tools::LoadSubtitleLines(folder.file(file), utf8));
+    tirelle::tools::ShiftAll(sub, seconds);
+    tirelle::srt::LineList lines;
+    tirelle::tools::ExportSrt(sub, lines, folder.file("saved.srt"));
+    return TempFolder::read(folder.file("saved.srt"));
+}
+
+TEST(CliTool, ShiftEqualsTheToolsLibrary) {
+    // Times that lose a millisecond on the way, texts with a lone CR, equal starts, tags.
+    const std::string file =
+        "1\n00:00:05,1 --> 00:00:06,123 X1:10\n  lead\r\ntrail  \n\n"
+        "7\n0:1:1,001-->0:1:2\nx\ry\n\n\n"
+        "2\n00:00:05,100 --> 00:00:05,100\n\n"
+        "9\n99:59:59,999 --> 100:00:00,000\nlast\n";
+    for (const char* seconds : {"-1.5", "0.0005", "3723.001", "-6", "0"}) {
+        SCOPED_TRACE(seconds);
+        TempFolder folder;
+        folder.write("in.srt", file);
+        const Outcome outcome = RunTool(folder, {"shift", seconds, "in.srt"}, "");
+        EXPECT_EQ(0, outcome.status) << outcome.err;
+        EXPECT_EQ(ShiftThroughTheLibrary(folder, "in.srt", std::stod(seconds)), outcome.out);
+    }
+}
+
+}  // namespace
