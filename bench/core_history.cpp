@@ -16,7 +16,7 @@
 #include "store/dataset.h"
 #include "store/history.h"
 #include "store/statements.h"
-#include "store/timecode.h"
+#include "base/timecode.h"
 #include "tests/support/tempfolder.h"
 
 namespace {

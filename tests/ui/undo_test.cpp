@@ -83,11 +83,13 @@ void UndoTest::eachCommandIsUndoneAndRedone_data() {
     QTest::newRow("insert") << 1 << "插入字幕" << QStringList{"a", "new", "b", "c"} << "b" << one;
     QTest::newRow("delete") << 2 << "删除字幕" << QStringList{"a", "c"} << "b" << one;
     QTest::newRow("list edit") << 3 << "修改字幕" << QStringList{"a", "b", "edited"} << "c" << one;
-    QTest::newRow("shift") << 4 << "时间平移" << QStringList{"a", "b", "c"} << "b"
+    // A whole-table step keeps the cursor on the row it was on: the tools leave the last row
+    // current, the merge's re-query the first.
+    QTest::newRow("shift") << 4 << "时间平移" << QStringList{"a", "b", "c"} << "c"
                            << "00:00:02,500";
-    QTest::newRow("wrap") << 5 << "批量设置字体" << QStringList{"[a]", "[b]", "[c]"} << "b"
+    QTest::newRow("wrap") << 5 << "批量设置字体" << QStringList{"[a]", "[b]", "[c]"} << "c"
                           << one;
-    QTest::newRow("merge") << 6 << "合并字幕" << QStringList{"a", "x", "b", "c"} << "b" << one;
+    QTest::newRow("merge") << 6 << "合并字幕" << QStringList{"a", "x", "b", "c"} << "a" << one;
 }
 
 void UndoTest::eachCommandIsUndoneAndRedone() {
