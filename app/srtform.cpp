@@ -12,6 +12,7 @@
 #include "app/listview/subtitlegrid.h"
 #include "app/ui/scaling.h"
 #include "app/widgets.h"
+#include "playback/lazyplayer.h"
 #include "playback/mpvplayer.h"
 #include "playback/player.h"
 #include "base/timecode.h"
@@ -24,9 +25,12 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     : QMainWindow(parent),
       folder_(std::move(options.folder)),
       makePlayer_(std::move(options.makePlayer)) {
+    // The libmpv player is made when the first video is opened, so the start costs nothing of it.
     if (!makePlayer_)
         makePlayer_ = [](QWidget* owner) -> playback::Player* {
-            return new playback::MpvPlayer(owner);
+            return new playback::LazyPlayer(
+                [](QWidget* pane) -> playback::Player* { return new playback::MpvPlayer(pane); },
+                owner);
         };
     setObjectName(QStringLiteral("SrtForm"));
     setWindowTitle(QStringLiteral("Tirelle 0.91"));

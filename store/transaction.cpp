@@ -43,7 +43,7 @@ void RereadDataset(Dataset& dataset) noexcept {
     try {
         if (!dataset.active()) return;
         dataset.cancel();
-        dataset.requery();
+        dataset.reload();
     } catch (const Error&) {
         dataset.close();
     } catch (const std::bad_alloc&) {
