@@ -13,7 +13,7 @@
 #include "app/ui/scaling.h"
 #include "app/widgets.h"
 #include "playback/lazyplayer.h"
-#include "playback/mpvplayer.h"
+#include "playback/mpvloader.h"
 #include "playback/player.h"
 #include "base/timecode.h"
 
@@ -25,12 +25,11 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     : QMainWindow(parent),
       folder_(std::move(options.folder)),
       makePlayer_(std::move(options.makePlayer)) {
-    // The libmpv player is made when the first video is opened, so the start costs nothing of it.
+    // The libmpv player is loaded and made when the first video is opened, so the start costs
+    // nothing of it.
     if (!makePlayer_)
         makePlayer_ = [](QWidget* owner) -> playback::Player* {
-            return new playback::LazyPlayer(
-                [](QWidget* pane) -> playback::Player* { return new playback::MpvPlayer(pane); },
-                owner);
+            return new playback::LazyPlayer(&playback::LoadMpvPlayer, owner);
         };
     setObjectName(QStringLiteral("SrtForm"));
     setWindowTitle(QStringLiteral("Tirelle 0.91"));

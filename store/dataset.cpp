@@ -78,7 +78,15 @@ std::vector<SubRecord> Dataset::load(std::optional<Connection::ChangeStamp>& sta
     std::vector<SubRecord> rows;
     // A requery mostly finds about as many rows as before: room for them up front saves the
     // copies of a growing vector, which would double the memory needed while reading.
-    rows.reserve(rows_.size() + rows_.size() / 8);
+    std::size_t expected = rows_.size() + rows_.size() / 8;
+    if (expected == 0 && stamp) {
+        // The first reading: the count, from the index, is far cheaper than growing the
+        // vector row by row, which moves every row read so far at each doubling.
+        Statement count(connection_->handle(), "select count(*) from Sub", name_);
+        if (count.step())
+            expected = static_cast<std::size_t>(std::max<std::int64_t>(count.columnInt64(0), 0));
+    }
+    rows.reserve(expected);
     const auto map = ColumnMap(select);
     int sortColumn = -1;
     for (std::size_t i = 0; i < map.size(); ++i)

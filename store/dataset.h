@@ -15,6 +15,7 @@
 // Rows are loaded all at once at open/requery. Every post and delete is committed at once.
 // Errors are DatabaseError with the dataset's name in front ("Sub: ...").
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -186,6 +187,9 @@ public:
     const SubRecord& rowAt(int row) const;
     // Index of the row being inserted, -1 when not inserting.
     int insertRow() const { return state_ == DatasetState::Insert ? current_ : -1; }
+
+    // Room for `rows` rows up front, for a caller about to append about that many.
+    void reserve(int rows) { rows_.reserve(static_cast<std::size_t>(std::max(rows, 0))); }
 
     void addObserver(DatasetObserver* observer);
     void removeObserver(DatasetObserver* observer);

@@ -31,6 +31,8 @@ void ImportSrt(store::Dataset& sub, const srt::LineList& lines) {
         deleteAll.setCommandText(store::kDeleteAllSql);
         deleteAll.execute();
         sub.requery();
+        // A block takes at least four lines in the usual files (number, time, text, blank).
+        sub.reserve(static_cast<int>(lines.size() / 4) + 16);
         store::Field startText = sub.fieldByName("STime");
         store::Field endText = sub.fieldByName("ETime");
         store::Field text = sub.fieldByName("SubText");
