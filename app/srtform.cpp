@@ -14,7 +14,8 @@
 #include "app/ui/scaling.h"
 #include "app/widgets.h"
 #include "base/timecode.h"
-#include "playback/mpvplayer.h"
+#include "playback/lazyplayer.h"
+#include "playback/mpvloader.h"
 #include "playback/player.h"
 
 namespace tirelle::app {
@@ -25,9 +26,11 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     : QMainWindow(parent),
       folder_(std::move(options.folder)),
       makePlayer_(std::move(options.makePlayer)) {
+    // The libmpv player is loaded and made when the first video is opened, so the start costs
+    // nothing of it.
     if (!makePlayer_)
         makePlayer_ = [](QWidget* owner) -> playback::Player* {
-            return new playback::MpvPlayer(owner);
+            return new playback::LazyPlayer(&playback::LoadMpvPlayer, owner);
         };
     setObjectName(QStringLiteral("SrtForm"));
     setWindowTitle(QStringLiteral("Tirelle 0.91"));

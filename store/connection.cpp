@@ -198,7 +198,9 @@ void Connection::openFile(const std::filesystem::path& file) {
         ". ";
 
     sqlite3* db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE);
+    // One thread uses a connection (the UI thread), so the engine's own locking is left out.
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (exists ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(path_.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close_v2(db);
@@ -252,6 +254,9 @@ void Connection::openFile(const std::filesystem::path& file) {
         !Run(db, "pragma temp_store = memory", message))
         fail(message);
     db_ = db;
+    bookkeepingChanges_ = 0;
+    sqlite3_rollback_hook(
+        db_, [](void* self) { ++static_cast<Connection*>(self)->rollbacks_; }, this);
 }
 
 void Connection::execute(const std::string& sql, const std::string& errorPrefix) {
@@ -266,6 +271,31 @@ bool Connection::inTransaction() const {
 
 void Connection::recomputeSpanBound(const std::string& errorPrefix) {
     execute(RecomputeSpanSql(), errorPrefix);
+    bookkeepingChanges_ += sqlite3_changes64(db_);
+}
+
+void Connection::suspendSpanTriggers(const std::string& errorPrefix) {
+    // A store that can only be read keeps its triggers; the change fails at its first write.
+    if (db_ && sqlite3_db_readonly(db_, "main") == 1) return;
+    execute("drop trigger if exists SubSpanInsert", errorPrefix);
+    execute("drop trigger if exists SubSpanUpdate", errorPrefix);
+}
+
+void Connection::resumeSpanTriggers(const std::string& errorPrefix) {
+    if (db_ && sqlite3_db_readonly(db_, "main") == 1) return;
+    recomputeSpanBound(errorPrefix);
+    for (const std::string& sql : CreateTriggerSql()) execute(sql, errorPrefix);
+}
+
+Connection::ChangeStamp Connection::changeStamp(const std::string& errorPrefix) const {
+    if (!db_) throw datasetError(errorPrefix, kConnectionClosedMessage);
+    Statement version(db_, "pragma data_version", errorPrefix);
+    version.step();
+    return ChangeStamp{db_, changeCount(), version.columnInt64(0), rollbacks_};
+}
+
+std::int64_t Connection::changeCount() const {
+    return db_ ? sqlite3_total_changes64(db_) - bookkeepingChanges_ : 0;
 }
 
 // --- Statement

@@ -73,9 +73,38 @@ public:
     // Recomputes the bound on the longest duration from every row (after rows were deleted).
     void recomputeSpanBound(const std::string& errorPrefix);
 
+    // --- bulk changes
+    // A change of many rows inside one transaction drops the triggers that raise the bound per
+    // row, and puts them back with the bound recomputed once from every row before it commits
+    // (see RunBulkChange). Both throw DatabaseError with errorPrefix in front.
+    void suspendSpanTriggers(const std::string& errorPrefix);
+    void resumeSpanTriggers(const std::string& errorPrefix);
+
+    // --- telling whether rows read earlier are still the table's
+    // A reading of the table stays valid while these three are unchanged: rows changed through
+    // this connection (the bound's own upkeep not counted), commits by other connections, and
+    // transactions rolled back on this one.
+    struct ChangeStamp {
+        sqlite3* db = nullptr;
+        std::int64_t changes = 0;
+        std::int64_t dataVersion = 0;
+        std::int64_t rollbacks = 0;
+        bool operator==(const ChangeStamp&) const = default;
+    };
+    // Throws DatabaseError with errorPrefix in front when the engine cannot tell.
+    ChangeStamp changeStamp(const std::string& errorPrefix) const;
+    // The first of the three alone: cheap enough to be asked around every write.
+    std::int64_t changeCount() const;
+    // A rollback to a savepoint takes changes back without the engine's rollback hook; whoever
+    // makes one says so here, so that the rows a dataset holds are read again at its next
+    // requery.
+    void noteRollback() { ++rollbacks_; }
+
 private:
     sqlite3* db_ = nullptr;
     std::filesystem::path path_;
+    std::int64_t bookkeepingChanges_ = 0;  // rows of SubSpan written by recomputeSpanBound
+    std::int64_t rollbacks_ = 0;
 };
 
 // The message a store object gives when its connection is missing or closed.

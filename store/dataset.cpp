@@ -11,6 +11,7 @@
 #include "store/errors.h"
 #include "store/fieldvalue.h"
 #include "store/history.h"
+#include "store/statements.h"
 
 namespace tirelle::store {
 
@@ -48,6 +49,16 @@ int SearchOutward(int count, int from, Matches matches) {
     return -1;
 }
 
+// The order of the working statement: SubSort ascending through its index, so equal keys come
+// by aid; a missing key (NULL, and NaN, which the engine stores as NULL) first.
+bool SortsBefore(const SubRecord& a, const SubRecord& b) {
+    const bool aMissing = a.isNull(Column::SubSort) || std::isnan(a.SubSort);
+    const bool bMissing = b.isNull(Column::SubSort) || std::isnan(b.SubSort);
+    if (aMissing != bMissing) return aMissing;
+    if (!aMissing && a.SubSort != b.SubSort) return a.SubSort < b.SubSort;
+    return a.aid < b.aid;
+}
+
 }  // namespace
 
 using namespace fieldvalue;
@@ -64,21 +75,77 @@ void Dataset::checkActive() const {
     if (!active()) throw datasetError(name_, kClosedMessage);
 }
 
-std::vector<SubRecord> Dataset::load() {
+std::vector<SubRecord> Dataset::load(std::optional<Connection::ChangeStamp>& stamp) {
     if (!connection_ || !connection_->isOpen()) throw datasetError(name_, kConnectionClosedMessage);
+    // Taken before the reading, so that whatever changes the table after it shows.
+    stamp.reset();
+    if (commandText_ == kSelectAllSql) stamp = connection_->changeStamp(name_);
     Statement select(connection_->handle(), commandText_, name_);
     std::vector<SubRecord> rows;
     // A requery mostly finds about as many rows as before: room for them up front saves the
     // copies of a growing vector, which would double the memory needed while reading.
-    rows.reserve(rows_.size() + rows_.size() / 8);
+    std::size_t expected = rows_.size() + rows_.size() / 8;
+    if (expected == 0 && stamp) {
+        // The first reading: the count, from the index, is far cheaper than growing the
+        // vector row by row, which moves every row read so far at each doubling.
+        Statement count(connection_->handle(), "select count(*) from Sub", name_);
+        if (count.step())
+            expected = static_cast<std::size_t>(std::max<std::int64_t>(count.columnInt64(0), 0));
+    }
+    rows.reserve(expected);
     const auto map = ColumnMap(select);
-    while (select.step()) rows.push_back(ReadRecord(select, map));
+    int sortColumn = -1;
+    for (std::size_t i = 0; i < map.size(); ++i)
+        if (map[i] == Column::SubSort) sortColumn = static_cast<int>(i);
+    if (sortColumn < 0) stamp.reset();
+    while (select.step()) {
+        // A text or blob key sorts after every number and reads as a number here: rows with
+        // one can only be ordered by the engine.
+        if (stamp) {
+            const int type = select.columnType(sortColumn);
+            if (type == SQLITE_TEXT || type == SQLITE_BLOB) stamp.reset();
+        }
+        rows.push_back(ReadRecord(select, map));
+    }
     return rows;
+}
+
+void Dataset::readAll() {
+    std::optional<Connection::ChangeStamp> stamp;
+    rows_ = load(stamp);  // a failed reading keeps the rows shown so far
+    stamp_ = stamp;
+    ordered_ = true;
+}
+
+bool Dataset::rowsAreStored() const {
+    if (!stamp_ || !connection_ || !connection_->isOpen()) return false;
+    try {
+        return connection_->changeStamp(name_) == *stamp_;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+void Dataset::orderRows() {
+    std::sort(rows_.begin(), rows_.end(), SortsBefore);
+    ordered_ = true;
+}
+
+bool Dataset::stampBeforeWrite() const {
+    return stamp_ && connection_ && connection_->handle() == stamp_->db &&
+           connection_->changeCount() == stamp_->changes;
+}
+
+void Dataset::stampAfterWrite(bool wasStored) {
+    if (wasStored)
+        stamp_->changes = connection_->changeCount();
+    else
+        stamp_.reset();
 }
 
 void Dataset::open() {
     if (active()) return;
-    rows_ = load();
+    readAll();
     setBrowsing();
     toFirstLoaded();
     notifyState();
@@ -92,6 +159,7 @@ void Dataset::close() {
     deleteStatement_ = Statement();
     rows_.clear();
     rows_.shrink_to_fit();
+    stamp_.reset();
     state_ = DatasetState::Inactive;
     pending_ = SubRecord();
     modified_ = false;
@@ -104,7 +172,19 @@ void Dataset::close() {
 void Dataset::requery() {
     checkActive();
     completePendingEdit();
-    rows_ = load();  // a failed reading keeps the rows shown so far
+    if (rowsAreStored()) {
+        if (!ordered_) orderRows();
+    } else {
+        readAll();
+    }
+    toFirstLoaded();
+    notifyChanged();
+}
+
+void Dataset::reload() {
+    checkActive();
+    completePendingEdit();
+    readAll();
     toFirstLoaded();
     notifyChanged();
 }
@@ -300,13 +380,36 @@ void Dataset::append() {
     insertAt(rowCount());
 }
 
-void Dataset::setValue(Column column, const FieldValue& value) {
+void Dataset::checkEditing(Column column) const {
     checkActive();
     if (state_ != DatasetState::Edit && state_ != DatasetState::Insert)
         throw datasetError(name_, "Dataset not in edit or insert mode");
     if (column == Column::Aid)
         throw datasetError(name_,
                            std::string("Field '") + columnName(column) + "' cannot be modified");
+}
+
+void Dataset::markSet(Column column, bool null) {
+    if (null)
+        pending_.nulls |= Bit(column);
+    else
+        pending_.nulls &= ~Bit(column);
+    modified_ = true;
+    notifyRow(current_);
+}
+
+void Dataset::setText(Column column, std::string_view text) {
+    if (!IsText(column)) {
+        setValue(column, std::string(text));
+        return;
+    }
+    checkEditing(column);
+    TextOf(pending_, column).assign(text);
+    markSet(column, false);
+}
+
+void Dataset::setValue(Column column, const FieldValue& value) {
+    checkEditing(column);
     bool null = false;
     if (IsText(column)) {
         TextOf(pending_, column) = AsText(value);
@@ -319,12 +422,7 @@ void Dataset::setValue(Column column, const FieldValue& value) {
             throw Error("'" + *text + "' is not a valid floating point value");
         NumberOf(pending_, column) = number;
     }
-    if (null)
-        pending_.nulls |= Bit(column);
-    else
-        pending_.nulls &= ~Bit(column);
-    modified_ = true;
-    notifyRow(current_);
+    markSet(column, null);
 }
 
 Statement& Dataset::cached(Statement& statement, const char* sql) {
@@ -336,7 +434,8 @@ Statement& Dataset::cached(Statement& statement, const char* sql) {
 }
 
 void Dataset::store(Statement& statement, bool withAid, UndoStep* step) {
-    const SubRecord& row = pending_;
+    SubRecord& row = pending_;
+    const bool wasStored = stampBeforeWrite();
     try {
         const auto text = [&](int index, Column column, const std::string& value) {
             if (row.isNull(column))
@@ -368,18 +467,24 @@ void Dataset::store(Statement& statement, bool withAid, UndoStep* step) {
             throw datasetError(name_,
                                "Row cannot be located for updating. Some values may have been "
                                "changed since it was last read.");
-        SubRecord stored = row;
-        if (!withAid) {
-            stored.aid = sqlite3_last_insert_rowid(db);
-            stored.nulls &= ~Bit(Column::Aid);
-        }
+        const std::int64_t aid = withAid ? row.aid : sqlite3_last_insert_rowid(db);
         // The row counts as stored only once its step is recorded with it.
         if (step) step->commit();
-        rows_[static_cast<std::size_t>(current_)] = std::move(stored);
+        if (!withAid) {
+            row.aid = aid;
+            row.nulls &= ~Bit(Column::Aid);
+        }
     } catch (...) {
         statement.reset();
         throw;
     }
+    stampAfterWrite(wasStored);
+    // The pending row is done with: its values move into the cache.
+    const auto at = static_cast<std::size_t>(current_);
+    rows_[at] = std::move(row);
+    if (ordered_ && ((at > 0 && !SortsBefore(rows_[at - 1], rows_[at])) ||
+                     (at + 1 < rows_.size() && !SortsBefore(rows_[at], rows_[at + 1]))))
+        ordered_ = false;
 }
 
 void Dataset::post() {
@@ -431,6 +536,7 @@ void Dataset::remove() {
     int deleted = 0;
     std::optional<UndoStep> step;
     if (history_) step.emplace(*history_, kDeletedLabel);
+    const bool wasStored = stampBeforeWrite();
     try {
         statement.bindInt64(1, row.aid);
         while (statement.step()) {
@@ -446,6 +552,7 @@ void Dataset::remove() {
     // aid is the table's integer key, so the statement removes this row or, when another
     // program has removed it already, nothing. Either way the row is no longer stored, and the
     // list drops it to stay equal to the table; a miss is still reported.
+    stampAfterWrite(wasStored);
     const bool wasEditing = state_ == DatasetState::Edit;
     setBrowsing();
     rows_.erase(rows_.begin() + current_);
@@ -485,6 +592,11 @@ namespace {
 // those removed meanwhile.
 template <typename Call>
 void Notify(const std::vector<DatasetObserver*>& observers, Call call) {
+    if (observers.empty()) return;
+    if (observers.size() == 1) {  // the usual case: the list alone, no copy needed
+        call(*observers.front());
+        return;
+    }
     for (DatasetObserver* observer : std::vector(observers))
         if (std::find(observers.begin(), observers.end(), observer) != observers.end())
             call(*observer);
@@ -513,10 +625,15 @@ void Dataset::notifyUpdateRecord() {
 }
 
 void DeriveSortKeys(Dataset& dataset) {
-    dataset.fieldByName("SubSort").setAsFloat(
-        TimeToSeconds(dataset.fieldByName("STime").asString()));
-    dataset.fieldByName("SubSortEnd")
-        .setAsFloat(TimeToSeconds(dataset.fieldByName("ETime").asString()));
+    // The texts are read in place (a missing one reads as ""), then the two numbers are set.
+    const auto seconds = [&](Column column) {
+        const SubRecord& row = dataset.currentValues();
+        return TimeToSeconds(row.isNull(column) ? std::string_view() : TextOf(row, column));
+    };
+    const double start = seconds(Column::STime);
+    const double end = seconds(Column::ETime);
+    dataset.setValue(Column::SubSort, start);
+    dataset.setValue(Column::SubSortEnd, end);
 }
 
 }  // namespace tirelle::store

@@ -15,6 +15,7 @@
 // Rows are loaded all at once at open/requery. Every post and delete is committed at once.
 // Errors are DatabaseError with the dataset's name in front ("Sub: ...").
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -159,7 +160,13 @@ public:
     // Deletes the current row; a pending change is dropped first, a new row is cancelled.
     // Empty: "Sub: Cannot perform this operation on an empty dataset".
     void remove();
-    void requery();  // runs the statement again; cursor on the first row
+    // Runs the statement again; cursor on the first row. When the rows in memory are known to
+    // be the table's (nothing has changed the table since it was read but this dataset's own
+    // posts and deletes, see Connection::ChangeStamp), they are ordered as the statement
+    // orders them (by SubSort, equal keys by aid, the index's order) instead of read again.
+    void requery();
+    // Reads every row again, whatever is known about them.
+    void reload();
 
     // Finds a row whose column equals the value (text: exact bytes; number: equal), searching
     // outward from the current row, so among equal keys the nearest row is found.
@@ -183,6 +190,9 @@ public:
     // Index of the row being inserted, -1 when not inserting.
     int insertRow() const { return state_ == DatasetState::Insert ? current_ : -1; }
 
+    // Room for `rows` rows up front, for a caller about to append about that many.
+    void reserve(int rows) { rows_.reserve(static_cast<std::size_t>(std::max(rows, 0))); }
+
     void addObserver(DatasetObserver* observer);
     void removeObserver(DatasetObserver* observer);
 
@@ -196,9 +206,12 @@ public:
     // Access for Field.
     const SubRecord& currentValues() const;
     void setValue(Column column, const FieldValue& value);
+    void setText(Column column, std::string_view text);  // a text column, without copies
 
 private:
     void checkActive() const;
+    void checkEditing(Column column) const;
+    void markSet(Column column, bool null);
     void setBrowsing();    // browse state, no pending row
     void toFirstLoaded();  // cursor and flags as after a fresh reading
     void completePendingEdit();
@@ -208,7 +221,14 @@ private:
     void notifyRow(int row);
     void notifyState();
     void notifyUpdateRecord();
-    std::vector<SubRecord> load();
+    std::vector<SubRecord> load(std::optional<Connection::ChangeStamp>& stamp);
+    void readAll();
+    bool rowsAreStored() const;  // the rows in memory are exactly the table's
+    void orderRows();            // as the statement orders them
+    // Around a write of this dataset: whether the rows were the table's before it, and keeping
+    // that knowledge after it.
+    bool stampBeforeWrite() const;
+    void stampAfterWrite(bool wasStored);
     void insertAt(int row);
     Statement& cached(Statement& statement, const char* sql);
     void store(Statement& statement, bool withAid, UndoStep* step);
@@ -233,6 +253,10 @@ private:
     int disableCount_ = 0;
     History* history_ = nullptr;
     std::vector<DatasetObserver*> observers_;
+    // What was known of the table when the rows were last read, kept up to date by this
+    // dataset's own writes; std::nullopt when the rows in memory may differ from the table.
+    std::optional<Connection::ChangeStamp> stamp_;
+    bool ordered_ = true;  // rows_ are in the statement's order
 };
 
 // Suspends the list's updates for the lifetime of the object, so that a whole-store walk redraws

@@ -146,7 +146,7 @@ bool Field::isNull() const {
 }
 
 void Field::setAsString(std::string_view value) {
-    dataset_->setValue(column_, std::string(value));
+    dataset_->setText(column_, value);
 }
 
 void Field::setAsFloat(double value) {

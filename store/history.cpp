@@ -368,6 +368,7 @@ StepResult History::swap(bool undoing) {
         Run(db, "release undo_history");
     } catch (...) {
         Abandon(db, "undo_history");
+        connection_->noteRollback();
         readState();
         throw;
     }
@@ -538,6 +539,7 @@ void UndoStep::end(bool keep) noexcept {
     if (keep) return;
     if (sqlite3* db = history_->transactionHandle()) {
         Abandon(db, "undo_step");
+        if (history_->connection_) history_->connection_->noteRollback();
         try {
             if (records_) history_->readState();  // counts changed by a step that did not make it
         } catch (...) {

@@ -20,6 +20,7 @@ Transaction::~Transaction() {
     // engine, which drops it when the connection closes.
     sqlite3_exec(connection_.handle(), nested_ ? "rollback to work; release work" : "rollback",
                  nullptr, nullptr, nullptr);
+    if (nested_) connection_.noteRollback();
 }
 
 bool Transaction::open() const {
@@ -46,7 +47,7 @@ void RereadDataset(Dataset& dataset) noexcept {
     try {
         if (!dataset.active()) return;
         dataset.cancel();
-        dataset.requery();
+        dataset.reload();
     } catch (const Error&) {
         dataset.close();
     } catch (const std::bad_alloc&) {

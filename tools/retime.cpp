@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "base/timecode.h"
-#include "store/transaction.h"
+#include "store/bulkchange.h"
 #include "tools/operations.h"
 #include "tools/srtfiles.h"
 
@@ -49,7 +49,7 @@ struct TimeFields {
 // transaction; `change` edits and posts the current row.
 template <class Change>
 void WalkAll(store::Dataset& sub, Change change) {
-    store::RunInTransaction(ConnectionOf(sub), sub, [&] {
+    store::RunBulkChange(ConnectionOf(sub), sub, [&] {
         store::SuspendedUpdates walk(sub);
         sub.first();
         while (!sub.eof()) {

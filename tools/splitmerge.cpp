@@ -2,7 +2,7 @@
 // subtitles into the store at an offset.
 
 #include "base/timecode.h"
-#include "store/transaction.h"
+#include "store/bulkchange.h"
 #include "tools/operations.h"
 #include "tools/srtfiles.h"
 
@@ -46,7 +46,7 @@ bool MergeBlocks(store::Dataset& sub, const srt::LineList& lines, double offset)
     store::Field startText = sub.fieldByName("STime");
     store::Field endText = sub.fieldByName("ETime");
     store::Field text = sub.fieldByName("SubText");
-    store::RunInTransaction(ConnectionOf(sub), sub, [&] {
+    store::RunBulkChange(ConnectionOf(sub), sub, [&] {
         srt::ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
                                       const std::string& subtitle) {
             sub.append();

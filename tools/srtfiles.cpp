@@ -1,5 +1,6 @@
 #include "tools/srtfiles.h"
 
+#include "store/bulkchange.h"
 #include "store/command.h"
 #include "store/connection.h"
 #include "store/errors.h"
@@ -22,21 +23,29 @@ srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePag
 
 void ImportSrt(store::Dataset& sub, const srt::LineList& lines) {
     store::Connection& connection = ConnectionOf(sub);
-    store::RunInTransaction(connection, sub, [&] {
+    // The list is redrawn once, at the end, however the import ends.
+    store::SuspendedUpdates quiet(sub);
+    store::RunBulkChange(connection, sub, [&] {
         store::Command deleteAll("ADOCmd");
         deleteAll.setConnection(&connection);
         deleteAll.setCommandText(store::kDeleteAllSql);
         deleteAll.execute();
         sub.requery();
-        srt::ReadSrtBlocks(lines, [&sub](const std::string& start, const std::string& end,
-                                         const std::string& text) {
+        // A block takes at least four lines in the usual files (number, time, text, blank).
+        sub.reserve(static_cast<int>(lines.size() / 4) + 16);
+        store::Field startText = sub.fieldByName("STime");
+        store::Field endText = sub.fieldByName("ETime");
+        store::Field text = sub.fieldByName("SubText");
+        srt::ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
+                                      const std::string& subtitle) {
             sub.append();
-            sub.fieldByName("STime").setAsString(start);
-            sub.fieldByName("ETime").setAsString(end);
-            sub.fieldByName("SubText").setAsString(text);
+            startText.setAsString(start);
+            endText.setAsString(end);
+            text.setAsString(subtitle);
             sub.post();
         });
     });
+    // The rows just posted are the table's: they are put in order without reading them again.
     sub.requery();
 }
 
@@ -45,16 +54,24 @@ void WriteSubtitleLines(const std::filesystem::path& path, const srt::LineList& 
 }
 
 void ExportSrtLines(store::Dataset& sub, srt::LineList& lines) {
-    sub.requery();
     lines.clear();
     {
+        // The requery is inside the suspension too: the list is redrawn once, after the walk.
         store::SuspendedUpdates walk(sub);
+        sub.requery();
         sub.first();
         int number = 1;
+        // A missing text reads as "", as the fields give it; the texts are read in place.
+        const auto text = [](const store::SubRecord& row, store::Column column,
+                             const std::string& value) {
+            return row.isNull(column) ? std::string_view() : std::string_view(value);
+        };
+        lines.reserve(static_cast<std::size_t>(sub.rowCount()) * 5);
         while (!sub.eof()) {
-            srt::AppendSrtBlock(lines, number, sub.fieldByName("STime").asString(),
-                                sub.fieldByName("ETime").asString(),
-                                sub.fieldByName("SubText").asString());
+            const store::SubRecord& row = sub.currentValues();
+            srt::AppendSrtBlock(lines, number, text(row, store::Column::STime, row.STime),
+                                text(row, store::Column::ETime, row.ETime),
+                                text(row, store::Column::SubText, row.SubText));
             sub.next();
             ++number;
         }

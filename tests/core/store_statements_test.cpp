@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "base/timecode.h"
+#include "base/errors.h"
+#include "store/bulkchange.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/scratchquery.h"
@@ -214,6 +216,40 @@ TEST_F(PreviewStatements, BoundedFormGivesExactlyThePlainRows) {
         exec("update SubSpan set MaxSpan = 0");
         connection.open(folder.path());
         expectSameRows(std::string(c.name) + ", after reopening");
+    }
+}
+
+TEST_F(PreviewStatements, BulkChangesPutTheBoundRightBeforeTheyCommit) {
+    Dataset sub;
+    sub.setConnection(&connection);
+    sub.setCommandText(kSelectAllSql);
+    sub.open();
+    std::mt19937 generator(20240612);
+    for (const DataCase& c : kDataCases) {
+        exec("delete from Sub");
+        std::vector<std::pair<double, double>> rows;
+        c.make(generator, rows);
+        // Loaded without the per-row triggers, as the open does.
+        RunBulkChange(connection, sub, [&] {
+            for (const auto& [start, end] : rows) insert(start, end);
+        });
+        expectSameRows(std::string(c.name) + ", loaded in bulk");
+
+        // A bulk change that fails after lengthening rows keeps them, with the bound raised.
+        try {
+            RunBulkChange(connection, sub, [&] {
+                exec("update Sub set SubSortEnd = SubSortEnd + 500 where aid % 7 = 0 and "
+                     "typeof(SubSortEnd) = 'real'");
+                insert(100, 2000);
+                throw Error("stop");
+            });
+        } catch (const Error&) {
+        }
+        expectSameRows(std::string(c.name) + ", after a failed bulk change");
+
+        // The triggers are back: single changes raise the bound again.
+        insert(-10, 5000);
+        expectSameRows(std::string(c.name) + ", after a single insert");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sqlite3.h>
 
 #include <QtTest>
 
@@ -9,6 +10,7 @@
 #include "app/ui/guard.h"
 #include "app/widgets.h"
 #include "tests/support/formfixture.h"
+#include "store/statements.h"
 #include "tests/support/testmain.h"
 
 using tirelle::testing::FormFixture;
@@ -29,6 +31,37 @@ std::vector<std::array<std::string, 3>> storedRows(tirelle::app::TSrtForm& form)
     return rows;
 }
 
+// Counts what reaches the list during a command: the dataset's notifications, and the readings
+// of the whole table (the working statement run on the store's connection).
+class Traffic : public tirelle::store::DatasetObserver {
+public:
+    Traffic(tirelle::store::Dataset& dataset, sqlite3* db) : dataset_(dataset), db_(db) {
+        dataset_.addObserver(this);
+        sqlite3_trace_v2(db_, SQLITE_TRACE_STMT, &Traffic::traced, this);
+    }
+    ~Traffic() override {
+        sqlite3_trace_v2(db_, 0, nullptr, nullptr);
+        dataset_.removeObserver(this);
+    }
+    void datasetChanged() override { ++redraws; }
+    void currentChanged(bool) override { ++others; }
+    void rowChanged(int) override { ++others; }
+    void stateChanged() override { ++others; }
+
+    int redraws = 0;
+    int others = 0;
+    int tableReads = 0;
+
+private:
+    static int traced(unsigned, void* self, void*, void* sql) {
+        if (std::strcmp(static_cast<const char*>(sql), tirelle::store::kSelectAllSql) == 0)
+            ++static_cast<Traffic*>(self)->tableReads;
+        return 0;
+    }
+    tirelle::store::Dataset& dataset_;
+    sqlite3* db_;
+};
+
 }  // namespace
 
 class FilesTest : public QObject {
@@ -47,6 +80,7 @@ private slots:
     void openEmptyFileEmptiesTheStore();
     void openPostsAPendingEditFirst();
     void openStopsAtAFailingBlockKeepingEarlierOnes();
+    void openRedrawsTheListOnceAndReadsTheTableOnce();
     void saveOfAnEmptyStore();
     void saveWritesNumberedBlocks();
     void saveIncludesAPendingEditAndEndsCapture();
@@ -166,6 +200,44 @@ void FilesTest::openStopsAtAFailingBlockKeepingEarlierOnes() {
     check.setCommandText("select * from Sub order by SubSort");
     check.open();
     QCOMPARE(check.recordCount(), 1);
+}
+
+void FilesTest::openRedrawsTheListOnceAndReadsTheTableOnce() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "old"}});
+    std::string srt;
+    for (int k = 300; k > 0; --k)  // out of order, with equal starts: the final order is sorted
+        srt += std::to_string(k) + "\n00:00:" + std::to_string(10 + k % 40) +
+               ",000 --> 00:01:00,000\nline " + std::to_string(k) + "\n\n";
+    const auto file = fixture->folder.write("many.srt", srt);
+    auto& form = *fixture->form;
+    form.show();
+    QCoreApplication::processEvents();
+    {
+        Traffic traffic(form.Sub, form.ADOConn.handle());
+        fixture->dialogs.questionAnswers = {false};
+        fixture->dialogs.fileAnswers = {path(file)};
+        form.N6Click();
+        // One redraw at the end; the one reading is of the emptied table, the new rows are
+        // put in order in memory.
+        QCOMPARE(traffic.redraws, 1);
+        QCOMPARE(traffic.others, 0);
+        QCOMPARE(traffic.tableReads, 1);
+
+        // Nothing changed since: the save walks the rows in memory.
+        fixture->dialogs.fileAnswers = {path(fixture->folder.file("out.srt"))};
+        form.N9Click();
+        QCOMPARE(traffic.tableReads, 1);
+        QCOMPARE(traffic.redraws, 2);
+    }
+    QCOMPARE(form.Sub.rowCount(), 300);
+    // What the list shows is what a reading of the table gives, row for row.
+    const auto shown = storedRows(form);
+    std::vector<std::int64_t> shownAids;
+    for (int row = 0; row < form.Sub.rowCount(); ++row) shownAids.push_back(form.Sub.rowAt(row).aid);
+    form.Sub.reload();
+    QCOMPARE(storedRows(form), shown);
+    for (int row = 0; row < form.Sub.rowCount(); ++row)
+        QCOMPARE(form.Sub.rowAt(row).aid, shownAids[static_cast<std::size_t>(row)]);
 }
 
 void FilesTest::saveOfAnEmptyStore() {
