@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     tirelle::app::prepareProcess();
     using namespace tirelle::app;
     SrtForm = new TSrtForm(TSrtForm::Options{argv[1], nullptr});
-    ToolForm = new TToolForm(SrtForm);
+    ToolForm = SrtForm->toolForm();
     AboutForm = new TAboutForm(SrtForm);
     FirstPaint watch;
     SrtForm->installEventFilter(&watch);

@@ -99,6 +99,9 @@ public:
     // makes one says so here, so that the rows a dataset holds are read again at its next
     // requery.
     void noteRollback() { ++rollbacks_; }
+    // Rows written to tables beside Sub (the undo history) are not changes of Sub: whoever
+    // writes them says how many, so the datasets keep the rows they hold.
+    void noteBookkeeping(std::int64_t rows) { bookkeepingChanges_ += rows; }
 
 private:
     sqlite3* db_ = nullptr;

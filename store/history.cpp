@@ -105,6 +105,22 @@ void Run(sqlite3* db, const char* sql) {
 }
 
 // Rolls a savepoint back and ends it; nothing when the engine has already ended the transaction.
+// Counts the rows the history writes while it lives as bookkeeping of the connection, not as
+// changes of Sub.
+class HistoryWrites {
+public:
+    HistoryWrites(Connection& connection, sqlite3* db)
+        : connection_(connection), db_(db), start_(sqlite3_total_changes64(db)) {}
+    ~HistoryWrites() { connection_.noteBookkeeping(sqlite3_total_changes64(db_) - start_); }
+    HistoryWrites(const HistoryWrites&) = delete;
+    HistoryWrites& operator=(const HistoryWrites&) = delete;
+
+private:
+    Connection& connection_;
+    sqlite3* db_;
+    std::int64_t start_;
+};
+
 void Abandon(sqlite3* db, const char* name) noexcept {
     if (sqlite3_get_autocommit(db)) return;
     const std::string back = std::string("rollback to ") + name;
@@ -471,6 +487,7 @@ UndoStep::UndoStep(History& history, std::string label, Record record)
             if (sqlite3session_create(db, "main", &session_) != SQLITE_OK) Fail(db);
             if (sqlite3session_attach(session_, "Sub") != SQLITE_OK) Fail(db);
         } else {
+            HistoryWrites writes(*history.connection_, db);
             history.copyTable(firstRow_, lastRow_, false);
             bytes_ = history.accumulator_.bytes;
         }
@@ -500,8 +517,10 @@ void UndoStep::commit() {
             if (sqlite3session_changeset(session_, &size, &data) != SQLITE_OK) Fail(db);
             const std::string changes(static_cast<const char*>(data), static_cast<std::size_t>(size));
             sqlite3_free(data);
+            HistoryWrites writes(*history_->connection_, db);
             if (size > 0) history_->append(label_, record_, changes, 0, -1, 0, size);
         } else {
+            HistoryWrites writes(*history_->connection_, db);
             history_->append(label_, record_, std::string(), firstRow_, lastRow_,
                              history_->tableDigest(), bytes_);
         }
