@@ -13,6 +13,7 @@
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/statements.h"
+#include "tests/support/generatedrows.h"
 #include "tests/support/tempfolder.h"
 
 using tirelle::MatchKind;
@@ -34,15 +35,7 @@ struct FindFixture {
 
     FindFixture() {
         connection.open(folder.path());
-        connection.execute(
-            "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) "
-            "with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
-                std::to_string(kRows - 1) +
-                ") select printf('%02d:%02d:%02d,000', (3*i+1)/3600, (3*i+1)/60%60, (3*i+1)%60),"
-                " printf('%02d:%02d:%02d,000', (3*i+3)/3600, (3*i+3)/60%60, (3*i+3)%60),"
-                " 'subtitle number ' || i || char(13, 10) || '第二行的文字 and its second line',"
-                " 3*i+1, 3*i+3 from n",
-            "Sub");
+        tirelle::testing::FillGeneratedRows(connection, kRows, "第二行的文字 and its second line");
         sub.setConnection(&connection);
         sub.setCommandText(tirelle::store::kSelectAllSql);
         sub.beforePost = tirelle::store::DeriveSortKeys;

@@ -14,6 +14,7 @@
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/statements.h"
+#include "tests/support/generatedrows.h"
 #include "tests/support/tempfolder.h"
 
 using tirelle::listview::SubtitleGrid;
@@ -42,16 +43,7 @@ struct ListFixture {
 
     ListFixture() {
         connection.open(folder.path());
-        // One statement generates every row.
-        connection.execute(
-            "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) "
-            "with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
-                std::to_string(kRows - 1) +
-                ") select printf('%02d:%02d:%02d,000', (3*i+1)/3600, (3*i+1)/60%60, (3*i+1)%60),"
-                " printf('%02d:%02d:%02d,000', (3*i+3)/3600, (3*i+3)/60%60, (3*i+3)%60),"
-                " 'subtitle number ' || i || char(13, 10) || 'and its second line',"
-                " 3*i+1, 3*i+3 from n",
-            "Sub");
+        tirelle::testing::FillGeneratedRows(connection, kRows, "and its second line");
         sub.setConnection(&connection);
         sub.setCommandText(tirelle::store::kSelectAllSql);
         sub.beforePost = tirelle::store::DeriveSortKeys;

@@ -13,6 +13,7 @@
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/statements.h"
+#include "tests/support/generatedrows.h"
 #include "tests/support/tempfolder.h"
 #include "tools/operations.h"
 
@@ -31,15 +32,7 @@ struct ToolsFixture {
 
     explicit ToolsFixture(int rowCount) : rows(rowCount) {
         connection.openFile(folder.file("bench.db"));
-        connection.execute(
-            "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) "
-            "with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
-                std::to_string(rows - 1) +
-                ") select printf('%02d:%02d:%02d,000', (3*i+1)/3600, (3*i+1)/60%60, (3*i+1)%60),"
-                " printf('%02d:%02d:%02d,000', (3*i+3)/3600, (3*i+3)/60%60, (3*i+3)%60),"
-                " 'subtitle number ' || i || char(13, 10) || 'and its second line',"
-                " 3*i+1, 3*i+3 from n",
-            "Sub");
+        tirelle::testing::FillGeneratedRows(connection, rows, "and its second line");
         connection.openFile(folder.file("bench.db"));  // as at start-up
         sub.setConnection(&connection);
         sub.setCommandText(tirelle::store::kSelectAllSql);

@@ -1,0 +1,26 @@
+#pragma once
+// Fills Sub with generated subtitles in one statement, for benchmarks over large stores: row i
+// runs from 3i+1 to 3i+3 seconds, its text "subtitle number i", CR LF, then `secondLine`.
+
+#include <string>
+#include <string_view>
+
+#include "store/connection.h"
+
+namespace tirelle::testing {
+
+inline void FillGeneratedRows(store::Connection& connection, int rows, std::string_view secondLine) {
+    std::string quoted;
+    for (const char c : secondLine) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    connection.execute(
+        "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) "
+        "with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
+            std::to_string(rows - 1) +
+            ") select printf('%02d:%02d:%02d,000', (3*i+1)/3600, (3*i+1)/60%60, (3*i+1)%60),"
+            " printf('%02d:%02d:%02d,000', (3*i+3)/3600, (3*i+3)/60%60, (3*i+3)%60),"
+            " 'subtitle number ' || i || char(13, 10) || '" + quoted + "',"
+            " 3*i+1, 3*i+3 from n",
+        "Sub");
+}
+
+}  // namespace tirelle::testing
