@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 #include "base/timecode.h"
@@ -57,6 +58,51 @@ bool SortsBefore(const SubRecord& a, const SubRecord& b) {
     if (aMissing != bMissing) return aMissing;
     if (!aMissing && a.SubSort != b.SubSort) return a.SubSort < b.SubSort;
     return a.aid < b.aid;
+}
+
+// Binds the five written columns of a row, NULLs as NULL, to parameters first .. first + 4.
+void BindRow(Statement& statement, const SubRecord& row, int first) {
+    const auto text = [&](int index, Column column, const std::string& value) {
+        if (row.isNull(column))
+            statement.bindNull(index);
+        else
+            statement.bindText(index, value);
+    };
+    const auto number = [&](int index, Column column, double value) {
+        if (row.isNull(column))
+            statement.bindNull(index);
+        else
+            statement.bindDouble(index, value);
+    };
+    text(first, Column::STime, row.STime);
+    text(first + 1, Column::ETime, row.ETime);
+    text(first + 2, Column::SubText, row.SubText);
+    number(first + 3, Column::SubSort, row.SubSort);
+    number(first + 4, Column::SubSortEnd, row.SubSortEnd);
+}
+
+// Queued appends go to the table this many to a statement: past about a hundred rows the
+// statement's own cost no longer shows, and its parameters stay far below the engine's limit.
+// A remainder smaller than this is written row by row.
+constexpr int kBatchRows = 128;
+
+std::string BatchInsertSql() {
+    std::string sql = "insert into Sub (aid, STime, ETime, SubText, SubSort, SubSortEnd) values ";
+    for (int row = 0; row < kBatchRows; ++row) sql += row == 0 ? "(?,?,?,?,?,?)" : ",(?,?,?,?,?,?)";
+    return sql;
+}
+
+// The aid the engine gives the next row: one above the greatest aid held, and with
+// AUTOINCREMENT above the greatest it ever gave (its sequence). A store made elsewhere may have
+// no sequence table at all.
+constexpr const char* kNextAidSql =
+    "select max(ifnull((select max(aid) from Sub), 0), "
+    "ifnull((select seq from sqlite_sequence where name = 'Sub' collate nocase), 0)) + 1";
+constexpr const char* kNextAidWithoutSequenceSql = "select ifnull(max(aid), 0) + 1 from Sub";
+
+void RunOrThrow(sqlite3* db, const char* sql, const std::string& name) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw datasetError(name, sqlite3_errmsg(db));
 }
 
 }  // namespace
@@ -154,6 +200,7 @@ void Dataset::open() {
 
 void Dataset::close() {
     if (!active()) return;
+    queued_ = 0;  // rows not yet written go with the rest, as a pending change does
     insertStatement_ = Statement();
     updateStatement_ = Statement();
     deleteStatement_ = Statement();
@@ -172,6 +219,7 @@ void Dataset::close() {
 void Dataset::requery() {
     checkActive();
     completePendingEdit();
+    flushAppends();
     if (rowsAreStored()) {
         if (!ordered_) orderRows();
     } else {
@@ -184,6 +232,7 @@ void Dataset::requery() {
 void Dataset::reload() {
     checkActive();
     completePendingEdit();
+    flushAppends();
     readAll();
     toFirstLoaded();
     notifyChanged();
@@ -297,6 +346,7 @@ Bookmark Dataset::bookmark() const {
 void Dataset::gotoBookmark(const Bookmark& bookmark) {
     checkActive();
     completePendingEdit();
+    flushAppends();
     // The remembered row, or where rows added or removed since have moved it.
     const int row = SearchOutward(rowCount(), bookmark.row, [&](int i) {
         return rows_[static_cast<std::size_t>(i)].aid == bookmark.aid;
@@ -330,6 +380,7 @@ int Dataset::findRow(Column column, const FieldValue& value) const {
 bool Dataset::locate(std::string_view column, const FieldValue& value) {
     checkActive();
     completePendingEdit();
+    flushAppends();
     const std::optional<Column> which = columnByName(column);
     if (!which) return false;
     const int row = findRow(*which, value);
@@ -343,6 +394,7 @@ bool Dataset::locate(std::string_view column, const FieldValue& value) {
 
 void Dataset::edit() {
     checkActive();
+    flushAppends();
     if (state_ != DatasetState::Browse) return;
     if (rows_.empty()) {
         insert();
@@ -371,6 +423,7 @@ void Dataset::insertAt(int row) {
 void Dataset::insert() {
     checkActive();
     completePendingEdit();
+    flushAppends();
     insertAt(std::max(current_, 0));
 }
 
@@ -437,23 +490,7 @@ void Dataset::store(Statement& statement, bool withAid, UndoStep* step) {
     SubRecord& row = pending_;
     const bool wasStored = stampBeforeWrite();
     try {
-        const auto text = [&](int index, Column column, const std::string& value) {
-            if (row.isNull(column))
-                statement.bindNull(index);
-            else
-                statement.bindText(index, value);
-        };
-        const auto number = [&](int index, Column column, double value) {
-            if (row.isNull(column))
-                statement.bindNull(index);
-            else
-                statement.bindDouble(index, value);
-        };
-        text(1, Column::STime, row.STime);
-        text(2, Column::ETime, row.ETime);
-        text(3, Column::SubText, row.SubText);
-        number(4, Column::SubSort, row.SubSort);
-        number(5, Column::SubSortEnd, row.SubSortEnd);
+        BindRow(statement, row, 1);
         if (withAid) statement.bindInt64(6, row.aid);
 
         // The statement runs to completion (and is committed, outside a transaction) before
@@ -492,6 +529,11 @@ void Dataset::post() {
     if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
     notifyUpdateRecord();
     if (beforePost) beforePost(*this);
+    if (queuesPost()) {
+        queuePost();
+        return;
+    }
+    flushAppends();  // the rows queued before this one are written before it
     const bool inserting = state_ == DatasetState::Insert;
     std::optional<UndoStep> step;
     if (history_) step.emplace(*history_, inserting ? kAddedLabel : kEditedLabel);
@@ -503,6 +545,144 @@ void Dataset::post() {
     eof_ = bof_ = false;
     notifyRow(current_);
     notifyState();
+}
+
+// --- appends in bulk
+
+BatchedAppends::~BatchedAppends() {
+    if (--dataset_.batchDepth_ > 0) return;
+    try {
+        dataset_.flushAppends();
+    } catch (...) {
+        // Only reached while another failure unwinds: that one is what the caller reports.
+    }
+}
+
+bool Dataset::queuesPost() const {
+    // A row that is an undo step of its own is written at its post, where the step records it.
+    return batchDepth_ > 0 && state_ == DatasetState::Insert && current_ == rowCount() - 1 &&
+           (queued_ == 0 || queuedBegin_ + queued_ == current_) &&
+           (!history_ || history_->recording());
+}
+
+void Dataset::queuePost() {
+    const auto at = static_cast<std::size_t>(current_);
+    rows_[at] = std::move(pending_);
+    rows_[at].nulls |= Bit(Column::Aid);  // given when written
+    if (queued_ == 0) queuedBegin_ = current_;
+    ++queued_;
+    if (ordered_ && at > 0 && !SortsBefore(rows_[at - 1], rows_[at])) ordered_ = false;
+    setBrowsing();
+    eof_ = bof_ = false;
+    notifyRow(current_);
+    notifyState();
+    if (queued_ >= kBatchRows * 8) flushAppends();  // memory for the statements stays small
+}
+
+void Dataset::flushAppends() {
+    if (queued_ == 0) return;
+    const int begin = queuedBegin_;
+    const int count = queued_;
+    queued_ = 0;
+    int stored = 0;
+    try {
+        writeQueued(begin, count, stored);
+    } catch (...) {
+        restoreRefusedAppend(begin + stored);
+        throw;
+    }
+}
+
+void Dataset::writeQueued(int begin, int count, int& done) {
+    sqlite3* db = connection_ && connection_->isOpen() ? connection_->handle() : nullptr;
+    if (!db) throw datasetError(name_, kConnectionClosedMessage);
+    if (!batchInsertStatement_.valid() || batchInsertStatement_.database() != db) {
+        batchInsertStatement_ = Statement(db, BatchInsertSql(), name_);
+        try {
+            nextAidStatement_ = Statement(db, kNextAidSql, name_);
+        } catch (const DatabaseError&) {
+            nextAidStatement_ = Statement(db, kNextAidWithoutSequenceSql, name_);
+        }
+    }
+    Statement& insert = batchInsertStatement_;
+    while (count - done >= kBatchRows) {
+        nextAidStatement_.step();
+        const std::int64_t first = nextAidStatement_.columnInt64(0);
+        nextAidStatement_.reset();
+        // Near the largest aid the engine picks its own way (or fails): row by row it decides.
+        if (first <= 0 || first > std::numeric_limits<std::int64_t>::max() - kBatchRows) break;
+        const bool wasStored = stampBeforeWrite();
+        // A savepoint around the statement: a row it refuses, or one that a trigger of the
+        // table skips, takes the whole statement back, and the rows are then written one by
+        // one to find the one that fails, as their own posts would have.
+        RunOrThrow(db, "savepoint batched_appends", name_);
+        bool written = false;
+        std::exception_ptr refused;
+        try {
+            for (int k = 0; k < kBatchRows; ++k) {
+                insert.bindInt64(6 * k + 1, first + k);
+                BindRow(insert, rows_[static_cast<std::size_t>(begin + done + k)], 6 * k + 2);
+            }
+            while (insert.step()) {
+            }
+            written = sqlite3_changes(db) == kBatchRows;
+        } catch (const DatabaseError&) {
+            refused = std::current_exception();
+        }
+        insert.reset();
+        if (sqlite3_get_autocommit(db)) {
+            // The engine ended the whole transaction (a RAISE(ROLLBACK)): nothing is left to
+            // keep or to write on its own.
+            stampAfterWrite(false);
+            if (refused) std::rethrow_exception(refused);
+            throw datasetError(name_, "the transaction ended while rows were written");
+        }
+        if (!written) {
+            RunOrThrow(db, "rollback to batched_appends", name_);
+            RunOrThrow(db, "release batched_appends", name_);
+            connection_->noteRollback();
+            break;
+        }
+        RunOrThrow(db, "release batched_appends", name_);
+        stampAfterWrite(wasStored);
+        for (int k = 0; k < kBatchRows; ++k) {
+            SubRecord& row = rows_[static_cast<std::size_t>(begin + done + k)];
+            row.aid = first + k;
+            row.nulls &= ~Bit(Column::Aid);
+        }
+        done += kBatchRows;
+    }
+    Statement& single = cached(insertStatement_, kInsertSql);
+    for (; done < count; ++done) {
+        SubRecord& row = rows_[static_cast<std::size_t>(begin + done)];
+        const bool wasStored = stampBeforeWrite();
+        try {
+            BindRow(single, row, 1);
+            while (single.step()) {
+            }
+        } catch (...) {
+            single.reset();
+            throw;
+        }
+        single.reset();
+        stampAfterWrite(wasStored);
+        row.aid = sqlite3_last_insert_rowid(db);
+        row.nulls &= ~Bit(Column::Aid);
+    }
+}
+
+void Dataset::restoreRefusedAppend(int row) {
+    pending_ = std::move(rows_[static_cast<std::size_t>(row)]);
+    rows_.resize(static_cast<std::size_t>(row) + 1);
+    rows_[static_cast<std::size_t>(row)] = NewRecord();
+    rowBeforeInsert_ = row - 1;
+    eofBeforeInsert_ = bofBeforeInsert_ = row == 0;
+    current_ = row;
+    eof_ = bof_ = false;
+    state_ = DatasetState::Insert;
+    modified_ = true;
+    notifyState();
+    notifyChanged();
 }
 
 void Dataset::cancel() {
@@ -529,6 +709,7 @@ void Dataset::remove() {
         cancel();
         return;
     }
+    flushAppends();
     if (rows_.empty())
         throw datasetError(name_, "Cannot perform this operation on an empty dataset");
     const SubRecord& row = rows_[static_cast<std::size_t>(current_)];

@@ -47,6 +47,7 @@ bool MergeBlocks(store::Dataset& sub, const srt::LineList& lines, double offset)
     store::Field endText = sub.fieldByName("ETime");
     store::Field text = sub.fieldByName("SubText");
     store::RunBulkChange(ConnectionOf(sub), sub, [&] {
+        store::BatchedAppends batch(sub);
         srt::ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
                                       const std::string& subtitle) {
             sub.append();
@@ -56,6 +57,7 @@ bool MergeBlocks(store::Dataset& sub, const srt::LineList& lines, double offset)
             text.setAsString(subtitle);
             sub.post();
         });
+        batch.finish();
     });
     sub.requery();
     return true;

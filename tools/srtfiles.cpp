@@ -36,6 +36,7 @@ void ImportSrt(store::Dataset& sub, const srt::LineList& lines) {
         store::Field startText = sub.fieldByName("STime");
         store::Field endText = sub.fieldByName("ETime");
         store::Field text = sub.fieldByName("SubText");
+        store::BatchedAppends batch(sub);
         srt::ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
                                       const std::string& subtitle) {
             sub.append();
@@ -44,6 +45,7 @@ void ImportSrt(store::Dataset& sub, const srt::LineList& lines) {
             text.setAsString(subtitle);
             sub.post();
         });
+        batch.finish();
     });
     // The rows just posted are the table's: they are put in order without reading them again.
     sub.requery();

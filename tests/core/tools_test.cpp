@@ -249,6 +249,54 @@ TEST_F(ToolsTest, FailureAtOneRecordKeepsTheRecordsBeforeIt) {
     EXPECT_FALSE(connection.inTransaction());
 }
 
+// Many blocks go to the table many rows to a statement; a refused block must still end the load
+// at itself, as its own post would: the blocks before it stored, it pending, none after it.
+TEST_F(ToolsTest, LongLoadStopsAtTheRefusedBlock) {
+    srt::LineList file;
+    for (int i = 1; i <= 300; ++i)
+        srt::AppendSrtBlock(file, i, SecondsToTimeCode(i), SecondsToTimeCode(i + 0.5),
+                            "block " + std::to_string(i));
+    const auto aids = [&] {
+        store::Dataset check;
+        check.setConnection(&connection);
+        check.setCommandText("select * from Sub order by aid");
+        check.open();
+        std::vector<std::int64_t> aids;
+        for (int i = 0; i < check.rowCount(); ++i) aids.push_back(check.rowAt(i).aid);
+        return aids;
+    };
+    const struct {
+        const char* how;  // refusing "block 200"; none: every block is stored
+        int stored;
+    } cases[] = {{nullptr, 300}, {"ABORT", 199}, {"FAIL", 199}, {nullptr, 300}};
+    std::int64_t given = 0;  // aids are never given twice, whatever was emptied since
+    for (const auto& c : cases) {
+        if (c.how) refuse("block 200", c.how);
+        if (c.how)
+            EXPECT_THROW(ImportSrt(sub, file), DatabaseError);
+        else
+            ImportSrt(sub, file);
+        for (const char* event : {"INSERT", "UPDATE"})
+            connection.execute(std::string("drop trigger if exists \"refuse block 200 ") +
+                                   event + "\"",
+                               "test");
+        const std::vector<std::int64_t> stored = aids();
+        ASSERT_EQ(stored.size(), static_cast<std::size_t>(c.stored)) << c.how;
+        for (int i = 0; i < c.stored; ++i) {
+            EXPECT_EQ(stored[static_cast<std::size_t>(i)], given + 1 + i) << c.how;
+            EXPECT_EQ(sub.rowAt(i).aid, stored[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(sub.rowAt(i).SubText, "block " + std::to_string(i + 1));
+        }
+        given += c.stored;
+        if (c.how) {
+            EXPECT_EQ(sub.state(), store::DatasetState::Insert);
+            EXPECT_EQ(sub.rowCount(), c.stored + 1);
+            EXPECT_EQ(sub.fieldByName("SubText").asString(), "block 200");
+            sub.cancel();
+        }
+    }
+}
+
 TEST_F(ToolsTest, EngineRollbackRereadsTheDataset) {
     const std::vector<Row> rows = {{"00:00:01,000", "00:00:02,000", "a"},
                                    {"00:00:03,000", "00:00:04,000", "b"}};
