@@ -209,6 +209,8 @@ void Dataset::close() {
     insertStatement_ = Statement();
     updateStatement_ = Statement();
     deleteStatement_ = Statement();
+    batchInsertStatement_ = Statement();
+    nextAidStatement_ = Statement();
     rows_.clear();
     rows_.shrink_to_fit();
     stamp_.reset();

@@ -12,7 +12,8 @@
 //    moving; a move clears both flags before it steps;
 //  - rows keep their place after a post until the next requery.
 //
-// Rows are loaded all at once at open/requery. Every post and delete is committed at once.
+// Rows are loaded all at once at open/requery. Every post and delete is committed at once
+// (appends inside a BatchedAppends: when it writes them, see there).
 // Errors are DatabaseError with the dataset's name in front ("Sub: ...").
 
 #include <algorithm>
