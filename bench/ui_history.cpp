@@ -12,6 +12,7 @@
 
 #include "app/listview/celleditor.h"
 #include "app/listview/subtitlegrid.h"
+#include "bench/widgetbench.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/history.h"
@@ -106,12 +107,5 @@ BENCHMARK(BM_TypeAndPostRecorded)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    theFixture.reset();
-    return 0;
+    return tirelle::bench::RunWidgetBenchmarks(argc, argv, [] { theFixture.reset(); });
 }

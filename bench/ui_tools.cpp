@@ -10,6 +10,7 @@
 
 #include "app/listview/subtitlegrid.h"
 #include "base/timecode.h"
+#include "bench/widgetbench.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/statements.h"
@@ -137,12 +138,5 @@ BENCHMARK(BM_MergeBlocks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    theFixture.reset();
-    return 0;
+    return tirelle::bench::RunWidgetBenchmarks(argc, argv, [] { theFixture.reset(); });
 }
