@@ -129,6 +129,18 @@ const std::vector<StepCase>& StepCases() {
                  "test");
              step.commit();
          }},
+        {"open of a long file, its rows written many to a statement", "打开字幕文件",
+         [](HistoryTest& t) {
+             UndoStep step(t.history, "打开字幕文件", Record::WholeTable);
+             t.connection.execute(kDeleteAllSql, "test");
+             t.sub.requery();
+             BatchedAppends batch(t.sub);
+             for (int i = 0; i < 300; ++i)
+                 t.add({{"00:02:" + std::to_string(10 + i % 50) + ",000", "00:03:00,000",
+                         "block " + std::to_string(i)}});
+             batch.finish();
+             step.commit();
+         }},
     };
     return cases;
 }
