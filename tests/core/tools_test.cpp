@@ -2,6 +2,7 @@
 // merge, the open's import, and what a failure or a killed process leaves behind.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <string>
@@ -294,6 +295,35 @@ TEST_F(ToolsTest, LongLoadStopsAtTheRefusedBlock) {
             EXPECT_EQ(sub.fieldByName("SubText").asString(), "block 200");
             sub.cancel();
         }
+    }
+}
+
+// A store made by another program, its table without AUTOINCREMENT and no sequence table at all.
+TEST_F(ToolsTest, LongMergeIntoAStoreWithoutASequence) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("plain.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "create table Sub (aid INTEGER PRIMARY KEY, STime TEXT, ETime TEXT, "
+                           "SubText TEXT, SubSort REAL, SubSortEnd REAL); "
+                           "insert into Sub (aid, STime) values (41, 'old')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    sub.close();
+    connection.openFile(folder.file("plain.db"));
+    sub.open();
+    srt::LineList file;
+    for (int i = 1; i <= 300; ++i)
+        srt::AppendSrtBlock(file, i, SecondsToTimeCode(i), SecondsToTimeCode(i + 1), "b");
+    ASSERT_TRUE(MergeBlocks(sub, file, 0));
+    std::vector<std::int64_t> shownAids;
+    for (int i = 0; i < sub.rowCount(); ++i) shownAids.push_back(sub.rowAt(i).aid);
+    sub.reload();  // read from the table
+    ASSERT_EQ(sub.rowCount(), 301);
+    for (int i = 0; i < 301; ++i) {
+        // The row without a start first, then the merged ones after the greatest aid held.
+        EXPECT_EQ(sub.rowAt(i).aid, 41 + i);
+        EXPECT_EQ(shownAids[static_cast<std::size_t>(i)], 41 + i);
     }
 }
 
