@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "store/history.h"
 #include "store/statements.h"
 #include "tests/support/tempfolder.h"
+#include "tests/support/typedrows.h"
 
 namespace tirelle::store {
 namespace {
@@ -57,15 +57,7 @@ public:
         open();
     }
 
-    void add(const std::vector<std::array<std::string, 3>>& rows) {
-        for (const auto& row : rows) {
-            sub.append();
-            sub.fieldByName("STime").setAsString(row[0]);
-            sub.fieldByName("ETime").setAsString(row[1]);
-            sub.fieldByName("SubText").setAsString(row[2]);
-            sub.post();
-        }
-    }
+    void add(const std::vector<testing::TypedRow>& rows) { testing::AppendRows(sub, rows); }
 
     // Changes the store behind the program's back, through a connection of its own.
     void outside(const char* sql) {

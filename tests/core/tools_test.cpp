@@ -14,20 +14,14 @@
 #include "store/errors.h"
 #include "store/statements.h"
 #include "tests/support/tempfolder.h"
+#include "tests/support/typedrows.h"
 #include "tools/operations.h"
 #include "tools/srtfiles.h"
 
 namespace tirelle::tools {
 namespace {
 
-struct Row {
-    std::string start, end, text;
-    bool operator==(const Row&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Row& row) {
-    return out << "{" << row.start << ", " << row.end << ", " << row.text << "}";
-}
+using Row = testing::TypedRow;
 
 class ToolsTest : public ::testing::Test {
 protected:
@@ -39,13 +33,7 @@ protected:
     }
 
     void add(const std::vector<Row>& rows) {
-        for (const Row& row : rows) {
-            sub.append();
-            sub.fieldByName("STime").setAsString(row.start);
-            sub.fieldByName("ETime").setAsString(row.end);
-            sub.fieldByName("SubText").setAsString(row.text);
-            sub.post();
-        }
+        testing::AppendRows(sub, rows);
         sub.requery();
     }
 
