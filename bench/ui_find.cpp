@@ -5,49 +5,24 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <memory>
 
 #include "app/listview/searchlist.h"
-#include "app/listview/subtitlegrid.h"
 #include "bench/widgetbench.h"
-#include "store/connection.h"
 #include "store/dataset.h"
-#include "store/statements.h"
-#include "tests/support/generatedrows.h"
-#include "tests/support/tempfolder.h"
 
 using tirelle::MatchKind;
 using tirelle::listview::SearchDirection;
 using tirelle::listview::SearchList;
 using tirelle::listview::SearchOptions;
-using tirelle::listview::SubtitleGrid;
 
 namespace {
 
 constexpr int kRows = 100000;
 
 // A store of kRows two-line subtitles, one every 3 seconds, shown by the list.
-struct FindFixture {
-    tirelle::testing::TempFolder folder;
-    tirelle::store::Connection connection;
-    tirelle::store::Dataset sub;
-    std::unique_ptr<SubtitleGrid> grid;
-
-    FindFixture() {
-        connection.open(folder.path());
-        tirelle::testing::FillGeneratedRows(connection, kRows, "第二行的文字 and its second line");
-        sub.setConnection(&connection);
-        sub.setCommandText(tirelle::store::kSelectAllSql);
-        sub.beforePost = tirelle::store::DeriveSortKeys;
-        sub.open();
-        grid = std::make_unique<SubtitleGrid>();
-        grid->resize(420, 800);
-        grid->setDataset(&sub);
-        grid->show();
-        QCoreApplication::processEvents();
-    }
-    ~FindFixture() { grid->setDataset(nullptr); }
+struct FindFixture : tirelle::bench::ListedStore {
+    FindFixture() : ListedStore(kRows, "第二行的文字 and its second line") {}
 };
 
 std::unique_ptr<FindFixture> theFixture;
@@ -63,14 +38,14 @@ void findNothing(benchmark::State& state, tirelle::store::Column column, bool al
     auto& f = fixture();
     f.sub.first();
     f.sub.moveBy(kRows / 2);
-    f.grid->viewport()->repaint();
+    f.paint();
     SearchOptions options;
     options.allColumns = allColumns;
     options.caseInsensitive = ignoreCase;
     for (auto _ : state) {
         const bool found = SearchList(*f.grid, column, "no such text", options,
                                       SearchDirection::All, match);
-        f.grid->viewport()->repaint();
+        f.paint();
         if (found || f.sub.currentRow() != kRows / 2) state.SkipWithError("the search moved");
     }
     state.counters["rows"] = f.sub.rowCount();

@@ -6,59 +6,26 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QKeyEvent>
 #include <memory>
 
 #include "app/listview/celleditor.h"
-#include "app/listview/subtitlegrid.h"
 #include "bench/widgetbench.h"
-#include "store/connection.h"
 #include "store/dataset.h"
 #include "store/history.h"
-#include "store/statements.h"
-#include "tests/support/generatedrows.h"
-#include "tests/support/tempfolder.h"
 
-using tirelle::listview::SubtitleGrid;
 
 namespace {
 
 constexpr int kRows = 100000;
 
-struct ListFixture {
-    tirelle::testing::TempFolder folder;
-    tirelle::store::Connection connection;
+struct ListFixture : tirelle::bench::ListedStore {
     tirelle::store::History history;
-    tirelle::store::Dataset sub;
-    std::unique_ptr<SubtitleGrid> grid;
 
-    ListFixture() {
-        connection.open(folder.path());
-        tirelle::testing::FillGeneratedRows(connection, kRows, "and its second line");
+    ListFixture() : ListedStore(kRows, "and its second line") {
         history.open(connection);
-        sub.setConnection(&connection);
-        sub.setCommandText(tirelle::store::kSelectAllSql);
-        sub.beforePost = tirelle::store::DeriveSortKeys;
-        sub.open();
-        grid = std::make_unique<SubtitleGrid>();
-        grid->resize(420, 800);
-        grid->setDataset(&sub);
-        grid->show();
-        grid->activateWindow();
-        grid->setFocus();
         grid->setCurrentColumn(2);
-        QCoreApplication::processEvents();
     }
-    ~ListFixture() { grid->setDataset(nullptr); }
-
-    void press(QWidget* target, int key, const QString& text = QString()) {
-        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QCoreApplication::sendEvent(target, &down);
-        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
-        QCoreApplication::sendEvent(target, &up);
-    }
-    void paint() { grid->viewport()->repaint(); }
+    ~ListFixture() { sub.setHistory(nullptr); }
 };
 
 std::unique_ptr<ListFixture> theFixture;
@@ -79,9 +46,9 @@ void typeAndPost(benchmark::State& state, bool recorded) {
     const QChar letter = QChar(u'a' + run++ % 26);
     int moved = 0;
     for (auto _ : state) {
-        f.press(f.grid.get(), Qt::Key_A + (letter.unicode() - u'a'), letter);  // opens the editor
-        f.press(f.grid->editor(), Qt::Key_Return);               // writes it into the row
-        f.press(f.grid.get(), Qt::Key_Down);                     // posts, moves on
+        f.press(Qt::Key_A + (letter.unicode() - u'a'), letter);  // opens the editor
+        f.press(Qt::Key_Return, {}, f.grid->editor());  // writes it into the row
+        f.press(Qt::Key_Down);                          // posts, moves on
         f.paint();
         if (++moved == 1000) {
             state.PauseTiming();

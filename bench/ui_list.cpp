@@ -5,18 +5,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QKeyEvent>
 #include <QTest>
 #include <memory>
 
-#include "app/listview/subtitlegrid.h"
 #include "bench/widgetbench.h"
-#include "store/connection.h"
 #include "store/dataset.h"
 #include "store/statements.h"
-#include "tests/support/generatedrows.h"
-#include "tests/support/tempfolder.h"
 
 using tirelle::listview::SubtitleGrid;
 
@@ -35,39 +29,12 @@ public:
 };
 
 // A store of kRows two-line subtitles, one every 3 seconds, and the list showing it.
-struct ListFixture {
-    tirelle::testing::TempFolder folder;
-    tirelle::store::Connection connection;
-    tirelle::store::Dataset sub;
-    std::unique_ptr<SubtitleGrid> grid;
+struct ListFixture : tirelle::bench::ListedStore {
     PaintCounter counter;
 
-    ListFixture() {
-        connection.open(folder.path());
-        tirelle::testing::FillGeneratedRows(connection, kRows, "and its second line");
-        sub.setConnection(&connection);
-        sub.setCommandText(tirelle::store::kSelectAllSql);
-        sub.beforePost = tirelle::store::DeriveSortKeys;
-        sub.open();
-        grid = std::make_unique<SubtitleGrid>();
-        grid->resize(420, 800);
-        grid->setDataset(&sub);
-        grid->show();
-        grid->activateWindow();
-        grid->setFocus();
-        QCoreApplication::processEvents();
+    ListFixture() : ListedStore(kRows, "and its second line") {
         grid->viewport()->installEventFilter(&counter);
     }
-    ~ListFixture() { grid->setDataset(nullptr); }
-
-    void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QKeyEvent down(QEvent::KeyPress, key, mods);
-        QCoreApplication::sendEvent(grid.get(), &down);
-        QKeyEvent up(QEvent::KeyRelease, key, mods);
-        QCoreApplication::sendEvent(grid.get(), &up);
-    }
-    // Delivers the pending update as the event loop would.
-    void paint() { grid->viewport()->repaint(); }
 };
 
 // Made on first use and destroyed before the application object (widgets must not outlive it).

@@ -5,46 +5,22 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <memory>
 
-#include "app/listview/subtitlegrid.h"
 #include "base/timecode.h"
 #include "bench/widgetbench.h"
-#include "store/connection.h"
 #include "store/dataset.h"
-#include "store/statements.h"
-#include "tests/support/generatedrows.h"
-#include "tests/support/tempfolder.h"
 #include "tools/operations.h"
 
-using tirelle::listview::SubtitleGrid;
 namespace tools = tirelle::tools;
 
 namespace {
 
 // A store of `rows` two-line subtitles, one every 3 seconds, and the list showing it.
-struct ToolsFixture {
-    tirelle::testing::TempFolder folder;
-    tirelle::store::Connection connection;
-    tirelle::store::Dataset sub;
-    std::unique_ptr<SubtitleGrid> grid;
+struct ToolsFixture : tirelle::bench::ListedStore {
     int rows;
 
-    explicit ToolsFixture(int rowCount) : rows(rowCount) {
-        connection.openFile(folder.file("bench.db"));
-        tirelle::testing::FillGeneratedRows(connection, rows, "and its second line");
-        connection.openFile(folder.file("bench.db"));  // as at start-up
-        sub.setConnection(&connection);
-        sub.setCommandText(tirelle::store::kSelectAllSql);
-        sub.open();
-        grid = std::make_unique<SubtitleGrid>();
-        grid->resize(420, 800);
-        grid->setDataset(&sub);
-        grid->show();
-        QCoreApplication::processEvents();
-    }
-    ~ToolsFixture() { grid->setDataset(nullptr); }
+    explicit ToolsFixture(int rowCount) : ListedStore(rowCount, "and its second line"), rows(rowCount) {}
 
     // Back to the original rows after a merge added some.
     void dropAddedRows() {
