@@ -17,6 +17,7 @@
 #include "store/history.h"
 #include "store/statements.h"
 #include "base/timecode.h"
+#include "tests/support/generatedrows.h"
 #include "tests/support/tempfolder.h"
 
 namespace {
@@ -25,17 +26,6 @@ using namespace tirelle;
 using namespace tirelle::store;
 
 constexpr int kRows = 100000;
-
-std::string SampleText(std::mt19937& g) {
-    // Two lines of GBK text of varying length, as an SRT file brings them.
-    static const std::string kWord = "\xc4\xe3\xba\xc3\xca\xc0\xbd\xe7";
-    std::uniform_int_distribution<int> words(2, 6);
-    std::string text;
-    for (int i = words(g); i > 0; --i) text += kWord;
-    text += "\r\n";
-    for (int i = words(g); i > 0; --i) text += kWord;
-    return text;
-}
 
 struct Block {
     std::string start, end, text;
@@ -50,7 +40,7 @@ const std::vector<Block>& Blocks() {
             const double start = i * 3.0 + 0.25;
             result.push_back({MillisecondsToTime(SecondsToMilliseconds(start)),
                               MillisecondsToTime(SecondsToMilliseconds(start + length(g))),
-                              SampleText(g)});
+                              testing::SampleGbkText(g)});
         }
         return result;
     }();

@@ -15,6 +15,7 @@
 #include "store/scratchquery.h"
 #include "store/statements.h"
 #include "store/transaction.h"
+#include "tests/support/generatedrows.h"
 #include "tests/support/tempfolder.h"
 
 namespace {
@@ -34,17 +35,6 @@ long ResidentKb() {
     return 0;
 }
 
-std::string SampleText(std::mt19937& g) {
-    // Two lines of GBK text of varying length, as an SRT file brings them.
-    static const std::string kWord = "\xc4\xe3\xba\xc3\xca\xc0\xbd\xe7";
-    std::uniform_int_distribution<int> words(2, 6);
-    std::string text;
-    for (int i = words(g); i > 0; --i) text += kWord;
-    text += "\r\n";
-    for (int i = words(g); i > 0; --i) text += kWord;
-    return text;
-}
-
 // A store of 100,000 subtitles about 3 s apart, 1 to 5 s long, made once per run.
 class LargeStore {
 public:
@@ -62,7 +52,7 @@ public:
             const double end = start + length(g);
             const std::string s = SecondsToTimeCode(start);
             const std::string e = SecondsToTimeCode(end);
-            const std::string text = SampleText(g);
+            const std::string text = testing::SampleGbkText(g);
             insert.bindText(1, s);
             insert.bindText(2, e);
             insert.bindText(3, text);
@@ -100,7 +90,7 @@ void BM_AppendPost10k(benchmark::State& state) {
         Dataset sub;
         OpenWorking(sub, connection);
         std::vector<std::string> texts;
-        for (int i = 0; i < 10000; ++i) texts.push_back(SampleText(g));
+        for (int i = 0; i < 10000; ++i) texts.push_back(testing::SampleGbkText(g));
         state.ResumeTiming();
         // Grouped as the open command groups its posts: one by one, each commit would wait
         // for the disk (every commit is synced).

@@ -43,8 +43,8 @@ void findNothing(benchmark::State& state, tirelle::store::Column column, bool al
     options.allColumns = allColumns;
     options.caseInsensitive = ignoreCase;
     for (auto _ : state) {
-        const bool found = SearchList(*f.grid, column, "no such text", options,
-                                      SearchDirection::All, match);
+        const bool found =
+            SearchList(*f.grid, column, "no such text", options, SearchDirection::All, match);
         f.paint();
         if (found || f.sub.currentRow() != kRows / 2) state.SkipWithError("the search moved");
     }

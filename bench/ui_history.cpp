@@ -13,7 +13,6 @@
 #include "store/dataset.h"
 #include "store/history.h"
 
-
 namespace {
 
 constexpr int kRows = 100000;
@@ -47,8 +46,8 @@ void typeAndPost(benchmark::State& state, bool recorded) {
     int moved = 0;
     for (auto _ : state) {
         f.press(Qt::Key_A + (letter.unicode() - u'a'), letter);  // opens the editor
-        f.press(Qt::Key_Return, {}, f.grid->editor());  // writes it into the row
-        f.press(Qt::Key_Down);                          // posts, moves on
+        f.press(Qt::Key_Return, {}, f.grid->editor());           // writes it into the row
+        f.press(Qt::Key_Down);                                   // posts, moves on
         f.paint();
         if (++moved == 1000) {
             state.PauseTiming();

@@ -12,6 +12,7 @@
 #include "app/application.h"
 #include "app/srtform.h"
 #include "base/timecode.h"
+#include "bench/widgetbench.h"
 #include "tests/support/formfixture.h"
 
 using tirelle::testing::FormFixture;
@@ -87,12 +88,6 @@ BENCHMARK(BM_Resync)->Arg(1)->Arg(50)->Arg(99)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    tirelle::app::Application application(argc, argv);
-    tirelle::app::prepareProcess();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    theFixture.reset();
-    return 0;
+    return tirelle::bench::RunWidgetBenchmarks<tirelle::app::Application>(
+        argc, argv, [] { theFixture.reset(); });
 }

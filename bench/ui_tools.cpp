@@ -20,7 +20,8 @@ namespace {
 struct ToolsFixture : tirelle::bench::ListedStore {
     int rows;
 
-    explicit ToolsFixture(int rowCount) : ListedStore(rowCount, "and its second line"), rows(rowCount) {}
+    explicit ToolsFixture(int rowCount)
+        : ListedStore(rowCount, "and its second line"), rows(rowCount) {}
 
     // Back to the original rows after a merge added some.
     void dropAddedRows() {

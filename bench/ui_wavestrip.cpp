@@ -13,6 +13,7 @@
 
 #include "app/application.h"
 #include "app/waveform/wavestrip.h"
+#include "bench/widgetbench.h"
 
 using tirelle::app::WaveStrip;
 using tirelle::waveform::Peak;
@@ -33,16 +34,19 @@ void BM_PaintFrame(benchmark::State& state) {
         QString text;
     };
     std::vector<Row> rows;
-    for (int i = 0; i < kRows; ++i) rows.push_back({3.0 * i + 1, 3.0 * i + 3, QStringLiteral("第%1句字幕").arg(i)});
+    for (int i = 0; i < kRows; ++i)
+        rows.push_back({3.0 * i + 1, 3.0 * i + 3, QStringLiteral("第%1句字幕").arg(i)});
 
     double position = 3600;
     WaveStrip strip;
     strip.resize(800, 90);
     WaveStrip::Source source;
     source.position = [&] { return position; };
-    source.spans = [&](double from, double to, const std::function<void(const WaveStrip::Span&)>& visit) {
+    source.spans = [&](double from, double to,
+                       const std::function<void(const WaveStrip::Span&)>& visit) {
         for (std::size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].end >= from && rows[i].start <= to) visit({std::int64_t(i), rows[i].start, rows[i].end, rows[i].text});
+            if (rows[i].end >= from && rows[i].start <= to)
+                visit({std::int64_t(i), rows[i].start, rows[i].end, rows[i].text});
     };
     source.marks = [&] { return std::pair{position - 3, position}; };
     strip.setSource(source);
@@ -65,11 +69,5 @@ BENCHMARK(BM_PaintFrame)->Arg(10)->Arg(60)->Arg(600)->Unit(benchmark::kMicroseco
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    tirelle::app::Application application(argc, argv);
-    tirelle::app::prepareProcess();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tirelle::bench::RunWidgetBenchmarks<tirelle::app::Application>(argc, argv, [] {});
 }

@@ -7,13 +7,15 @@
 //       return tirelle::bench::RunWidgetBenchmarks(argc, argv, [] { theFixture.reset(); });
 //   }
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QKeyEvent>
-#include <benchmark/benchmark.h>
 
 #include <memory>
 #include <string_view>
+#include <type_traits>
 
+#include "app/application.h"
 #include "app/listview/subtitlegrid.h"
 #include "store/connection.h"
 #include "store/dataset.h"
@@ -63,10 +65,13 @@ struct ListedStore {
     ListedStore& operator=(const ListedStore&) = delete;
 };
 
-template <class DropFixtures>
+// Application: QApplication for a widget on its own, app::Application (the program's own
+// set-up of the process) for the main window's parts.
+template <class Application = QApplication, class DropFixtures>
 int RunWidgetBenchmarks(int argc, char** argv, DropFixtures dropFixtures) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    Application application(argc, argv);
+    if constexpr (!std::is_same_v<Application, QApplication>) app::prepareProcess();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

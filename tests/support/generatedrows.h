@@ -1,7 +1,7 @@
 #pragma once
-// Fills Sub with generated subtitles in one statement, for benchmarks over large stores: row i
-// runs from 3i+1 to 3i+3 seconds, its text "subtitle number i", CR LF, then `secondLine`.
+// Generated subtitles for benchmarks over large stores.
 
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -9,6 +9,8 @@
 
 namespace tirelle::testing {
 
+// Fills Sub in one statement: row i runs from 3i+1 to 3i+3 seconds, its text
+// "subtitle number i", CR LF, then `secondLine`.
 inline void FillGeneratedRows(store::Connection& connection, int rows, std::string_view secondLine) {
     std::string quoted;
     for (const char c : secondLine) quoted += c == '\'' ? std::string("''") : std::string(1, c);
@@ -21,6 +23,17 @@ inline void FillGeneratedRows(store::Connection& connection, int rows, std::stri
             " 'subtitle number ' || i || char(13, 10) || '" + quoted + "',"
             " 3*i+1, 3*i+3 from n",
         "Sub");
+}
+
+// Two lines of GBK text of varying length, as an SRT file brings them.
+inline std::string SampleGbkText(std::mt19937& g) {
+    static const std::string kWord = "\xc4\xe3\xba\xc3\xca\xc0\xbd\xe7";
+    std::uniform_int_distribution<int> words(2, 6);
+    std::string text;
+    for (int i = words(g); i > 0; --i) text += kWord;
+    text += "\r\n";
+    for (int i = words(g); i > 0; --i) text += kWord;
+    return text;
 }
 
 }  // namespace tirelle::testing
