@@ -89,7 +89,10 @@ const std::vector<StepCase>& StepCases() {
              t.sub.fieldByName("SubText").setAsString("\xb8\xc4\r\nnew");
              t.sub.post();
          }},
-        {"new row", "新增字幕", [](HistoryTest& t) { t.add({{"00:09:00,000", "00:09:01,000", "n"}}); }},
+        {"new row", "新增字幕",
+         [](HistoryTest& t) {
+             t.add({{"00:09:00,000", "00:09:01,000", "n"}});
+         }},
         {"delete", "删除字幕",
          [](HistoryTest& t) {
              t.sub.last();
@@ -182,7 +185,8 @@ TEST_F(HistoryTest, UndoOfAStepWhoseRowsChangedOutsideIsRefusedAndChangesNothing
         const char* outsideChange;
     };
     const Case cases[] = {
-        {"edited row changed", 0, "update Sub set SubText = 'theirs' where SubText = cast(x'b8c40d0a6e6577' as text)"},
+        {"edited row changed", 0,
+         "update Sub set SubText = 'theirs' where SubText = cast(x'b8c40d0a6e6577' as text)"},
         {"new row deleted", 1, "delete from Sub where SubText = 'n'"},
         {"whole table, any row changed", 5, "update Sub set ETime = 'theirs' where aid = 1"},
         {"whole table, a row added", 4, "insert into Sub (STime) values ('theirs')"},

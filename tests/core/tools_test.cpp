@@ -266,9 +266,8 @@ TEST_F(ToolsTest, LongLoadStopsAtTheRefusedBlock) {
         else
             ImportSrt(sub, file);
         for (const char* event : {"INSERT", "UPDATE"})
-            connection.execute(std::string("drop trigger if exists \"refuse block 200 ") +
-                                   event + "\"",
-                               "test");
+            connection.execute(
+                std::string("drop trigger if exists \"refuse block 200 ") + event + "\"", "test");
         const std::vector<std::int64_t> stored = aids();
         ASSERT_EQ(stored.size(), static_cast<std::size_t>(c.stored)) << c.how;
         for (int i = 0; i < c.stored; ++i) {
