@@ -30,10 +30,6 @@ QString timeCode(double seconds) {
     return QString::fromLatin1(SecondsToTimeCode(seconds));
 }
 
-double boxSeconds(const QLineEdit* box) {
-    return TimeToSeconds(ui::fromQString(box->text()));
-}
-
 }  // namespace
 
 double TSrtForm::LeadTime() const {
@@ -56,23 +52,23 @@ void TSrtForm::CaptureStep() {
 void TSrtForm::TrackBar1Change() {
     const double lead = LeadTime();
     Label4->setText(QString::fromLatin1(SecondsToNumberText(lead)));
-    Edit1->setText(timeCode(startBefore(boxSeconds(Edit2), lead)));
+    Edit1->setText(timeCode(startBefore(ui::boxSeconds(Edit2), lead)));
 }
 
 void TSrtForm::SpeedButton4Click() {
     if (SpeedButton4->isDown()) {
-        WMP1->setCurrentPosition(boxSeconds(Edit1));
+        WMP1->setCurrentPosition(ui::boxSeconds(Edit1));
         SpButtonE->setEnabled(false);
         WMP1->play();
     } else {
-        WMP1->setCurrentPosition(boxSeconds(Edit2));
+        WMP1->setCurrentPosition(ui::boxSeconds(Edit2));
         WMP1->pause();
         SpButtonE->setEnabled(true);
     }
 }
 
 void TSrtForm::RangePreviewEndCheck() {
-    const double end = boxSeconds(Edit2);
+    const double end = ui::boxSeconds(Edit2);
     if (WMP1->currentPosition() >= end) {
         WMP1->pause();
         SpeedButton4->setDown(false);  // no handler, so no seek

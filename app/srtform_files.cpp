@@ -12,10 +12,6 @@ namespace tirelle::app {
 
 namespace {
 
-std::filesystem::path localPath(const QString& fileName) {
-    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
-}
-
 void postPendingEdit(store::Dataset& dataset) {
     if (dataset.state() == store::DatasetState::Edit ||
         dataset.state() == store::DatasetState::Insert)
@@ -32,7 +28,7 @@ void TSrtForm::N6Click() {
 
     if (!ui::dialogs().runFileDialog(this, OpenDialog2)) return;
     srt::ReadEncoding encoding;
-    MemoF = tools::LoadSubtitleLines(localPath(OpenDialog2.fileName), ui::codePage(), &encoding);
+    MemoF = tools::LoadSubtitleLines(ui::localPath(OpenDialog2.fileName), ui::codePage(), &encoding);
     ShowReadEncoding(encoding, OpenDialog2.fileName);
     // The whole replacement is one step of the history; when a block fails, what was posted
     // before it stays and can be undone as well.
@@ -63,7 +59,7 @@ void TSrtForm::N9Click() {
     }
     if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
     StopCapture();
-    tools::ExportSrt(Sub, MemoF, localPath(SaveDialog1.fileName));
+    tools::ExportSrt(Sub, MemoF, ui::localPath(SaveDialog1.fileName));
 }
 
 }  // namespace tirelle::app

@@ -18,18 +18,6 @@ namespace tirelle::app {
 
 TToolForm* ToolForm = nullptr;
 
-namespace {
-
-std::filesystem::path localPath(const QString& fileName) {
-    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
-}
-
-double boxSeconds(const QLineEdit* box) {
-    return TimeToSeconds(ui::fromQString(box->text()));
-}
-
-}  // namespace
-
 TToolForm::TToolForm(ToolContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context)) {
     setObjectName(QStringLiteral("ToolForm"));
@@ -108,8 +96,8 @@ void TToolForm::TabSheet2Show() {
 
 void TToolForm::BitBtn2Click() {
     if (context_.sub->isEmpty()) return;
-    const double newFirst = boxSeconds(Edit2);
-    const double newLast = boxSeconds(Edit3);
+    const double newFirst = ui::boxSeconds(Edit2);
+    const double newLast = ui::boxSeconds(Edit3);
     if (asStep("时间缩放", [&] { return tools::ScaleAll(*context_.sub, newFirst, newLast); }))
         finish();
 }
@@ -125,8 +113,8 @@ void TToolForm::BitBtn6Click() {
 void TToolForm::BitBtn3Click() {
     if (context_.sub->isEmpty()) return;
     if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
-    const srt::LineList lines = tools::SplitAfter(*context_.sub, boxSeconds(Edit4));
-    tools::WriteSubtitleLines(localPath(SaveDialog1.fileName), lines);
+    const srt::LineList lines = tools::SplitAfter(*context_.sub, ui::boxSeconds(Edit4));
+    tools::WriteSubtitleLines(ui::localPath(SaveDialog1.fileName), lines);
     finish();
 }
 
@@ -136,9 +124,9 @@ void TToolForm::BitBtn5Click() {
 
 void TToolForm::BitBtn4Click() {
     if (Edit6->text().isEmpty() || context_.sub->isEmpty()) return;
-    const double offset = boxSeconds(Edit5);
+    const double offset = ui::boxSeconds(Edit5);
     srt::ReadEncoding encoding;
-    MemoF = tools::LoadSubtitleLines(localPath(Edit6->text()), ui::codePage(), &encoding);
+    MemoF = tools::LoadSubtitleLines(ui::localPath(Edit6->text()), ui::codePage(), &encoding);
     if (context_.showReadEncoding) context_.showReadEncoding(encoding, Edit6->text());
     if (asStep("合并字幕", [&] { return tools::MergeBlocks(*context_.sub, MemoF, offset); }))
         finish();

@@ -197,7 +197,8 @@ void ListFindDialog::find(bool ctrl) {
 
     SearchOptions options;
     options.caseInsensitive = !cbCharCase->isChecked();
-    options.displayedText = cbUseFormat->isChecked();
+    // cbUseFormat (the text the cell shows) needs nothing: every column of the list shows
+    // its stored text as it is.
     const int chosen = cbFindIn->currentIndex() < 0 ? kNoColumn : cbFindIn->currentData().toInt();
     options.allColumns = cbFindIn->currentText() == kAllColumns;
     std::optional<store::Column> column;

@@ -17,8 +17,7 @@ enum class SearchDirection { Up, Down, All };
 
 struct SearchOptions {
     bool caseInsensitive = true;
-    bool allColumns = false;     // walk every scanned column of each row
-    bool displayedText = true;   // the text the cell shows; for the list's text columns the same
+    bool allColumns = false;  // walk every scanned column of each row
 };
 
 // Searches `list` for `text` (bytes in the program's code page).

@@ -1,8 +1,12 @@
 #include "app/ui/textcodec.h"
 
+#include <QFile>
+#include <QLineEdit>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <optional>
+
+#include "base/timecode.h"
 
 namespace tirelle::ui {
 
@@ -51,6 +55,14 @@ std::string fromDisplay(const QString& text) {
     QString withBreaks = text;
     withBreaks.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return fromQString(withBreaks);
+}
+
+std::filesystem::path localPath(const QString& fileName) {
+    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+}
+
+double boxSeconds(const QLineEdit* box) {
+    return TimeToSeconds(fromQString(box->text()));
 }
 
 }  // namespace tirelle::ui
