@@ -13,6 +13,7 @@
 #include "store/fieldvalue.h"
 #include "store/history.h"
 #include "store/statements.h"
+#include "store/transaction.h"
 
 namespace tirelle::store {
 
@@ -52,12 +53,18 @@ int SearchOutward(int count, int from, Matches matches) {
 
 // The order of the working statement: SubSort ascending through its index, so equal keys come
 // by aid; a missing key (NULL, and NaN, which the engine stores as NULL) first.
-bool SortsBefore(const SubRecord& a, const SubRecord& b) {
+// -1, 0 or 1 as a's SubSort comes before, with or after b's.
+int CompareKeys(const SubRecord& a, const SubRecord& b) {
     const bool aMissing = a.isNull(Column::SubSort) || std::isnan(a.SubSort);
     const bool bMissing = b.isNull(Column::SubSort) || std::isnan(b.SubSort);
-    if (aMissing != bMissing) return aMissing;
-    if (!aMissing && a.SubSort != b.SubSort) return a.SubSort < b.SubSort;
-    return a.aid < b.aid;
+    if (aMissing != bMissing) return aMissing ? -1 : 1;
+    if (aMissing || a.SubSort == b.SubSort) return 0;
+    return a.SubSort < b.SubSort ? -1 : 1;
+}
+
+bool SortsBefore(const SubRecord& a, const SubRecord& b) {
+    const int keys = CompareKeys(a, b);
+    return keys != 0 ? keys < 0 : a.aid < b.aid;
 }
 
 // Binds the five written columns of a row, NULLs as NULL, to parameters first .. first + 4.
@@ -100,11 +107,10 @@ constexpr const char* kNextAidSql =
     "ifnull((select seq from sqlite_sequence where name = 'Sub' collate nocase), 0)) + 1";
 constexpr const char* kNextAidWithoutSequenceSql = "select ifnull(max(aid), 0) + 1 from Sub";
 
-void RunOrThrow(sqlite3* db, const char* sql, const std::string& name) {
-    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw datasetError(name, sqlite3_errmsg(db));
-}
-
+// An insert that the table skipped without an error (a trigger's RAISE(IGNORE), an ON CONFLICT
+// IGNORE constraint of a store made elsewhere) wrote no row: the row must not be taken as stored.
+constexpr const char* kSkippedInsertMessage =
+    "Row cannot be added. The table skipped it without an error.";
 }  // namespace
 
 using namespace fieldvalue;
@@ -205,7 +211,12 @@ void Dataset::open() {
 
 void Dataset::close() {
     if (!active()) return;
-    queued_ = 0;  // rows not yet written go with the rest, as a pending change does
+    try {
+        flushAppends();  // rows posted but not yet written are stored as their posts promised
+    } catch (const Error&) {
+        // the refused row goes with the rest, as a pending change does
+    }
+    queued_ = 0;
     insertStatement_ = Statement();
     updateStatement_ = Statement();
     deleteStatement_ = Statement();
@@ -511,6 +522,7 @@ void Dataset::store(Statement& statement, bool withAid, UndoStep* step) {
             throw datasetError(name_,
                                "Row cannot be located for updating. Some values may have been "
                                "changed since it was last read.");
+        if (!withAid && sqlite3_changes(db) != 1) throw datasetError(name_, kSkippedInsertMessage);
         const std::int64_t aid = withAid ? row.aid : sqlite3_last_insert_rowid(db);
         // The row counts as stored only once its step is recorded with it.
         if (step) step->commit();
@@ -556,12 +568,16 @@ void Dataset::post() {
 
 // --- appends in bulk
 
-BatchedAppends::~BatchedAppends() {
+BatchedAppends::~BatchedAppends() noexcept(false) {
     if (--dataset_.batchDepth_ > 0) return;
+    if (std::uncaught_exceptions() == unwinding_) {
+        dataset_.flushAppends();  // finish() was not called: its error is the caller's to see
+        return;
+    }
     try {
         dataset_.flushAppends();
     } catch (...) {
-        // Only reached while another failure unwinds: that one is what the caller reports.
+        // Another failure unwinds: that one is what the caller reports.
     }
 }
 
@@ -578,7 +594,8 @@ void Dataset::queuePost() {
     rows_[at].nulls |= Bit(Column::Aid);  // given when written
     if (queued_ == 0) queuedBegin_ = current_;
     ++queued_;
-    if (ordered_ && at > 0 && !SortsBefore(rows_[at - 1], rows_[at])) ordered_ = false;
+    // The row's aid, given later, is above every aid before it: only its key can break the order.
+    if (ordered_ && at > 0 && CompareKeys(rows_[at], rows_[at - 1]) < 0) ordered_ = false;
     setBrowsing();
     eof_ = bof_ = false;
     notifyRow(current_);
@@ -595,7 +612,7 @@ void Dataset::flushAppends() {
     try {
         writeQueued(begin, count, stored);
     } catch (...) {
-        restoreRefusedAppend(begin + stored);
+        if (stored < count) restoreRefusedAppend(begin + stored);
         throw;
     }
 }
@@ -619,38 +636,36 @@ void Dataset::writeQueued(int begin, int count, int& done) {
         // Near the largest aid the engine picks its own way (or fails): row by row it decides.
         if (first <= 0 || first > std::numeric_limits<std::int64_t>::max() - kBatchRows) break;
         const bool wasStored = stampBeforeWrite();
-        // A savepoint around the statement: a row it refuses, or one that a trigger of the
-        // table skips, takes the whole statement back, and the rows are then written one by
-        // one to find the one that fails, as their own posts would have.
-        RunOrThrow(db, "savepoint batched_appends", name_);
         bool written = false;
-        std::exception_ptr refused;
-        try {
-            for (int k = 0; k < kBatchRows; ++k) {
-                insert.bindInt64(6 * k + 1, first + k);
-                BindRow(insert, rows_[static_cast<std::size_t>(begin + done + k)], 6 * k + 2);
+        {
+            // A transaction of its own (a savepoint inside the caller's) around the statement:
+            // a row it refuses, or one that a trigger of the table skips, takes the whole
+            // statement back, and the rows are then written one by one to find the one that
+            // fails, as their own posts would have.
+            Transaction batch(*connection_, name_);
+            std::exception_ptr refused;
+            try {
+                for (int k = 0; k < kBatchRows; ++k) {
+                    insert.bindInt64(6 * k + 1, first + k);
+                    BindRow(insert, rows_[static_cast<std::size_t>(begin + done + k)], 6 * k + 2);
+                }
+                while (insert.step()) {
+                }
+                written = sqlite3_changes(db) == kBatchRows;
+            } catch (const DatabaseError&) {
+                refused = std::current_exception();
             }
-            while (insert.step()) {
+            insert.reset();
+            if (!batch.open()) {
+                // The engine ended the whole transaction (a RAISE(ROLLBACK)): nothing is left to
+                // keep or to write on its own.
+                stampAfterWrite(false);
+                if (refused) std::rethrow_exception(refused);
+                throw datasetError(name_, "the transaction ended while rows were written");
             }
-            written = sqlite3_changes(db) == kBatchRows;
-        } catch (const DatabaseError&) {
-            refused = std::current_exception();
+            if (written) batch.commit();  // when that fails, the destructor takes the rows back
         }
-        insert.reset();
-        if (sqlite3_get_autocommit(db)) {
-            // The engine ended the whole transaction (a RAISE(ROLLBACK)): nothing is left to
-            // keep or to write on its own.
-            stampAfterWrite(false);
-            if (refused) std::rethrow_exception(refused);
-            throw datasetError(name_, "the transaction ended while rows were written");
-        }
-        if (!written) {
-            RunOrThrow(db, "rollback to batched_appends", name_);
-            RunOrThrow(db, "release batched_appends", name_);
-            connection_->noteRollback();
-            break;
-        }
-        RunOrThrow(db, "release batched_appends", name_);
+        if (!written) break;
         stampAfterWrite(wasStored);
         for (int k = 0; k < kBatchRows; ++k) {
             SubRecord& row = rows_[static_cast<std::size_t>(begin + done + k)];
@@ -659,6 +674,7 @@ void Dataset::writeQueued(int begin, int count, int& done) {
         }
         done += kBatchRows;
     }
+    if (done == count) return;
     Statement& single = cached(insertStatement_, kInsertSql);
     for (; done < count; ++done) {
         SubRecord& row = rows_[static_cast<std::size_t>(begin + done)];
@@ -672,6 +688,7 @@ void Dataset::writeQueued(int begin, int count, int& done) {
             throw;
         }
         single.reset();
+        if (sqlite3_changes(db) != 1) throw datasetError(name_, kSkippedInsertMessage);
         stampAfterWrite(wasStored);
         row.aid = sqlite3_last_insert_rowid(db);
         row.nulls &= ~Bit(Column::Aid);

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -291,12 +292,16 @@ private:
 //   ...append and post...
 //   batch.finish();  // writes the rest; errors here
 //
-// Left without finish() (an exception), the destructor writes what waits and drops a failure,
-// the first error being the one that counts.
+// Left by an exception, the destructor writes what waits and drops a failure of its own, the
+// first error being the one that counts; left without finish() otherwise, it writes what waits
+// and throws a failure as finish() would.
 class BatchedAppends {
 public:
-    explicit BatchedAppends(Dataset& dataset) : dataset_(dataset) { ++dataset_.batchDepth_; }
-    ~BatchedAppends();
+    explicit BatchedAppends(Dataset& dataset)
+        : dataset_(dataset), unwinding_(std::uncaught_exceptions()) {
+        ++dataset_.batchDepth_;
+    }
+    ~BatchedAppends() noexcept(false);
     BatchedAppends(const BatchedAppends&) = delete;
     BatchedAppends& operator=(const BatchedAppends&) = delete;
 
@@ -304,6 +309,7 @@ public:
 
 private:
     Dataset& dataset_;
+    int unwinding_;  // exceptions in flight when the batch began
 };
 
 // Suspends the list's updates for the lifetime of the object, so that a whole-store walk redraws
@@ -317,6 +323,7 @@ public:
 
 private:
     Dataset& dataset_;
+    int unwinding_;  // exceptions in flight when the batch began
 };
 
 // The derivation every post runs: SubSort := TimeToSeconds(STime),

@@ -133,6 +133,8 @@ const std::vector<StepCase>& StepCases() {
              for (int i = 0; i < 300; ++i)
                  t.add({{"00:02:" + std::to_string(10 + i % 50) + ",000", "00:03:00,000",
                          "block " + std::to_string(i)}});
+             // Waiting to be written together: no aid yet.
+             EXPECT_TRUE(t.sub.rowAt(t.sub.rowCount() - 1).isNull(Column::Aid));
              batch.finish();
              step.commit();
          }},

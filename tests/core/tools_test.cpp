@@ -67,13 +67,15 @@ protected:
         return rows;
     }
 
-    // Makes every post of a row with this text fail, with RAISE(ABORT) (the statement only) or
-    // RAISE(ROLLBACK) (the engine drops the whole transaction).
+    // Makes every post of a row with this text fail, with RAISE(ABORT) (the statement only),
+    // RAISE(ROLLBACK) (the engine drops the whole transaction) or RAISE(IGNORE) (the row is
+    // skipped without an error).
     void refuse(const std::string& text, const std::string& how) {
         for (const char* event : {"INSERT", "UPDATE"})
             connection.execute("CREATE TEMP TRIGGER \"refuse " + text + " " + event + "\" BEFORE " +
                                    event + " ON Sub WHEN NEW.SubText = '" + text +
-                                   "' BEGIN SELECT RAISE(" + how + ", 'refused'); END",
+                                   "' BEGIN SELECT RAISE(" + how +
+                                   (how == "IGNORE" ? "" : ", 'refused'") + "); END",
                                "test");
     }
 
@@ -257,7 +259,7 @@ TEST_F(ToolsTest, LongLoadStopsAtTheRefusedBlock) {
     const struct {
         const char* how;  // refusing "block 200"; none: every block is stored
         int stored;
-    } cases[] = {{nullptr, 300}, {"ABORT", 199}, {"FAIL", 199}, {nullptr, 300}};
+    } cases[] = {{nullptr, 300}, {"ABORT", 199}, {"FAIL", 199}, {"IGNORE", 199}, {nullptr, 300}};
     std::int64_t given = 0;  // aids are never given twice, whatever was emptied since
     for (const auto& c : cases) {
         if (c.how) refuse("block 200", c.how);
@@ -342,23 +344,27 @@ TEST_F(ToolsTest, KilledHalfWayLeavesThePreviousRows) {
                         "row " + std::to_string(i)});
     add(rows);
     const std::vector<Row> before = stored();
+    // Long enough that two statements of many rows are written before the kill.
     srt::LineList file;
-    for (int i = 0; i < 50; ++i)
+    for (int i = 0; i < 300; ++i)
         srt::AppendSrtBlock(file, i + 1, "00:00:01,000", "00:00:02,000", "new");
-    const std::function<void()> operations[] = {
-        [&] { ShiftAll(sub, 5); },       [&] { ScaleAll(sub, 0, 1000); },
-        [&] { WrapAll(sub, "[", "]"); }, [&] { MergeBlocks(sub, file, 1); },
-        [&] { ImportSrt(sub, file); },
+    const struct {
+        std::function<void()> operation;
+        int killedAt;  // the post
+    } cases[] = {
+        {[&] { ShiftAll(sub, 5); }, 25},       {[&] { ScaleAll(sub, 0, 1000); }, 25},
+        {[&] { WrapAll(sub, "[", "]"); }, 25}, {[&] { MergeBlocks(sub, file, 1); }, 260},
+        {[&] { ImportSrt(sub, file); }, 260},
     };
-    for (const auto& operation : operations) {
+    for (const auto& c : cases) {
         EXPECT_EXIT(
             {
                 int posts = 0;
                 sub.beforePost = [&](store::Dataset& dataset) {
                     store::DeriveSortKeys(dataset);
-                    if (++posts == 25) _exit(3);  // killed half way
+                    if (++posts == c.killedAt) _exit(3);  // killed half way
                 };
-                operation();
+                c.operation();
             },
             ::testing::ExitedWithCode(3), "");
         EXPECT_EQ(stored(), before);
