@@ -35,12 +35,10 @@ ScratchStore::~ScratchStore() {
 }
 
 void ScratchStore::leaveOutWhatOnlyTheEditorNeeds() {
-    // The bound on the longest subtitle serves the live preview's statements, which never
-    // run here; its triggers would cost a third of the time of every insert and update. A
-    // store in memory that is dropped at the end needs no rollback journal either: a file
-    // that fails is followed by a fresh store (see Run), never by a rollback.
-    connection_.execute("drop trigger if exists SubSpanInsert", sub_.name());
-    connection_.execute("drop trigger if exists SubSpanUpdate", sub_.name());
+    // A store in memory that is dropped at the end needs no rollback journal: a file that
+    // fails is followed by a fresh store (see Run), never by a rollback. (The triggers that
+    // keep the bound on the longest subtitle cost nothing here: every change of a whole file
+    // is a bulk change, which sets them aside for its rows.)
     if (folder_.empty()) connection_.execute("pragma journal_mode = off", sub_.name());
 }
 
