@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest>
 
@@ -82,7 +83,8 @@ void AppearanceTest::listFontChangesCellsNotTitles() {
     QCOMPARE(grid.titleFont(), titles);
     QVERIFY2(grid.dataRowHeight() > rowPixels, "the rows grow with the font");
     // A whole time code fits the two time columns in the new font.
-    const int code = QFontMetrics(grid.listFont()).horizontalAdvance(QStringLiteral("00:00:00,000"));
+    const int code =
+        QFontMetrics(grid.listFont()).horizontalAdvance(QStringLiteral("00:00:00,000"));
     for (int place : {0, 1}) QVERIFY(grid.columnWidth(place) >= code + 5);
 }
 
@@ -104,7 +106,9 @@ void AppearanceTest::rowLinesAnswer() {
     QFETCH(int, lines);
     auto& grid = *fixture->form->DBGridEh1;
     // A font 15 pixels high without external leading, so n lines are exactly n lines.
-    grid.setMetricsSource([](const QFont&) { return tirelle::listview::TextMetrics{15, 15, 0, 2}; });
+    grid.setMetricsSource([](const QFont&) {
+        return tirelle::listview::TextMetrics{15, 15, 0, 2};
+    });
     grid.setRowLines(7);
     if (answer.isValid())
         fixture->dialogs.inputAnswers = {answer.toString()};
@@ -128,23 +132,43 @@ void AppearanceTest::aboutBoxIsFreshEachTime() {
     using tirelle::app::TAboutForm;
     TAboutForm startUp;
     AboutForm = &startUp;
-    QList<TAboutForm*> shown;
+    // What each showing looked like, read while it is up and checked once it is closed, so that
+    // a failed check never leaves the box waiting for a person.
+    struct Seen {
+        QPointer<TAboutForm> box;
+        bool current = false;
+        QString title;
+        QSize size;
+        bool contactShown = false;
+        bool readOnly = false;
+    };
+    QList<Seen> seen;
     for (int run = 0; run < 2; ++run) {
         QTimer::singleShot(0, this, [&] {
-            auto* box = qobject_cast<TAboutForm*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            shown << box;
-            QCOMPARE(AboutForm, box);
-            QCOMPARE(box->windowTitle(), QStringLiteral("关于"));
-            QCOMPARE(box->size(), QSize(tirelle::ui::scaled(301), tirelle::ui::scaled(150)));
-            QTRY_COMPARE(box->Edit1->text(), TAboutForm::contactAddress());
-            QVERIFY(box->Edit1->isReadOnly());
-            box->close();
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<TAboutForm*>(modal)) {
+                seen << Seen{box,
+                             AboutForm == box,
+                             box->windowTitle(),
+                             box->size(),
+                             QTest::qWaitFor([&] {
+                                 return box->Edit1->text() == TAboutForm::contactAddress();
+                             }),
+                             box->Edit1->isReadOnly()};
+            }
+            if (modal) modal->close();
         });
         fixture->form->menuItem(QStringLiteral("N20"))->trigger();
+        // Gone once closed: the next showing is a new box.
+        QVERIFY(seen.size() == run + 1 && seen.last().box.isNull());
     }
-    QCOMPARE(shown.size(), 2);
-    QVERIFY(shown[0] != &startUp && shown[1] != &startUp);
+    for (const Seen& box : seen) {
+        QVERIFY(box.current);
+        QCOMPARE(box.title, QStringLiteral("关于"));
+        QCOMPARE(box.size, QSize(tirelle::ui::scaled(301), tirelle::ui::scaled(150)));
+        QVERIFY(box.contactShown);
+        QVERIFY(box.readOnly);
+    }
     QCOMPARE(AboutForm, &startUp);
     AboutForm = nullptr;
 }

@@ -103,28 +103,40 @@ void ListFindTest::searches_data() {
     QTest::addColumn<int>("foundRow");  // the row current afterwards
     QTest::addColumn<QString>("foundColumn");
     auto row = [](const char* name) -> QTestData& { return QTest::newRow(name); };
-    row("down from the last row") << 8 << "文本" << "向下" << "任意匹配" << false << false << "line"
-                                  << 8 << "开始";
-    row("down") << 3 << "文本" << "向下" << "任意匹配" << false << false << "x" << 6 << "文本";
-    row("ctrl reverses down") << 5 << "文本" << "向下" << "任意匹配" << false << true << "x" << 2
-                              << "文本";
-    row("ctrl makes all search up") << 5 << "文本" << "全部" << "任意匹配" << false << true
-                                    << "x" << 2 << "文本";
-    row("no match returns") << 5 << "文本" << "全部" << "任意匹配" << false << false << "zzz" << 5
-                            << "开始";
-    row("match case") << 0 << "文本" << "全部" << "任意匹配" << true << false << "mid" << 0
-                      << "开始";
-    row("ignoring case") << 0 << "文本" << "全部" << "任意匹配" << false << false << "mid" << 4
-                         << "文本";
-    row("whole cell") << 0 << "文本" << "全部" << "完全匹配" << false << false << "x" << 0
-                      << "开始";
-    row("beginning") << 0 << "开始" << "全部" << "起始匹配" << false << false << "00:00:07" << 7
-                     << "开始";
+    row("down from the last row") << 8 << "文本"
+                                  << "向下"
+                                  << "任意匹配" << false << false << "line" << 8 << "开始";
+    row("down") << 3 << "文本"
+                << "向下"
+                << "任意匹配" << false << false << "x" << 6 << "文本";
+    row("ctrl reverses down") << 5 << "文本"
+                              << "向下"
+                              << "任意匹配" << false << true << "x" << 2 << "文本";
+    row("ctrl makes all search up") << 5 << "文本"
+                                    << "全部"
+                                    << "任意匹配" << false << true << "x" << 2 << "文本";
+    row("no match returns") << 5 << "文本"
+                            << "全部"
+                            << "任意匹配" << false << false << "zzz" << 5 << "开始";
+    row("match case") << 0 << "文本"
+                      << "全部"
+                      << "任意匹配" << true << false << "mid" << 0 << "开始";
+    row("ignoring case") << 0 << "文本"
+                         << "全部"
+                         << "任意匹配" << false << false << "mid" << 4 << "文本";
+    row("whole cell") << 0 << "文本"
+                      << "全部"
+                      << "完全匹配" << false << false << "x" << 0 << "开始";
+    row("beginning") << 0 << "开始"
+                     << "全部"
+                     << "起始匹配" << false << false << "00:00:07" << 7 << "开始";
     // All columns from the second column: row 0's first column comes last, not first.
-    row("all columns") << 0 << "<全部>" << "全部" << "任意匹配" << false << false << "00:00:00"
-                       << 0 << "结束";
-    row("all columns to the text") << 0 << "<全部>" << "向下" << "任意匹配" << true << false
-                                   << "Mid" << 4 << "文本";
+    row("all columns") << 0 << "<全部>"
+                       << "全部"
+                       << "任意匹配" << false << false << "00:00:00" << 0 << "结束";
+    row("all columns to the text") << 0 << "<全部>"
+                                   << "向下"
+                                   << "任意匹配" << true << false << "Mid" << 4 << "文本";
 }
 
 void ListFindTest::searches() {
@@ -168,16 +180,16 @@ void ListFindTest::narrowedListScansOnlyTheVisibleColumn() {
 void ListFindTest::ctrlFOpensTheDialogWithAnEmptyText() {
     grid()->setFocus();
     ListFindDialog* shown = nullptr;
+    QString text = QStringLiteral("(not read)");
     QTimer::singleShot(0, this, [&] {
-        shown = qobject_cast<ListFindDialog*>(QApplication::activeModalWidget());
-        if (shown) {
-            QCOMPARE(shown->cbText->currentText(), QString());
-            QCOMPARE(shown->size(), shown->minimumSize());
-            QTest::keyClick(shown->cbText, Qt::Key_Escape);
-        }
+        QWidget* modal = QApplication::activeModalWidget();
+        shown = qobject_cast<ListFindDialog*>(modal);
+        if (shown) text = shown->cbText->currentText();
+        if (modal) QTest::keyClick(modal, Qt::Key_Escape);  // checked once it is closed
     });
     QTest::keyClick(grid(), Qt::Key_F, Qt::ControlModifier);
     QVERIFY(shown);
+    QCOMPARE(text, QString());
     QVERIFY(!shown->isVisible());
     QCOMPARE(ListFindDialog::instance(), shown);
 }
