@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/timecode.h"
 #include "tests/support/tempfolder.h"
 
 namespace {
@@ -27,20 +28,13 @@ using tirelle::testing::TempFolder;
 const char* const kWords[] = {"\xE6\x88\x91", "\xE7\x9A\x84", "\xE6\x98\xAF", "\xE4\xB8\x8D",
                               "\xE4\xBA\x86", "\xE4\xBA\xBA", "\xE5\x9C\xA8", "\xE6\x9C\x89"};
 
-std::string TimeCode(long long ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld", ms / 3600000, ms / 60000 % 60,
-                  ms / 1000 % 60, ms % 1000);
-    return text;
-}
-
 // An SRT file as the save command writes it: one or two text lines per block.
 std::string MakeSrt(int blocks) {
     std::string bytes;
     for (int k = 0; k < blocks; ++k) {
         const long long start = k * 4200LL + 17;
-        bytes += std::to_string(k + 1) + "\r\n" + TimeCode(start) + " --> " +
-                 TimeCode(start + 3100) + "\r\nLine " + std::to_string(k) + " ";
+        bytes += std::to_string(k + 1) + "\r\n" + tirelle::MillisecondsToTime(start) + " --> " +
+                 tirelle::MillisecondsToTime(start + 3100) + "\r\nLine " + std::to_string(k) + " ";
         for (int w = 0; w < 10; ++w) bytes += kWords[(k + w) % 8];
         if (k % 2 == 1) {
             bytes += "\r\n";

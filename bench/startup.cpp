@@ -18,6 +18,7 @@
 #include "app/application.h"
 #include "app/srtform.h"
 #include "app/toolform.h"
+#include "base/timecode.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/statements.h"
@@ -35,13 +36,6 @@ public:
     }
 };
 
-std::string timeCode(long long ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld", ms / 3600000,
-                  ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
-    return text;
-}
-
 int fill(const std::filesystem::path& folder, int count) {
     std::filesystem::create_directories(folder);
     std::filesystem::remove(folder / tirelle::store::kStoreFileName);
@@ -54,8 +48,8 @@ int fill(const std::filesystem::path& folder, int count) {
     tirelle::store::RunInTransaction(connection, sub, [&] {
         for (int k = 0; k < count; ++k) {
             sub.append();
-            sub.fieldByName("STime").setAsString(timeCode(k * 4200LL + 17));
-            sub.fieldByName("ETime").setAsString(timeCode(k * 4200LL + 3117));
+            sub.fieldByName("STime").setAsString(tirelle::MillisecondsToTime(k * 4200LL + 17));
+            sub.fieldByName("ETime").setAsString(tirelle::MillisecondsToTime(k * 4200LL + 3117));
             sub.fieldByName("SubText").setAsString("Line " + std::to_string(k) + " of the store");
             sub.post();
         }

@@ -17,6 +17,7 @@
 #include "app/application.h"
 #include "app/srtform.h"
 #include "app/ui/textcodec.h"
+#include "base/timecode.h"
 #include "srt/encoding.h"
 #include "tests/support/encodedtext.h"
 #include "tests/support/formfixture.h"
@@ -28,14 +29,6 @@ namespace {
 
 constexpr int kBlocks = 100000;
 
-// HH:MM:SS,mmm.
-std::string timeCode(long long ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld", ms / 3600000,
-                  ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
-    return text;
-}
-
 // Blocks 4.2 s apart with one or two lines of Chinese and ASCII, in UTF-8.
 std::string makeUtf8Srt(int blocks) {
     const char* const words[] = {"我", "的", "是", "不", "了", "人", "在", "有",
@@ -44,8 +37,8 @@ std::string makeUtf8Srt(int blocks) {
     text.reserve(static_cast<std::size_t>(blocks) * 110);
     for (int k = 0; k < blocks; ++k) {
         const long long start = 4200LL * k + 17;
-        text += std::to_string(k + 1) + "\r\n" + timeCode(start) + " --> " +
-                timeCode(start + 3100) + "\r\nLine " + std::to_string(k) + " ";
+        text += std::to_string(k + 1) + "\r\n" + tirelle::MillisecondsToTime(start) + " --> " +
+                tirelle::MillisecondsToTime(start + 3100) + "\r\nLine " + std::to_string(k) + " ";
         for (int w = 0; w < 10; ++w) text += words[(k + w * 7) % 16];
         if (k % 2 == 1) {
             text += "\r\n";

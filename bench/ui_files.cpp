@@ -25,6 +25,7 @@
 #include "app/application.h"
 #include "app/srtform.h"
 #include "app/ui/textcodec.h"
+#include "base/timecode.h"
 #include "tests/support/formfixture.h"
 
 using tirelle::testing::FormFixture;
@@ -41,16 +42,6 @@ const char* const kUtf8Words[] = {"\xE6\x88\x91", "\xE7\x9A\x84", "\xE6\x98\xAF"
                                   "\xE4\xBA\x86", "\xE4\xBA\xBA", "\xE5\x9C\xA8", "\xE6\x9C\x89"};
 
 // HH:MM:SS,mmm with at least two hour digits.
-std::string timeCode(std::int64_t milliseconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld",
-                  static_cast<long long>(milliseconds / 3600000),
-                  static_cast<long long>(milliseconds / 60000 % 60),
-                  static_cast<long long>(milliseconds / 1000 % 60),
-                  static_cast<long long>(milliseconds % 1000));
-    return text;
-}
-
 // The bytes of an SRT file of `blocks` blocks, as the save command writes them.
 std::string makeSrt(int blocks, tirelle::CodePage::Kind kind) {
     const char* const* words = kind == tirelle::CodePage::Kind::Gbk ? kGbkWords : kUtf8Words;
@@ -59,7 +50,8 @@ std::string makeSrt(int blocks, tirelle::CodePage::Kind kind) {
     for (int k = 0; k < blocks; ++k) {
         const std::int64_t start = std::int64_t{k} * 4200 + 17;
         bytes += std::to_string(k + 1) + "\r\n";
-        bytes += timeCode(start) + " --> " + timeCode(start + 3100) + "\r\n";
+        bytes += tirelle::MillisecondsToTime(start) + " --> " +
+                 tirelle::MillisecondsToTime(start + 3100) + "\r\n";
         bytes += "Line " + std::to_string(k) + " ";
         for (int w = 0; w < 10; ++w) bytes += words[(k + w) % 8];
         if (k % 2 == 1) {
