@@ -13,6 +13,7 @@
 #include "store/command.h"
 #include "store/connection.h"
 #include "store/dataset.h"
+#include "store/errors.h"
 #include "store/statements.h"
 #include "tests/support/tempfolder.h"
 
@@ -135,6 +136,26 @@ TEST_F(RequeryTest, EveryKindOfChangeGivesWhatAReadingGives) {
              t.post(RandomStart(g), "rolled back");
              t.connection.execute("rollback", "test");
          }},
+        {"many appends written together, one of them refused or none",
+         [](RequeryTest& t, Dataset& sub, std::mt19937& g) {
+             // On numeric keys alone, so that the rows in memory can stand for the table.
+             t.connection.execute("delete from Sub where typeof(SubSort) = 'text'", "test");
+             sub.requery();
+             const bool refuse = std::bernoulli_distribution(0.5)(g);
+             if (refuse)
+                 t.connection.execute(
+                     "create temp trigger refuse before insert on Sub when new.SubText = 'b200' "
+                     "begin select raise(abort, 'refused'); end",
+                     "test");
+             try {
+                 BatchedAppends batch(sub);
+                 for (int i = 0; i < 300; ++i) t.post(RandomStart(g), "b" + std::to_string(i));
+                 batch.finish();
+             } catch (const DatabaseError&) {
+                 sub.cancel();  // the refused row, back as the pending one
+             }
+             t.connection.execute("drop trigger if exists temp.refuse", "test");
+         }},
         {"a bulk change that fails half way",
          [](RequeryTest& t, Dataset& sub, std::mt19937& g) {
              try {
@@ -148,8 +169,8 @@ TEST_F(RequeryTest, EveryKindOfChangeGivesWhatAReadingGives) {
     };
     std::mt19937 generator(7);
     for (int round = 0; round < 40; ++round) {
-        const Step& step = steps[std::uniform_int_distribution<std::size_t>(0, steps.size() - 1)(
-            generator)];
+        const Step& step =
+            steps[std::uniform_int_distribution<std::size_t>(0, steps.size() - 1)(generator)];
         step.run(*this, sub, generator);
         expectAsStored(std::string("round ") + std::to_string(round) + ": " + step.name);
         // A second requery with nothing changed in between gives the same again.
