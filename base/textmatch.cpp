@@ -62,6 +62,11 @@ void EncodeUtf8(char32_t code, char* out, std::size_t length) {
     }
 }
 
+// Bytes of the UTF-8 sequence a lead byte (C2..F4) begins.
+constexpr std::size_t Utf8FullLength(unsigned char lead) {
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+}
+
 // Upper-cases one complete UTF-8 sequence of `length` bytes in place, when its upper case takes
 // as many bytes.
 void UpperUtf8Char(char* at, std::size_t length) {
@@ -100,7 +105,9 @@ void UpperCaseInPlace(std::string& text, const CodePage& page) {
                 UpperGbkPair(lead, trail);
                 text[at + 1] = static_cast<char>(trail);
             }
-        } else if (length >= 2) {
+        } else if (length >= 2 && length == Utf8FullLength(byte)) {
+            // A sequence cut short is no character: decoding its bytes as a shorter one would
+            // make invalid bytes match a letter.
             UpperUtf8Char(&text[at], length);
         }
         at += length;

@@ -243,7 +243,8 @@ std::string DetectLegacy(std::string_view bytes, const CodePage& codePage) {
     // neither is a multi-byte answer that stumbles: the detector gives up on GB18030 at the
     // first stray byte and may then name Big5 for a GBK file. When no reading is clean, the one
     // with the fewest stray sequences wins if those are rare (a file cut inside a character, a
-    // damaged byte), so a Chinese file with one bad byte is still read as Chinese.
+    // damaged byte) and the detector, shown the text without them, names that reading too, so a
+    // Chinese file with one bad byte is still read as Chinese.
     std::vector<std::string> readings;
     if (IsMultiByte(answer) && ConverterKnows(answer)) readings.push_back(answer);
     for (const std::string_view chinese : {kGb18030, kBig5}) {
@@ -251,8 +252,9 @@ std::string DetectLegacy(std::string_view bytes, const CodePage& codePage) {
     }
     std::size_t highBytes = 0;
     for (const char c : bytes) highBytes += static_cast<unsigned char>(c) >= 0x80;
-    // One stray sequence per 200 bytes above 0x7F is tolerated.
-    std::size_t fewest = highBytes / 200 + 1;
+    // One stray sequence per 200 bytes above 0x7F is tolerated, and one in any text: a reading
+    // counts when it stumbles fewer times than `fewest`.
+    std::size_t fewest = highBytes / 200 + 2;
     std::string best;
     for (const std::string& reading : readings) {
         const std::size_t errors = Convert(bytes, reading, kUtf8, {}, nullptr, fewest);
@@ -262,7 +264,13 @@ std::string DetectLegacy(std::string_view bytes, const CodePage& codePage) {
             best = reading;
         }
     }
-    if (!best.empty()) return best;
+    // In a short text one stray sequence is not rare: a Greek or a Russian cue often reads as
+    // Chinese but for one byte. The detector's models tell the two apart once that byte is gone.
+    if (!best.empty()) {
+        std::string clean;
+        Convert(bytes, best, best, {}, &clean);
+        if (AskDetector(clean) == best) return best;
+    }
     // Nothing fits cleanly. On a GBK system the file is taken as in the code page, as any file
     // is there: a single-byte guess is no evidence against it. On a UTF-8 system, which these
     // bytes are not in, the guess stands (a Western file in Windows-1252, say).

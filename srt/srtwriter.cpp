@@ -187,10 +187,11 @@ void WriteTextBytes(const std::filesystem::path& path, std::string_view bytes) {
         if (!inPlace) {
             try {
                 fd = CreateTemporaryFile(target, temporary);
-            } catch (const WriteFailure&) {
-                // No new file can be made in the folder (one the user may not write, say):
-                // an existing file is still rewritten in place; a new one cannot be made.
-                if (!exists) throw;
+            } catch (const WriteFailure& failure) {
+                // The folder refuses a new file (one the user may not write, say): an existing
+                // file is still rewritten in place; a new one cannot be made. Any other failure
+                // (a full disk, a quota, an I/O error) ends the save with the old file whole.
+                if (!exists || (failure.error != EACCES && failure.error != EPERM)) throw;
                 inPlace = true;
             }
         }

@@ -85,6 +85,8 @@ TEST(ToCodePage, OneCueFilesInEitherCodePage) {
 // A sequence that cannot be read is replaced and counted, never dropped.
 TEST(ToCodePage, ReplacesWhatCannotBeRead) {
     const std::string gbk = Encoded(Cue("陶喆、王堃和朱镕基出席了会议"), "GBK");
+    const std::string shortBig5 = Encoded(Cue("發生了什麼事"), "BIG5");
+    const std::string shortGbk = Encoded(Cue("这是什么？"), "GBK");
     std::string longUtf8;
     for (int k = 0; k < 300; ++k) longUtf8 += Cue("今天天气很好，我们去公园散步吧");
     const std::string longGbk = Encoded(longUtf8, "GBK");
@@ -99,6 +101,12 @@ TEST(ToCodePage, ReplacesWhatCannotBeRead) {
     const Row rows[] = {
         {"GBK cut inside its last character", gbk + "\xD6", &kUtf8,
          {"GB18030", true, 1}, Cue("陶喆、王堃和朱镕基出席了会议") + fffd},
+        {"short Big5 cut inside its last character", shortBig5 + "\xB5", &kUtf8,
+         {"BIG5", true, 1}, Cue("發生了什麼事") + fffd},
+        {"short GBK cut inside its last character", shortGbk + "\xD6", &kUtf8,
+         {"GB18030", true, 1}, Cue("这是什么？") + fffd},
+        {"Russian that reads as GBK but for one byte", Encoded(Cue("Привет, мир"), "CP1251"),
+         &kUtf8, {"WINDOWS-1251", true, 0}, Cue("Привет, мир")},
         {"a stray byte in a long GBK file", longGbk + "\xFF" + longGbk, &kUtf8,
          {"GB18030", true, 1}, longUtf8 + "\xEF\xBF\xBD" + longUtf8},
         {"UTF-16 with a lone surrogate", "\xFF\xFE"s + Encoded("a", "UTF-16LE") + "\x00\xD8"s +

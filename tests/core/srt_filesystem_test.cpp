@@ -68,7 +68,8 @@ TEST(SpecialFiles, AreNeitherReadNorReplaced) {
 
 TEST(WriteTextLines, RewritesAFileWithSeveralNamesInPlace) {
     TempFolder folder;
-    const auto path = folder.write("a.srt", "old");
+    // The old text is the longer, so none of it may be left behind the new.
+    const auto path = folder.write("a.srt", "old, longer text");
     fs::create_hard_link(path, folder.file("b.srt"));
     WriteTextLines(path, {"new"});
     EXPECT_EQ(TempFolder::read(folder.file("b.srt")), "new\r\n");

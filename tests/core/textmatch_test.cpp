@@ -66,6 +66,9 @@ const MatchCase kCases[] = {
     {"utf8_accent_case", kUtf8, "caf\xC3\xA9", "CAF\xC3\x89", MatchKind::WholeCell, true, true},
     {"utf8_accent_match_case", kUtf8, "caf\xC3\xA9", "CAF\xC3\x89", MatchKind::WholeCell, false,
      false},
+    // E3 A0 is the start of a three-byte sequence cut short, not "à" (C3 A0)
+    {"utf8_cut_sequence_no_letter", kUtf8, "\xE3\xA0", "\xC3\xA0", MatchKind::WholeCell, true,
+     false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cells, TextMatchTest, ::testing::ValuesIn(kCases),
