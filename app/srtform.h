@@ -237,7 +237,7 @@ private:
     std::filesystem::path folder_;
     PlayerFactory makePlayer_;
     std::string previewCaption_;
-    std::unique_ptr<store::DatasetObserver> stripRepaint_;
+    std::unique_ptr<store::DatasetObserver> stripRows_;
     int shownPercent_ = -1;
     bool closed_ = false;
     TToolForm* toolForm_ = nullptr;
