@@ -2,7 +2,9 @@
 // a click in the strip to seek, a span's edge dragged to retime its subtitle.
 
 #include <QBoxLayout>
+#include <QEvent>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QStatusBar>
 #include <algorithm>
 #include <cmath>
@@ -160,14 +162,9 @@ void TSrtForm::LoadWaveform(const QString& path) {
 }
 
 void TSrtForm::PeaksStateChange() {
-    const bool show = Peaks->hasAudio() &&
-                      (Peaks->state() == PeakLoader::State::Loading || Peaks->state() == PeakLoader::State::Ready);
-    if (WaveStrip1->isVisible() != show) {
-        WaveHandle->setVisible(show);
-        WaveStrip1->setVisible(show);
-        Panel2->layout()->activate();
-        FitPlayer();  // the video pane changed height
-    }
+    stripWanted_ = Peaks->hasAudio() && (Peaks->state() == PeakLoader::State::Loading ||
+                                         Peaks->state() == PeakLoader::State::Ready);
+    showWaveStrip();
     switch (Peaks->state()) {
         case PeakLoader::State::Idle:
             break;
@@ -186,6 +183,31 @@ void TSrtForm::PeaksStateChange() {
             break;
     }
     WaveStrip1->update();
+}
+
+void TSrtForm::showWaveStrip() {
+    // The player's full screen hides everything beside the video and shows it again when it
+    // ends, so the strip waits until then (see changeEvent). A window made to fill the screen
+    // otherwise hides nothing, and the strip shows there as anywhere.
+    if (isFullScreen() && Panel3->isHidden()) return;
+    if (WaveStrip1->isHidden() != stripWanted_) return;  // as wanted already
+    WaveHandle->setVisible(stripWanted_);
+    WaveStrip1->setVisible(stripWanted_);
+    Panel2->layout()->activate();
+    FitPlayer();  // the video pane changed height
+}
+
+void TSrtForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Out of full screen: once the player has shown again what it hid, which it does after
+    // this event, the strip is shown or hidden as it is now wanted.
+    if (event->type() != QEvent::WindowStateChange || isFullScreen() || !WaveStrip1) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!closed_) ui::guarded([this] { showWaveStrip(); });
+        },
+        Qt::QueuedConnection);
 }
 
 void TSrtForm::PeaksArrived() {
