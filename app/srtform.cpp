@@ -77,7 +77,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 TSrtForm::~TSrtForm() {
     closed_ = true;
     if (DBGridEh1) DBGridEh1->setDataset(nullptr);
-    if (stripRepaint_) Sub.removeObserver(stripRepaint_.get());
+    if (stripRows_) Sub.removeObserver(stripRows_.get());
 }
 
 void TSrtForm::ShowStatus(const QString& text, int timeoutMs) {

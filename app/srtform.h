@@ -213,6 +213,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void openStore();
@@ -223,6 +224,8 @@ private:
     void createToolForm();
     void buildWaveStrip();
     void PeaksStateChange();
+    // Shows or hides the strip and its handle as stripWanted_ says, except in full screen.
+    void showWaveStrip();
     void PeaksArrived();
     void connectHistory();
     void refreshEditMenu();
@@ -237,8 +240,9 @@ private:
     std::filesystem::path folder_;
     PlayerFactory makePlayer_;
     std::string previewCaption_;
-    std::unique_ptr<store::DatasetObserver> stripRepaint_;
+    std::unique_ptr<store::DatasetObserver> stripRows_;
     int shownPercent_ = -1;
+    bool stripWanted_ = false;  // audio found: the strip belongs under the video
     bool closed_ = false;
     TToolForm* toolForm_ = nullptr;
 };

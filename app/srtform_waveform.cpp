@@ -2,7 +2,9 @@
 // a click in the strip to seek, a span's edge dragged to retime its subtitle.
 
 #include <QBoxLayout>
+#include <QEvent>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QStatusBar>
 #include <algorithm>
 #include <cmath>
@@ -22,17 +24,76 @@ namespace tirelle::app {
 
 namespace {
 
-// Repaints the strip whenever the subtitles change (an edit, a post, a requery).
-class StripRepaint : public store::DatasetObserver {
+// Repaints the strip whenever the subtitles change (an edit, a post, a requery), and finds the
+// subtitles in a stretch of time without reading every row, through the rows' spans ordered by
+// start, made again on first use after a change.
+class StripRows : public store::DatasetObserver {
 public:
-    explicit StripRepaint(QWidget* strip) : strip_(strip) {}
-    void datasetChanged() override { strip_->update(); }
+    StripRows(const store::Dataset& sub, QWidget* strip) : sub_(sub), strip_(strip) {}
+    void datasetChanged() override { changed(); }
     void currentChanged(bool) override {}
-    void rowChanged(int) override { strip_->update(); }
-    void stateChanged() override {}
+    void rowChanged(int) override { changed(); }
+    void stateChanged() override { changed(); }
+
+    // Every subtitle showing between `from` and `to`, in row order.
+    void visit(double from, double to, const std::function<void(const WaveStrip::Span&)>& visit) {
+        if (!sub_.active()) return;
+        if (stale_) index();
+        // A span reaching `from` starts no earlier than `from` less the longest span (less a
+        // second for rounding).
+        auto at =
+            std::lower_bound(spans_.begin(), spans_.end(), from - longest_ - 1,
+                             [](const Entry& entry, double time) { return entry.start < time; });
+        found_.clear();
+        for (; at != spans_.end() && at->start <= to; ++at)
+            if (at->end >= from) found_.push_back(at->row);
+        std::sort(found_.begin(), found_.end());
+        // The rows are read again, so a change not told yet (with the list's updates suspended)
+        // can hide a span for a moment but never show a wrong one.
+        const int inserting = sub_.insertRow();
+        for (const int row : found_) {
+            // Gone, or not a subtitle yet.
+            if (row >= sub_.rowCount() || row == inserting) continue;
+            const store::SubRecord& record = sub_.rowAt(row);
+            if (record.SubSortEnd < record.SubSort || record.SubSortEnd < from ||
+                record.SubSort > to)
+                continue;
+            visit({record.aid, record.SubSort, record.SubSortEnd, ui::toDisplay(record.SubText)});
+        }
+    }
 
 private:
+    struct Entry {
+        double start;
+        double end;
+        int row;
+    };
+    void changed() {
+        stale_ = true;
+        strip_->update();
+    }
+    void index() {
+        spans_.clear();
+        longest_ = 0;
+        const int inserting = sub_.insertRow();
+        for (int row = 0; row < sub_.rowCount(); ++row) {
+            const store::SubRecord& record = sub_.rowAt(row);
+            // Never shown: a row being inserted, or one ending before it starts.
+            if (row == inserting || !(record.SubSortEnd >= record.SubSort)) continue;
+            spans_.push_back({record.SubSort, record.SubSortEnd, row});
+            longest_ = std::max(longest_, record.SubSortEnd - record.SubSort);
+        }
+        std::sort(spans_.begin(), spans_.end(),
+                  [](const Entry& a, const Entry& b) { return a.start < b.start; });
+        stale_ = false;
+    }
+
+    const store::Dataset& sub_;
     QWidget* strip_;
+    std::vector<Entry> spans_;
+    double longest_ = 0;
+    bool stale_ = true;
+    std::vector<int> found_;
 };
 
 // Seconds of a time box; NaN for a box without text.
@@ -58,23 +119,18 @@ void TSrtForm::buildWaveStrip() {
 
     WaveStrip::Source source;
     source.position = [this] { return WMP1->currentPosition(); };
-    source.spans = [this](double from, double to, const std::function<void(const WaveStrip::Span&)>& visit) {
-        if (!Sub.active()) return;
-        const int inserting = Sub.insertRow();
-        for (int row = 0; row < Sub.rowCount(); ++row) {
-            if (row == inserting) continue;  // not a subtitle yet
-            const store::SubRecord& record = Sub.rowAt(row);
-            if (record.SubSortEnd < record.SubSort || record.SubSortEnd < from || record.SubSort > to) continue;
-            visit({record.aid, record.SubSort, record.SubSortEnd, ui::toDisplay(record.SubText)});
-        }
+    auto rows = std::make_unique<StripRows>(Sub, WaveStrip1);
+    source.spans = [rows = rows.get()](double from, double to,
+                                       const std::function<void(const WaveStrip::Span&)>& visit) {
+        rows->visit(from, to, visit);
     };
     source.marks = [this] { return std::pair{boxTime(Edit1), boxTime(Edit2)}; };
     WaveStrip1->setSource(std::move(source));
 
     Peaks = new PeakLoader(waveform::DefaultCacheFolder(), 0, this);
     WaveStrip1->setPeaks(&Peaks->peaks());
-    stripRepaint_ = std::make_unique<StripRepaint>(WaveStrip1);
-    Sub.addObserver(stripRepaint_.get());
+    stripRows_ = std::move(rows);
+    Sub.addObserver(stripRows_.get());
 
     connect(Peaks, &PeakLoader::stateChanged, this, [this] {
         if (!closed_) ui::guarded([this] { PeaksStateChange(); });
@@ -106,14 +162,9 @@ void TSrtForm::LoadWaveform(const QString& path) {
 }
 
 void TSrtForm::PeaksStateChange() {
-    const bool show = Peaks->hasAudio() &&
-                      (Peaks->state() == PeakLoader::State::Loading || Peaks->state() == PeakLoader::State::Ready);
-    if (WaveStrip1->isVisible() != show) {
-        WaveHandle->setVisible(show);
-        WaveStrip1->setVisible(show);
-        Panel2->layout()->activate();
-        FitPlayer();  // the video pane changed height
-    }
+    stripWanted_ = Peaks->hasAudio() && (Peaks->state() == PeakLoader::State::Loading ||
+                                         Peaks->state() == PeakLoader::State::Ready);
+    showWaveStrip();
     switch (Peaks->state()) {
         case PeakLoader::State::Idle:
             break;
@@ -132,6 +183,31 @@ void TSrtForm::PeaksStateChange() {
             break;
     }
     WaveStrip1->update();
+}
+
+void TSrtForm::showWaveStrip() {
+    // The player's full screen hides everything beside the video and shows it again when it
+    // ends, so the strip waits until then (see changeEvent). A window made to fill the screen
+    // otherwise hides nothing, and the strip shows there as anywhere.
+    if (isFullScreen() && Panel3->isHidden()) return;
+    if (WaveStrip1->isHidden() != stripWanted_) return;  // as wanted already
+    WaveHandle->setVisible(stripWanted_);
+    WaveStrip1->setVisible(stripWanted_);
+    Panel2->layout()->activate();
+    FitPlayer();  // the video pane changed height
+}
+
+void TSrtForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Out of full screen: once the player has shown again what it hid, which it does after
+    // this event, the strip is shown or hidden as it is now wanted.
+    if (event->type() != QEvent::WindowStateChange || isFullScreen() || !WaveStrip1) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!closed_) ui::guarded([this] { showWaveStrip(); });
+        },
+        Qt::QueuedConnection);
 }
 
 void TSrtForm::PeaksArrived() {

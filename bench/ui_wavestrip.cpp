@@ -1,6 +1,8 @@
 // The cost of painting one frame of the waveform strip (800 x 90 pixels) over two hours of
 // peaks with 100,000 subtitles, at the default 10 s window and zoomed out to 1 and 10 minutes.
-// The subtitles are scanned as the main window scans its rows.
+// The subtitles are scanned as the main window scans its rows; BM_MainWindowFrame paints the
+// main window's own strip over 100,000 stored subtitles, without peaks, so the time is mostly
+// that of finding the subtitles in view.
 //   bench_ui_wavestrip [--benchmark_filter=...]
 
 #include <benchmark/benchmark.h>
@@ -12,8 +14,10 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/srtform.h"
 #include "app/waveform/wavestrip.h"
 #include "bench/widgetbench.h"
+#include "tests/support/formfixture.h"
 
 using tirelle::app::WaveStrip;
 using tirelle::waveform::Peak;
@@ -65,6 +69,25 @@ void BM_PaintFrame(benchmark::State& state) {
     state.counters["span_s"] = strip.span();
 }
 BENCHMARK(BM_PaintFrame)->Arg(10)->Arg(60)->Arg(600)->Unit(benchmark::kMicrosecond);
+
+void BM_MainWindowFrame(benchmark::State& state) {
+    tirelle::testing::FormFixture fixture([](const tirelle::testing::TempFolder& folder) {
+        tirelle::store::Connection connection;
+        connection.open(folder.path());
+        tirelle::testing::FillGeneratedRows(connection, kRows, "and its second line");
+    });
+    WaveStrip& strip = *fixture.form->WaveStrip1;
+    strip.resize(800, 90);
+    double position = 3600;
+    QImage frame(strip.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        position += 0.016;
+        fixture.player->setPosition(position);
+        strip.render(&frame);
+    }
+    state.counters["rows"] = fixture.form->Sub.rowCount();
+}
+BENCHMARK(BM_MainWindowFrame)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

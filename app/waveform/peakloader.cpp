@@ -142,7 +142,8 @@ void PeakLoader::audioFound(quint64 generation, double duration, std::size_t bin
     duration_ = duration;
     fromCache_ = cached;
     audio_ = true;
-    peaks_.assign(bins, Peak{});
+    // A cached file's peaks come next, all of them at once, and are moved in whole.
+    if (!cached) peaks_.assign(bins, Peak{});
     known_ = 0;
     emit stateChanged();
 }

@@ -1,6 +1,7 @@
 // The waveform strip with the real player and its real picture (under xvfb-run): the tone file
 // plays, the strip fills in under the video with the subtitles' spans and follows the
-// position; the player still fills its pane, also after full screen. The grabbed window is saved as
+// position; the player still fills its pane, also after full screen, and full screen keeps the
+// strip hidden while the peaks come. The grabbed window is saved as
 // build/artefacts/mainwindow_wave.png.
 
 #include <QDir>
@@ -40,10 +41,24 @@ void MainWindowWaveTest::stripFollowsThePlayingVideo() {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
+    // Full screen from the player's menu before the peaks are read: they come without the
+    // strip showing, and the strip shows once full screen ends with Escape.
+    auto* player = qobject_cast<tirelle::playback::MpvPlayer*>(form.WMP1);
+    QVERIFY(player);
+    auto fullScreen = [player] {
+        std::unique_ptr<QMenu> menu(player->makeContextMenu(nullptr));
+        for (QAction* action : menu->actions())
+            if (action->text() == QStringLiteral("全屏")) action->trigger();
+    };
     fixture.dialogs.fileAnswers = {tones};
     form.N4Click();
-    QTRY_VERIFY_WITH_TIMEOUT(form.WaveStrip1->isVisible(), 10000);
+    fullScreen();
+    QVERIFY(player->fullScreen());
     QTRY_VERIFY_WITH_TIMEOUT(form.Peaks->state() == PeakLoader::State::Ready, 20000);
+    QVERIFY(!form.WaveStrip1->isVisible() && !form.WaveHandle->isVisible());
+    QTRY_COMPARE(player->widget()->size(), form.size());
+    QTest::keyClick(player->widget(), Qt::Key_Escape);
+    QTRY_VERIFY(form.WaveStrip1->isVisible() && form.WaveHandle->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(form.WMP1->currentPosition() > 2.0, 15000);
     QCOMPARE(form.WMP1->widget()->geometry(), form.Panel4->rect());
 
@@ -55,15 +70,8 @@ void MainWindowWaveTest::stripFollowsThePlayingVideo() {
     dir.mkpath(QStringLiteral("."));
     QVERIFY(form.grab().save(dir.absoluteFilePath(QStringLiteral("mainwindow_wave.png"))));
 
-    // Full screen from the player's menu and back with Escape: the picture returns to its pane.
-    auto* player = qobject_cast<tirelle::playback::MpvPlayer*>(form.WMP1);
-    QVERIFY(player);
-    std::unique_ptr<QMenu> menu(player->makeContextMenu(nullptr));
-    QAction* full = nullptr;
-    for (QAction* action : menu->actions())
-        if (action->text() == QStringLiteral("全屏")) full = action;
-    QVERIFY(full);
-    full->trigger();
+    // Full screen again and back with Escape: the picture returns to its pane.
+    fullScreen();
     QTRY_VERIFY(form.isFullScreen());
     QVERIFY(!form.Panel1->isVisible() && !form.Label3->isVisible() && !form.WaveStrip1->isVisible());
     QTRY_COMPARE(player->widget()->size(), form.size());

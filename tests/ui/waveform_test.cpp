@@ -125,7 +125,8 @@ void WaveformTest::newFileCancelsTheOldOne() {
 
 void WaveformTest::clickSeeksAndDragPostsTheEdge() {
     auto& form = *fixture->form;
-    fixture->addRows({{"00:00:12,000", "00:00:14,500", "第一句"}});
+    fixture->addRows(
+        {{"00:00:02,000", "00:00:13,000", "长的一句"}, {"00:00:12,000", "00:00:14,500", "第一句"}});
     open(tones);
     QCOMPARE(settled(), PeakLoader::State::Ready);
     fixture->player->setPosition(10);  // the view shows 7 s to 17 s
@@ -145,7 +146,7 @@ void WaveformTest::clickSeeksAndDragPostsTheEdge() {
     QTest::mouseMove(strip, QPoint(qRound(strip->xAt(15.0)), y));
     QTest::mouseMove(strip, QPoint(qRound(strip->xAt(15.5)), y));
     QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(qRound(strip->xAt(15.5)), y));
-    form.Sub.first();
+    form.Sub.last();
     const double end = form.Sub.fieldByName("SubSortEnd").asFloat();
     QVERIFY2(std::abs(end - 15.5) < 0.02, qPrintable(QString::number(end)));
     const std::string endText = form.Sub.fieldByName("ETime").asString();
@@ -159,8 +160,19 @@ void WaveformTest::clickSeeksAndDragPostsTheEdge() {
     QTest::mouseMove(strip, QPoint(qRound(strip->xAt(13.0)), y));
     QTest::mouseMove(strip, QPoint(qRound(strip->xAt(16.5)), y));
     QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(qRound(strip->xAt(16.5)), y));
-    form.Sub.first();
+    form.Sub.last();
     QCOMPARE(form.Sub.fieldByName("STime").asString(), form.Sub.fieldByName("ETime").asString());
+
+    // A subtitle begun before the view offers its end too, also where it was just moved to.
+    double longEnd = 13.0;
+    for (const double to : {14.0, 13.5}) {
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(qRound(strip->xAt(longEnd)), y));
+        QTest::mouseMove(strip, QPoint(qRound(strip->xAt(to)), y));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(qRound(strip->xAt(to)), y));
+        form.Sub.first();
+        longEnd = form.Sub.fieldByName("SubSortEnd").asFloat();
+        QVERIFY2(std::abs(longEnd - to) < 0.02, qPrintable(QString::number(longEnd)));
+    }
 }
 
 TIRELLE_TEST_MAIN(WaveformTest)
