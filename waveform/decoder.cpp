@@ -354,8 +354,9 @@ private:
 // The work shared by the threads: the stretches still to do and the sink behind its lock.
 class Job {
 public:
-    Job(const PeakSink& sink, const DecodeOptions& options, std::vector<Stretch> stretches)
-        : sink_(sink), options_(options), stretches_(std::move(stretches)) {}
+    Job(const PeakSink& sink, const DecodeOptions& options, std::vector<Stretch> stretches,
+        std::size_t bins)
+        : sink_(sink), options_(options), stretches_(std::move(stretches)), bins_(bins) {}
 
     std::optional<Stretch> nextStretch() {
         const std::size_t at = next_.fetch_add(1);
@@ -375,6 +376,7 @@ public:
         if (peaks.empty()) return;
         std::lock_guard lock(mutex_);
         reported_ += peaks.size();
+        if (first < bins_) expectedReported_ += std::min(peaks.size(), bins_ - first);
         if (sink_.peaks) sink_.peaks(first, peaks);
     }
     void fail(std::string message) {
@@ -384,6 +386,8 @@ public:
     bool failed() const { return failed_.load(); }
     const std::string& failure() const { return failure_; }
     std::size_t reported() const { return reported_; }
+    // Bins within the length the file tells that were not reported.
+    std::size_t missing() const { return bins_ - expectedReported_; }
     std::size_t chunkBins() const { return std::max<std::size_t>(1, options_.chunkBins); }
 
 private:
@@ -394,7 +398,9 @@ private:
     std::atomic<bool> failed_{false};
     std::mutex mutex_;
     std::string failure_;
+    std::size_t bins_;
     std::size_t reported_ = 0;
+    std::size_t expectedReported_ = 0;
 };
 
 // Folds samples into bins of one stretch and hands them over in chunks.
@@ -568,7 +574,7 @@ DecodeResult decodeSource(const Source& source, const PeakSink& sink, const Deco
                                           : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
         std::vector<Stretch> stretches = planStretches(result.info, threads, first->seekable());
         threads = std::min<int>(threads, static_cast<int>(stretches.size()));
-        Job job(sink, options, std::move(stretches));
+        Job job(sink, options, std::move(stretches), result.info.bins);
         const StreamFacts facts = first->facts();
         std::vector<std::thread> helpers;
         for (int i = 1; i < threads; ++i)
@@ -587,6 +593,8 @@ DecodeResult decodeSource(const Source& source, const PeakSink& sink, const Deco
         } else if (job.reported() == 0) {
             result.status = DecodeStatus::Failed;
             result.message = "no audio could be decoded";
+        } else if (job.missing() > kBinsPerSecond) {
+            result.status = DecodeStatus::Incomplete;
         } else {
             result.status = DecodeStatus::Complete;
         }

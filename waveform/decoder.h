@@ -45,7 +45,13 @@ struct DecodeOptions {
     const std::atomic<bool>* cancel = nullptr;  // set: every thread stops as soon as it can
 };
 
-enum class DecodeStatus { Complete, Cancelled, NoAudio, Failed };
+enum class DecodeStatus {
+    Complete,    // every bin of the length the file tells was reported, but for a second at most
+    Incomplete,  // decoded to the end, but more bins than that stayed unknown: not worth keeping
+    Cancelled,
+    NoAudio,
+    Failed,
+};
 
 struct DecodeResult {
     DecodeStatus status = DecodeStatus::Failed;

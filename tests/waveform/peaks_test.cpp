@@ -160,6 +160,11 @@ TEST(Peaks, MemoryGivesTheFilesPeaks) {
         DecodePeaksFromMemory({reinterpret_cast<const std::uint8_t*>(damaged.data()), damaged.size()},
                               PeakSink{}, options);
     }
+    // Half an MP3 whose header tells the whole length: peaks for half, not to be kept.
+    const std::string mp3 = TempFolder::read(media("tones.mp3"));
+    const auto half = DecodePeaksFromMemory(
+        {reinterpret_cast<const std::uint8_t*>(mp3.data()), mp3.size() / 2}, PeakSink{}, options);
+    EXPECT_EQ(half.status, DecodeStatus::Incomplete) << half.binsReported;
 }
 
 TEST(PeakCacheTest, HitOnlyForTheSameFileUnchanged) {
