@@ -79,6 +79,20 @@ struct MemoryReader {
     }
 };
 
+struct ParametersFree {
+    void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
+};
+
+// What the first opening learned of the audio stream by reading into it. The later openings
+// take it from there rather than reading again: in MPEG-TS, MP3 and raw AAC only that reading
+// finds the sample rate and where the stream's clock starts.
+struct StreamFacts {
+    int stream = -1;
+    std::unique_ptr<AVCodecParameters, ParametersFree> parameters;
+    std::int64_t startTs = 0;  // the stream's time 0, in its time base
+    AVRational timeBase{1, 1};
+};
+
 // One opening of the source: demuxer, the audio stream's decoder and the mix-down.
 class Input {
 public:
@@ -138,9 +152,12 @@ public:
                 throw Failure{DecodeStatus::Failed, "no decoder for the audio"};
             throw Failure{DecodeStatus::NoAudio, "no audio stream"};
         }
-        useStream(stream);
+        const AVStream* s = format_->streams[stream];
+        openDecoder(stream, s->codecpar);
+        const std::int64_t start = format_->start_time;
+        startTs_ = start != AV_NOPTS_VALUE ? av_rescale_q(start, AV_TIME_BASE_Q, s->time_base) : 0;
+        if (s->start_time != AV_NOPTS_VALUE && start == AV_NOPTS_VALUE) startTs_ = s->start_time;
         AudioInfo info;
-        const AVStream* s = format_->streams[stream_];
         if (s->duration > 0 && s->duration != AV_NOPTS_VALUE)
             info.duration = static_cast<double>(s->duration) * av_q2d(s->time_base);
         else if (format_->duration > 0 && format_->duration != AV_NOPTS_VALUE)
@@ -155,31 +172,28 @@ public:
         return info;
     }
 
-    // Opens the decoder of the given stream (later openings: the stream the probe chose).
-    void useStream(int stream) {
-        if (stream < 0 || stream >= static_cast<int>(format_->nb_streams))
-            throw Failure{DecodeStatus::Failed, "the audio stream is gone"};
-        stream_ = stream;
-        for (unsigned i = 0; i < format_->nb_streams; ++i)
-            format_->streams[i]->discard = static_cast<int>(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-        const AVStream* s = format_->streams[stream];
-        const AVCodec* decoder = avcodec_find_decoder(s->codecpar->codec_id);
-        if (!decoder) throw Failure{DecodeStatus::Failed, "no decoder for the audio"};
-        codec_ = avcodec_alloc_context3(decoder);
-        if (!codec_) throw Failure{DecodeStatus::Failed, "out of memory"};
-        int result = avcodec_parameters_to_context(codec_, s->codecpar);
-        codec_->thread_count = 1;  // the stretches are the parallel work
-        if (result >= 0) result = avcodec_open2(codec_, decoder, nullptr);
-        if (result < 0) throw Failure{DecodeStatus::Failed, errorText(result)};
-        frame_ = av_frame_alloc();
-        packet_ = av_packet_alloc();
-        if (!frame_ || !packet_) throw Failure{DecodeStatus::Failed, "out of memory"};
-        const std::int64_t start = format_->start_time;
-        startTs_ = start != AV_NOPTS_VALUE ? av_rescale_q(start, AV_TIME_BASE_Q, s->time_base) : 0;
-        if (s->start_time != AV_NOPTS_VALUE && start == AV_NOPTS_VALUE) startTs_ = s->start_time;
+    // The probed stream's facts, for later openings (after probe()).
+    StreamFacts facts() const {
+        StreamFacts facts;
+        facts.stream = stream_;
+        facts.parameters.reset(avcodec_parameters_alloc());
+        if (!facts.parameters || avcodec_parameters_copy(facts.parameters.get(),
+                                                         format_->streams[stream_]->codecpar) < 0)
+            throw Failure{DecodeStatus::Failed, "out of memory"};
+        facts.startTs = startTs_;
+        facts.timeBase = format_->streams[stream_]->time_base;
+        return facts;
     }
 
-    int stream() const { return stream_; }
+    // Opens the decoder of the stream the first opening probed, as that opening found it.
+    void useStream(const StreamFacts& facts) {
+        if (facts.stream < 0 || facts.stream >= static_cast<int>(format_->nb_streams))
+            throw Failure{DecodeStatus::Failed, "the audio stream is gone"};
+        openDecoder(facts.stream, facts.parameters.get());
+        startTs_ =
+            av_rescale_q(facts.startTs, facts.timeBase, format_->streams[stream_]->time_base);
+    }
+
     bool seekable() const { return format_->pb && (format_->pb->seekable & AVIO_SEEKABLE_NORMAL); }
     int sampleRate() const { return codec_->sample_rate; }
 
@@ -190,7 +204,9 @@ public:
         const std::int64_t ts =
             startTs_ + static_cast<std::int64_t>(target / av_q2d(s->time_base));
         if (av_seek_frame(format_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) return false;
-        avcodec_flush_buffers(codec_);
+        // A new decoder rather than a flushed one: some keep state through a flush (the AAC
+        // decoder does), and the peaks should not depend on what this thread decoded before.
+        openCodec();
         return true;
     }
 
@@ -234,6 +250,32 @@ private:
         return self->cancelled() ? 1 : 0;
     }
     bool cancelled() const { return cancel_ && cancel_->load(std::memory_order_relaxed); }
+
+    void openDecoder(int stream, const AVCodecParameters* parameters) {
+        stream_ = stream;
+        for (unsigned i = 0; i < format_->nb_streams; ++i)
+            format_->streams[i]->discard =
+                static_cast<int>(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+        parameters_.reset(avcodec_parameters_alloc());
+        frame_ = av_frame_alloc();
+        packet_ = av_packet_alloc();
+        if (!parameters_ || avcodec_parameters_copy(parameters_.get(), parameters) < 0 || !frame_ ||
+            !packet_)
+            throw Failure{DecodeStatus::Failed, "out of memory"};
+        openCodec();
+    }
+
+    void openCodec() {
+        avcodec_free_context(&codec_);
+        const AVCodec* decoder = avcodec_find_decoder(parameters_->codec_id);
+        if (!decoder) throw Failure{DecodeStatus::Failed, "no decoder for the audio"};
+        codec_ = avcodec_alloc_context3(decoder);
+        if (!codec_) throw Failure{DecodeStatus::Failed, "out of memory"};
+        int result = avcodec_parameters_to_context(codec_, parameters_.get());
+        codec_->thread_count = 1;  // the stretches are the parallel work
+        if (result >= 0) result = avcodec_open2(codec_, decoder, nullptr);
+        if (result < 0) throw Failure{DecodeStatus::Failed, errorText(result)};
+    }
 
     // The first sample of the current frame, from its time stamp when it has one; a stamp within
     // 5 ms of where the previous frame ended counts as that place (stamps are rounded).
@@ -294,6 +336,7 @@ private:
     MemoryReader reader_;
     AVIOContext* io_ = nullptr;
     AVFormatContext* format_ = nullptr;
+    std::unique_ptr<AVCodecParameters, ParametersFree> parameters_;  // the decoder's
     AVCodecContext* codec_ = nullptr;
     AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;
@@ -311,13 +354,20 @@ private:
 // The work shared by the threads: the stretches still to do and the sink behind its lock.
 class Job {
 public:
-    Job(const PeakSink& sink, const DecodeOptions& options, std::vector<Stretch> stretches)
-        : sink_(sink), options_(options), stretches_(std::move(stretches)) {}
+    Job(const PeakSink& sink, const DecodeOptions& options, std::vector<Stretch> stretches,
+        std::size_t bins)
+        : sink_(sink), options_(options), stretches_(std::move(stretches)), bins_(bins) {}
 
     std::optional<Stretch> nextStretch() {
         const std::size_t at = next_.fetch_add(1);
         if (at >= stretches_.size() || stopped()) return std::nullopt;
         return stretches_[at];
+    }
+    // All the stretches not handed out yet, as one that runs to the end; none are handed out after.
+    std::optional<Stretch> takeRest() {
+        const std::size_t at = next_.exchange(stretches_.size());
+        if (at >= stretches_.size()) return std::nullopt;
+        return Stretch{stretches_[at].first, kMaxBins};
     }
     bool stopped() const {
         return failed_.load() || (options_.cancel && options_.cancel->load(std::memory_order_relaxed));
@@ -326,6 +376,7 @@ public:
         if (peaks.empty()) return;
         std::lock_guard lock(mutex_);
         reported_ += peaks.size();
+        if (first < bins_) expectedReported_ += std::min(peaks.size(), bins_ - first);
         if (sink_.peaks) sink_.peaks(first, peaks);
     }
     void fail(std::string message) {
@@ -335,6 +386,8 @@ public:
     bool failed() const { return failed_.load(); }
     const std::string& failure() const { return failure_; }
     std::size_t reported() const { return reported_; }
+    // Bins within the length the file tells that were not reported.
+    std::size_t missing() const { return bins_ - expectedReported_; }
     std::size_t chunkBins() const { return std::max<std::size_t>(1, options_.chunkBins); }
 
 private:
@@ -345,7 +398,9 @@ private:
     std::atomic<bool> failed_{false};
     std::mutex mutex_;
     std::string failure_;
+    std::size_t bins_;
     std::size_t reported_ = 0;
+    std::size_t expectedReported_ = 0;
 };
 
 // Folds samples into bins of one stretch and hands them over in chunks.
@@ -448,24 +503,44 @@ private:
     bool haveCurrent_ = false;
 };
 
-void decodeStretch(Input& input, Job& job, Stretch stretch) {
-    if (stretch.first > 0 && !input.seekBefore(static_cast<double>(stretch.first) / kBinsPerSecond))
-        throw Failure{DecodeStatus::Failed, "cannot seek in the file"};
-    BinWriter writer(job, input.sampleRate(), stretch);
+// Decodes the stretches (in time order) in one pass from where the input stands.
+void decodeStretches(Input& input, Job& job, std::span<const Stretch> stretches) {
+    std::size_t at = 0;
+    std::optional<BinWriter> writer(std::in_place, job, input.sampleRate(), stretches[at]);
     input.decode([&](std::int64_t start, const float* samples, std::size_t count) {
-        return !job.stopped() && writer.add(start, samples, count);
+        if (job.stopped()) return false;
+        // A frame that ends one stretch may begin the next.
+        while (!writer->add(start, samples, count)) {
+            if (++at == stretches.size()) return false;
+            writer.emplace(job, input.sampleRate(), stretches[at]);
+        }
+        return true;
     });
-    writer.flush();
+    writer->flush();
 }
 
-void runWorker(Job& job, const Source& source, const std::atomic<bool>* cancel, int stream,
-               std::unique_ptr<Input> input) {
+void runWorker(Job& job, const Source& source, const std::atomic<bool>* cancel,
+               const StreamFacts& facts, std::unique_ptr<Input> input) {
     try {
-        if (!input) {
+        auto open = [&] {
             input = std::make_unique<Input>(source, cancel);
-            input->useStream(stream);
+            input->useStream(facts);
+        };
+        if (!input) open();
+        while (const std::optional<Stretch> stretch = job.nextStretch()) {
+            if (stretch->first == 0 ||
+                input->seekBefore(static_cast<double>(stretch->first) / kBinsPerSecond)) {
+                decodeStretches(*input, job, std::span(&*stretch, 1));
+                continue;
+            }
+            // Some files only count time from their start (raw AAC, for one). This thread then
+            // takes its stretch and all that nobody has started, and decodes them from the start
+            // of a fresh opening.
+            std::vector<Stretch> mine = {*stretch};
+            if (const std::optional<Stretch> rest = job.takeRest()) mine.push_back(*rest);
+            open();
+            decodeStretches(*input, job, mine);
         }
-        while (const std::optional<Stretch> stretch = job.nextStretch()) decodeStretch(*input, job, *stretch);
     } catch (const Failure& failure) {
         job.fail(failure.message);
     } catch (const std::exception& error) {
@@ -499,12 +574,14 @@ DecodeResult decodeSource(const Source& source, const PeakSink& sink, const Deco
                                           : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
         std::vector<Stretch> stretches = planStretches(result.info, threads, first->seekable());
         threads = std::min<int>(threads, static_cast<int>(stretches.size()));
-        Job job(sink, options, std::move(stretches));
-        const int stream = first->stream();
+        Job job(sink, options, std::move(stretches), result.info.bins);
+        const StreamFacts facts = first->facts();
         std::vector<std::thread> helpers;
         for (int i = 1; i < threads; ++i)
-            helpers.emplace_back([&job, &source, cancel, stream] { runWorker(job, source, cancel, stream, nullptr); });
-        runWorker(job, source, cancel, stream, std::move(first));
+            helpers.emplace_back([&job, &source, cancel, &facts] {
+                runWorker(job, source, cancel, facts, nullptr);
+            });
+        runWorker(job, source, cancel, facts, std::move(first));
         for (std::thread& helper : helpers) helper.join();
 
         result.binsReported = job.reported();
@@ -516,6 +593,8 @@ DecodeResult decodeSource(const Source& source, const PeakSink& sink, const Deco
         } else if (job.reported() == 0) {
             result.status = DecodeStatus::Failed;
             result.message = "no audio could be decoded";
+        } else if (job.missing() > kBinsPerSecond) {
+            result.status = DecodeStatus::Incomplete;
         } else {
             result.status = DecodeStatus::Complete;
         }

@@ -7,7 +7,8 @@
 // for itself and seeking to its stretch (with a short run-in that is decoded and dropped, so
 // that the decoder has settled before the first kept sample). Stretches are handed out in time
 // order, so peaks arrive roughly from the start on. A file that cannot seek, or whose length is
-// unknown, is decoded in one pass.
+// unknown, is decoded in one pass; so is the rest of one whose demuxer turns out unable to seek
+// by time, from the first stretch where a seek fails.
 //
 // Calls into the sink never overlap (they are made under one lock) but come from the decoding
 // threads. The call returns when every thread has finished.
@@ -44,7 +45,13 @@ struct DecodeOptions {
     const std::atomic<bool>* cancel = nullptr;  // set: every thread stops as soon as it can
 };
 
-enum class DecodeStatus { Complete, Cancelled, NoAudio, Failed };
+enum class DecodeStatus {
+    Complete,    // every bin of the length the file tells was reported, but for a second at most
+    Incomplete,  // decoded to the end, but more bins than that stayed unknown: not worth keeping
+    Cancelled,
+    NoAudio,
+    Failed,
+};
 
 struct DecodeResult {
     DecodeStatus status = DecodeStatus::Failed;

@@ -121,6 +121,9 @@ void PeakLoader::run(std::shared_ptr<Job> job) {
             if (key) cache.store(*key, all);
             post([this, generation] { finish(generation, State::Ready, {}); });
             break;
+        case waveform::DecodeStatus::Incomplete:  // shown as it is, decoded again next time
+            post([this, generation] { finish(generation, State::Ready, {}); });
+            break;
         case waveform::DecodeStatus::Cancelled:
             break;
         case waveform::DecodeStatus::NoAudio:

@@ -26,7 +26,7 @@ public:
     enum class State {
         Idle,     // no file
         Loading,  // decoding; peaks() fills in
-        Ready,    // every peak there (decoded or from the cache)
+        Ready,    // every peak the file gives there (decoded or from the cache)
         NoAudio,  // the file has no audio stream
         Failed,   // the file or its audio cannot be read; message() says why
     };
