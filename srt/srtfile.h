@@ -22,13 +22,10 @@ using LineList = std::vector<std::string>;
 // length. Only regular files are read: a folder, a named pipe or a device fails at once.
 // Throws FileError "Cannot open file "<path>". <reason>" and, when memory runs out,
 // Error "Text exceeds memo capacity".
-// A file in another encoding than the code page is first converted into it (ReadCodePageText);
+// A file in another encoding than the code page is first converted into it (ToCodePage);
 // `encoding`, when given, receives what the read found.
 LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePage,
                        ReadEncoding* encoding = nullptr);
-// All bytes of the file brought into the code page (ToCodePage), with what the read found.
-// Throws as LoadTextLines.
-CodePageText ReadCodePageText(const std::filesystem::path& path, const CodePage& codePage);
 // The same rules on bytes already in memory.
 LineList SplitTextLines(std::string_view bytes, const CodePage& codePage);
 

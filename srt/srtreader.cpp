@@ -157,10 +157,6 @@ auto WithinMemoCapacity(Read read) {
 
 }  // namespace
 
-CodePageText ReadCodePageText(const std::filesystem::path& path, const CodePage& codePage) {
-    return WithinMemoCapacity([&] { return ToCodePage(ReadAllBytes(path), codePage); });
-}
-
 LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePage,
                        ReadEncoding* encoding) {
     return WithinMemoCapacity([&] {

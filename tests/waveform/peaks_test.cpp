@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/tempfolder.h"
 #include "waveform/decoder.h"
@@ -199,12 +203,17 @@ TEST(PeakCacheTest, HitOnlyForTheSameFileUnchanged) {
 }
 
 TEST(PeakCacheTest, FolderFollowsXdg) {
-    const char* old = std::getenv("XDG_CACHE_HOME");
-    const std::string saved = old ? old : "";
+    // The variables are put back afterwards, whatever they held.
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"XDG_CACHE_HOME", "HOME"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
     setenv("XDG_CACHE_HOME", "/var/cache-x", 1);
     EXPECT_EQ(DefaultCacheFolder(), std::filesystem::path("/var/cache-x/tirelle/peaks"));
     setenv("XDG_CACHE_HOME", "relative", 1);  // not absolute: ignored, as the XDG rules say
     setenv("HOME", "/home/u", 1);
     EXPECT_EQ(DefaultCacheFolder(), std::filesystem::path("/home/u/.cache/tirelle/peaks"));
-    if (old) setenv("XDG_CACHE_HOME", saved.c_str(), 1); else unsetenv("XDG_CACHE_HOME");
+    for (const auto& [name, value] : saved)
+        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
 }
