@@ -51,7 +51,7 @@ struct Timing {
     double cpu = 0;  // user + system of the child
 };
 
-// Runs the program with its output and messages discarded; false when it fails.
+// Runs the program with its output discarded (its messages still show); false when it fails.
 bool Time(const std::vector<std::string>& command, Timing& timing) {
     const auto begin = std::chrono::steady_clock::now();
     const pid_t child = fork();
@@ -102,10 +102,12 @@ int main(int argc, char** argv) {
             blocks = std::atoi(argv[i] + 9);
         else if (std::strncmp(argv[i], "--runs=", 7) == 0)
             runs = std::atoi(argv[i] + 7);
-        else {
-            std::fprintf(stderr, "usage: bench_cli_shift [--blocks=N] [--runs=R]\n");
-            return 1;
-        }
+        else
+            blocks = 0;  // not an option: the usage below
+    }
+    if (blocks < 1 || runs < 1) {
+        std::fprintf(stderr, "usage: bench_cli_shift [--blocks=N] [--runs=R] (both at least 1)\n");
+        return 1;
     }
     if (std::system("command -v ffmpeg >/dev/null") != 0) {
         std::fprintf(stderr, "ffmpeg not found: comparison skipped\n");

@@ -65,6 +65,8 @@ void BM_TypeAndPost(benchmark::State& state) {
 void BM_TypeAndPostRecorded(benchmark::State& state) {
     typeAndPost(state, true);
 }
+// Each twice: the first pair starts with an empty history, the second with the history at its
+// limit of steps, where every new step also drops the oldest.
 BENCHMARK(BM_TypeAndPost)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_TypeAndPostRecorded)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_TypeAndPost)->Unit(benchmark::kMicrosecond)->MinTime(2.0);

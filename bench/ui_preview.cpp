@@ -2,7 +2,6 @@
 //   bench_ui_preview [--benchmark_filter=...]
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 
 #include <QApplication>
 #include <cstdio>
@@ -11,9 +10,9 @@
 
 #include "app/application.h"
 #include "app/srtform.h"
-#include "base/timecode.h"
 #include "bench/widgetbench.h"
 #include "tests/support/formfixture.h"
+#include "tests/support/generatedrows.h"
 
 using tirelle::testing::FormFixture;
 
@@ -21,31 +20,11 @@ namespace {
 
 constexpr int kRows = 100000;
 
-// Fills DB.mdb with kRows subtitles of 2 s, one every 3 s, in one transaction.
+// Fills DB.mdb with kRows subtitles of 2 s, one every 3 s, in one statement.
 void fillStore(const tirelle::testing::TempFolder& folder) {
     tirelle::store::Connection connection;
     connection.open(folder.path());
-    sqlite3* db = connection.handle();
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(
-        db, "INSERT INTO Sub (STime, ETime, SubText, SubSort, SubSortEnd) VALUES (?,?,?,?,?)", -1,
-        &insert, nullptr);
-    for (int i = 0; i < kRows; ++i) {
-        const double start = 3.0 * i + 1;
-        const std::string s = tirelle::SecondsToTimeCode(start);
-        const std::string e = tirelle::SecondsToTimeCode(start + 2);
-        const std::string text = "subtitle number " + std::to_string(i);
-        sqlite3_bind_text(insert, 1, s.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, e.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, text.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_double(insert, 4, tirelle::TimeToSeconds(s));
-        sqlite3_bind_double(insert, 5, tirelle::TimeToSeconds(e));
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    tirelle::testing::FillGeneratedRows(connection, kRows, "");
 }
 
 // Made on first use and destroyed before the application object (widgets must not outlive it).
