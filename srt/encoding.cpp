@@ -142,7 +142,7 @@ std::size_t Convert(std::string_view in, std::string_view from, std::string_view
     std::size_t inputLeft = in.size();
     std::size_t replaced = 0;
     const auto write = [&](std::string_view bytes) {
-        if (!out) return;
+        if (!out || bytes.empty()) return;  // an empty replacement may have no bytes at all
         if (target.size() - used < bytes.size()) target.resize(target.size() * 2 + bytes.size());
         std::memcpy(target.data() + used, bytes.data(), bytes.size());
         used += bytes.size();
