@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <string>
 
 #include "playback/player.h"
 
@@ -14,33 +13,44 @@ namespace {
 
 constexpr const char* kModuleName = "libtirelle_mpvmodule.so";
 
-MakeMpvPlayer LoadEntry() {
-    static MakeMpvPlayer entry = nullptr;
-    if (entry) return entry;
+// The module's handle, loaded on the first call that succeeds; nothing, with the reason, when
+// it cannot be loaded (tried again on the next call).
+void* LoadModule(std::string& reason) {
+    static void* module = nullptr;
+    if (module) return module;
     // Beside the program first (an installed program), then where the build made it.
     const QString beside = QCoreApplication::applicationDirPath() + '/' + kModuleName;
     const std::string candidates[] = {QFileInfo::exists(beside) ? beside.toStdString() : "",
                                       TIRELLE_MPV_MODULE};
-    std::string reason = "module not found";
+    reason = "module not found";
     for (const std::string& path : candidates) {
         if (path.empty()) continue;
         // Kept loaded for the rest of the run: players made from it may live until the end.
-        void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!module) {
-            reason = dlerror();
-            continue;
-        }
-        entry = reinterpret_cast<MakeMpvPlayer>(dlsym(module, kMakeMpvPlayerSymbol));
-        if (entry) return entry;
+        module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module) return module;
         reason = dlerror();
     }
-    throw PlayerError("The video player cannot be loaded: " + reason);
+    return nullptr;
 }
 
 }  // namespace
 
+void* FindInMediaModule(const char* symbol, std::string& reason) {
+    void* module = LoadModule(reason);
+    if (!module) return nullptr;
+    void* entry = dlsym(module, symbol);
+    if (!entry) {
+        const char* error = dlerror();
+        reason = error ? error : std::string(symbol) + " not found";
+    }
+    return entry;
+}
+
 Player* LoadMpvPlayer(QWidget* parent) {
-    return LoadEntry()(parent);
+    std::string reason;
+    auto make = reinterpret_cast<MakeMpvPlayer>(FindInMediaModule(kMakeMpvPlayerSymbol, reason));
+    if (!make) throw PlayerError("The video player cannot be loaded: " + reason);
+    return make(parent);
 }
 
 }  // namespace tirelle::playback

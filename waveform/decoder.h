@@ -63,6 +63,11 @@ struct DecodeResult {
 // Decodes the file at `path` (bytes as the file system takes them).
 DecodeResult DecodePeaks(const std::string& path, const PeakSink& sink,
                          const DecodeOptions& options = {});
+// DecodePeaks as the media module exports it (playback/mpvloader.h), looked up by this name:
+// the program reaches the decoder only through the module.
+inline constexpr const char* kDecodePeaksSymbol = "tirelle_decode_peaks";
+using DecodePeaksFunction = DecodeResult (*)(const std::string& path, const PeakSink& sink,
+                                             const DecodeOptions& options);
 // The same from bytes in memory (kept alive by the caller until the call returns); for tests
 // and fuzzing.
 DecodeResult DecodePeaksFromMemory(std::span<const std::uint8_t> bytes, const PeakSink& sink,

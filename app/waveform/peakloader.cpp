@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <algorithm>
 
+#include "playback/mpvloader.h"
 #include "waveform/decoder.h"
 #include "waveform/peakcache.h"
 
@@ -14,6 +15,8 @@ using waveform::Peak;
 struct PeakLoader::Job {
     quint64 generation = 0;
     std::string path;
+    waveform::DecodePeaksFunction decode = nullptr;  // nothing: why in `decoderMissing`
+    std::string decoderMissing;
     std::atomic<bool> cancel{false};
     std::atomic<bool> done{false};
     std::thread thread;
@@ -63,6 +66,11 @@ void PeakLoader::load(const QString& path) {
     auto job = std::make_shared<Job>();
     job->generation = generation_;
     job->path = QFile::encodeName(path).toStdString();
+    // The decoder lives in the media module with the player, which has mostly loaded it for
+    // the same video already; looked up here, as the module's loader wants the GUI thread. A
+    // file in the cache needs no decoder.
+    job->decode = reinterpret_cast<waveform::DecodePeaksFunction>(
+        playback::FindInMediaModule(waveform::kDecodePeaksSymbol, job->decoderMissing));
     current_ = job;
     state_ = State::Loading;
     emit stateChanged();
@@ -96,6 +104,16 @@ void PeakLoader::run(std::shared_ptr<Job> job) {
         }
     }
 
+    if (!job->decode) {
+        post([this, generation,
+              message = QString::fromStdString("The audio decoder cannot be loaded: " +
+                                               job->decoderMissing)] {
+            finish(generation, State::Failed, message);
+        });
+        job->done = true;
+        return;
+    }
+
     std::vector<Peak> all;  // the whole result, for the cache
     waveform::PeakSink sink;
     sink.started = [&](const waveform::AudioInfo& info) {
@@ -114,7 +132,7 @@ void PeakLoader::run(std::shared_ptr<Job> job) {
     waveform::DecodeOptions options;
     options.threads = threads_;
     options.cancel = &job->cancel;
-    const waveform::DecodeResult result = waveform::DecodePeaks(job->path, sink, options);
+    const waveform::DecodeResult result = job->decode(job->path, sink, options);
 
     switch (result.status) {
         case waveform::DecodeStatus::Complete:

@@ -1,8 +1,11 @@
 #pragma once
-// Gets the peaks of a video's audio for the waveform strip without ever blocking the GUI
-// thread: from the on-disk cache when the file is known, else by decoding it on a worker
+// Gets the peaks of a video's audio for the waveform strip without blocking the GUI thread
+// on the file: from the on-disk cache when the file is known, else by decoding it on a worker
 // thread, with the peaks handed over as they come. Opening another file cancels the work on
 // the old one at once; its results are dropped even if some are still on their way.
+//
+// The decoder is in the media module (playback/mpvloader.h), looked up by load(), which loads
+// the module if the player has not loaded it yet for the same video.
 //
 // All member functions and signals belong to the GUI thread. The worker threads of cancelled
 // loads are joined later (when they have finished, or in the destructor), never while the user
@@ -28,7 +31,8 @@ public:
         Loading,  // decoding; peaks() fills in
         Ready,    // every peak the file gives there (decoded or from the cache)
         NoAudio,  // the file has no audio stream
-        Failed,   // the file or its audio cannot be read; message() says why
+        Failed,   // the file or its audio cannot be read, or the decoder cannot be loaded;
+                  // message() says why
     };
 
     // `cacheFolder` empty: no cache. `threads` 0: as many as the decoder likes.
