@@ -219,6 +219,7 @@ constexpr std::size_t kShortText = 32768;
 constexpr std::size_t kChunk = 1 << 16;
 
 std::string AskDetector(std::string_view bytes) {
+    if (bytes.empty()) return {};  // nothing to judge (a text that was all stray bytes)
     std::unique_ptr<std::remove_pointer_t<uchardet_t>, DetectorDeleter> detector(uchardet_new());
     if (!detector) return {};
     const std::size_t rounds = bytes.size() < kShortText ? kShortText / bytes.size() + 1 : 1;
