@@ -22,6 +22,7 @@ struct ListFixture : tirelle::bench::ListedStore {
 
     ListFixture() : ListedStore(kRows, "and its second line") {
         history.open(connection);
+        focus();
         grid->setCurrentColumn(2);
     }
     ~ListFixture() { sub.setHistory(nullptr); }

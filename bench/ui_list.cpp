@@ -33,6 +33,7 @@ struct ListFixture : tirelle::bench::ListedStore {
     PaintCounter counter;
 
     ListFixture() : ListedStore(kRows, "and its second line") {
+        focus();
         grid->viewport()->installEventFilter(&counter);
     }
 };
