@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
 
@@ -357,7 +358,15 @@ int SubtitleGrid::resizeEdgeAt(int x) const {
 void SubtitleGrid::updateScrollBars() {
     const int visible = visibleRowCount();
     QScrollBar* v = verticalScrollBar();
-    v->setRange(0, std::max(0, rowCount() - visible));
+    const int maximum = std::max(0, rowCount() - visible);
+    {
+        // A range that already scrolls and only grows changes nothing of the frame's layout:
+        // the scroll area's relayout, queued for every change of range, is left out, so a walk
+        // that adds rows one at a time does not lay the list out again for each row.
+        const bool onlyGrows = v->minimum() == 0 && v->maximum() > 0 && maximum >= v->maximum();
+        const QSignalBlocker quiet(onlyGrows ? v : nullptr);
+        v->setRange(0, maximum);
+    }
     v->setPageStep(visible);
     QScrollBar* h = horizontalScrollBar();
     const int room = std::max(0, viewport()->width() - kIndicatorWidth);

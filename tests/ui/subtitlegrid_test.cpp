@@ -151,6 +151,7 @@ private slots:
     void fourthLineIsClipped();
     void highlightOnlyWithFocus();
     void suspendedWalkRepaintsOnce();
+    void scrollRangeFollowsRowsAddedOneByOne();
 };
 
 // --- layout
@@ -959,6 +960,18 @@ void SubtitleGridTest::suspendedWalkRepaintsOnce() {
     QCOMPARE(counter.paints, 1);
     QCOMPARE(f.sub.currentRow(), 199);
     QCOMPARE(f.grid->topRow(), 199 - f.grid->visibleRowCount() + 1);
+}
+
+void SubtitleGridTest::scrollRangeFollowsRowsAddedOneByOne() {
+    Fixture f(3);
+    QScrollBar* bar = f.grid->verticalScrollBar();
+    for (int i = 3; i < 40; ++i) {
+        f.add(timeCode(i + 1), timeCode(i + 2), "text " + std::to_string(i));
+        QCoreApplication::processEvents();  // the scroll area shows or hides its bars
+        QCOMPARE(bar->maximum(), std::max(0, f.sub.rowCount() - f.grid->visibleRowCount()));
+        QCOMPARE(bar->isVisible(), bar->maximum() > 0);
+    }
+    QVERIFY(bar->isVisible());
 }
 
 TIRELLE_TEST_MAIN(SubtitleGridTest)
