@@ -15,7 +15,7 @@
 #include "app/widgets.h"
 #include "base/timecode.h"
 #include "playback/lazyplayer.h"
-#include "playback/mpvloader.h"
+#include "playback/mediamodule.h"
 #include "playback/player.h"
 
 namespace tirelle::app {

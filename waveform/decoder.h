@@ -63,7 +63,7 @@ struct DecodeResult {
 // Decodes the file at `path` (bytes as the file system takes them).
 DecodeResult DecodePeaks(const std::string& path, const PeakSink& sink,
                          const DecodeOptions& options = {});
-// DecodePeaks as the media module exports it (playback/mpvloader.h), looked up by this name:
+// DecodePeaks as the media module exports it (playback/mediamodule.h), looked up by this name:
 // the program reaches the decoder only through the module.
 inline constexpr const char* kDecodePeaksSymbol = "tirelle_decode_peaks";
 using DecodePeaksFunction = DecodeResult (*)(const std::string& path, const PeakSink& sink,

@@ -4,7 +4,7 @@
 #include <QMetaObject>
 #include <algorithm>
 
-#include "playback/mpvloader.h"
+#include "playback/mediamodule.h"
 #include "waveform/decoder.h"
 #include "waveform/peakcache.h"
 

@@ -4,7 +4,7 @@
 // thread, with the peaks handed over as they come. Opening another file cancels the work on
 // the old one at once; its results are dropped even if some are still on their way.
 //
-// The decoder is in the media module (playback/mpvloader.h), looked up by load(), which loads
+// The decoder is in the media module (playback/mediamodule.h), looked up by load(), which loads
 // the module if the player has not loaded it yet for the same video.
 //
 // All member functions and signals belong to the GUI thread. The worker threads of cancelled

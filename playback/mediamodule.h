@@ -1,5 +1,5 @@
 #pragma once
-// The media libraries live in a module of their own (libtirelle_mpvmodule.so): the libmpv
+// The media libraries live in a module of their own (libtirelle_mediamodule.so): the libmpv
 // player and the audio peak decoder (waveform/decoder.h), which reads files with FFmpeg. The
 // module is loaded when the first video is opened, so that a program that plays nothing never
 // loads the media libraries.

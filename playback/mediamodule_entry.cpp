@@ -1,9 +1,9 @@
-// The entry points of the media module (see mpvloader.h): the libmpv player and the audio peak
+// The entry points of the media module (see mediamodule.h): the libmpv player and the audio peak
 // decoder.
 
 #include <type_traits>
 
-#include "playback/mpvloader.h"
+#include "playback/mediamodule.h"
 #include "playback/mpvplayer.h"
 #include "waveform/decoder.h"
 

@@ -5,7 +5,7 @@
 #include <clocale>
 
 #include "playback/lazyplayer.h"
-#include "playback/mpvloader.h"
+#include "playback/mediamodule.h"
 #include "tests/support/tempfolder.h"
 
 using tirelle::playback::LazyPlayer;
@@ -31,4 +31,4 @@ private slots:
 
 QTEST_MAIN(MpvLoaderTest)
 
-#include "mpvloader_test.moc"
+#include "mediamodule_test.moc"

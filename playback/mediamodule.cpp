@@ -1,4 +1,4 @@
-#include "playback/mpvloader.h"
+#include "playback/mediamodule.h"
 
 #include <dlfcn.h>
 
@@ -11,7 +11,7 @@ namespace tirelle::playback {
 
 namespace {
 
-constexpr const char* kModuleName = "libtirelle_mpvmodule.so";
+constexpr const char* kModuleName = "libtirelle_mediamodule.so";
 
 // The module's handle, loaded on the first call that succeeds; nothing, with the reason, when
 // it cannot be loaded (tried again on the next call).
@@ -21,7 +21,7 @@ void* LoadModule(std::string& reason) {
     // Beside the program first (an installed program), then where the build made it.
     const QString beside = QCoreApplication::applicationDirPath() + '/' + kModuleName;
     const std::string candidates[] = {QFileInfo::exists(beside) ? beside.toStdString() : "",
-                                      TIRELLE_MPV_MODULE};
+                                      TIRELLE_MEDIA_MODULE};
     reason = "module not found";
     for (const std::string& path : candidates) {
         if (path.empty()) continue;
