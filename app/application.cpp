@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 #include <clocale>
 #include <csignal>
@@ -55,6 +56,12 @@ int runProgram() {
     ToolForm = SrtForm->toolForm();
     AboutForm = new TAboutForm(SrtForm);
     SrtForm->showMaximized();
+    // A file named on the command line (the menu entry's SRT association passes one) is opened
+    // once the event loop runs, so its questions and errors show over the window.
+    if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1)
+        QTimer::singleShot(0, SrtForm, [file = QDir().absoluteFilePath(arguments.at(1))] {
+            SrtForm->OpenSubtitleFile(file);
+        });
     const int code = QApplication::exec();
     delete SrtForm;  // the tools window and the about box go with it
     SrtForm = nullptr;

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -161,6 +162,9 @@ public:
 
     // SRT files (srtform_files.cpp)
     void N6Click();
+    // The open command with the file already chosen (one named on the command line): the rows
+    // in the store are offered for saving first, as N6Click does, then the file replaces them.
+    void OpenSubtitleFile(const QString& fileName);
     void N9Click();
     // After a read that converted the file: "已按 <encoding> 编码读取：<file name>" in the
     // status bar, with the count of replaced sequences when there were any. A read in the code
@@ -217,6 +221,8 @@ protected:
 
 private:
     void openStore();
+    // N6Click with the file chosen by the dialog (none named) or given.
+    void OpenSubtitles(const std::optional<QString>& named);
     void buildLayout();
     void buildStrip();
     void buildMenus();

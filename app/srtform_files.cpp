@@ -21,12 +21,23 @@ void postPendingEdit(store::Dataset& dataset) {
 }  // namespace
 
 void TSrtForm::N6Click() {
+    OpenSubtitles(std::nullopt);
+}
+
+void TSrtForm::OpenSubtitleFile(const QString& fileName) {
+    OpenSubtitles(fileName);
+}
+
+void TSrtForm::OpenSubtitles(const std::optional<QString>& named) {
     postPendingEdit(Sub);
     if (!Sub.isEmpty() && Sub.recordCount() > 0 &&
         ui::dialogs().question(this, QStringLiteral("是否另存现有字幕?")))
         N9Click();  // saved or cancelled, the open goes on
 
-    if (!ui::dialogs().runFileDialog(this, OpenDialog2)) return;
+    if (named)
+        OpenDialog2.fileName = *named;  // and offered by the dialog next time
+    else if (!ui::dialogs().runFileDialog(this, OpenDialog2))
+        return;
     srt::ReadEncoding encoding;
     MemoF = tools::LoadSubtitleLines(ui::localPath(OpenDialog2.fileName), ui::codePage(), &encoding);
     ShowReadEncoding(encoding, OpenDialog2.fileName);

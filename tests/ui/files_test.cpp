@@ -74,6 +74,7 @@ private slots:
     void openOnAnEmptyStoreAsksNothing();
     void openAsksToSaveFirst();
     void openCancelledChangesNothing();
+    void openOfANamedFileAsksOnlyToSave();
     void openOfAPipeFailsAtOnce();
     void saveBeyondTheFileSizeLimitIsReported();
     void openMissingFileKeepsTheStore();
@@ -133,6 +134,18 @@ void FilesTest::openAsksToSaveFirst() {
              std::string("1\r\n00:00:01,000 --> 00:00:02,000\r\nkeep me\r\n\r\n"));
     QCOMPARE(fixture->form->Sub.recordCount(), 1);
     QCOMPARE(fixture->form->Sub.fieldByName("SubText").asString(), std::string("new"));
+}
+
+void FilesTest::openOfANamedFileAsksOnlyToSave() {
+    fixture->addRows({{"00:00:01,000", "00:00:02,000", "old"}});
+    const auto file = fixture->folder.write("named.srt", "1\n00:00:05,000 --> 00:00:06,000\nnew\n");
+    fixture->dialogs.questionAnswers = {false};
+    fixture->form->OpenSubtitleFile(path(file));
+    QCOMPARE(fixture->dialogs.log, QStringList{"question: 是否另存现有字幕?"});
+    const std::vector<std::array<std::string, 3>> expected = {
+        {"00:00:05,000", "00:00:06,000", "new"}};
+    QCOMPARE(storedRows(*fixture->form), expected);
+    QCOMPARE(fixture->form->OpenDialog2.fileName, path(file));
 }
 
 void FilesTest::openCancelledChangesNothing() {
