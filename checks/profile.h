@@ -41,10 +41,12 @@ inline constexpr double kDefaultFrameRate = 23.976;
 // What a check is run with.
 struct CheckSettings {
     Profile profile = DefaultProfile();
-    double frameRate = kDefaultFrameRate;  // frames per second of the video, > 0
+    double frameRate = kDefaultFrameRate;  // frames per second of the video
 
-    // The least gap in seconds: leastGapFrames / frameRate.
-    double leastGap() const { return profile.leastGapFrames / frameRate; }
+    // frameRate, or the default when it is not a positive number (a video that does not tell).
+    double countedFrameRate() const { return frameRate > 0 ? frameRate : kDefaultFrameRate; }
+    // The least gap in seconds.
+    double leastGap() const { return profile.leastGapFrames / countedFrameRate(); }
 };
 
 }  // namespace tirelle::checks

@@ -101,7 +101,7 @@ Limits::Limits(const CheckSettings& settings)
       shortest(Microseconds(settings.profile.shortest)),
       longest(Microseconds(settings.profile.longest)),
       readingSpeed(settings.profile.readingSpeed),
-      leastGap(settings.profile.leastGapFrames * 1e6L / settings.frameRate) {}
+      leastGap(settings.profile.leastGapFrames * 1e6L / settings.countedFrameRate()) {}
 
 RowProblems CheckRow(const MeasuredRow& row, const MeasuredRow* next, const Limits& limits) {
     RowProblems found;
