@@ -118,12 +118,8 @@ TEST(CliChecks, CheckAndFix) {
         const auto outcome = RunTool(folder, c.arguments, "");
         EXPECT_EQ(c.status, outcome.status);
         EXPECT_EQ(c.out, outcome.out);
-        if (c.err.empty())
-            EXPECT_EQ("", outcome.err);
-        else
-            EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
-        for (const auto& [name, bytes] : c.written)
-            EXPECT_EQ(bytes, TempFolder::read(folder.file(name))) << name;
+        tirelle::testing::ExpectMessage(c.err, outcome.err);
+        tirelle::testing::ExpectFiles(folder, c.written);
     }
 }
 

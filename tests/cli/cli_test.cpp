@@ -200,12 +200,8 @@ TEST(CliTool, SubcommandsAndBadInput) {
         const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes);
         EXPECT_EQ(c.status, outcome.status);
         EXPECT_EQ(c.out, c.outStartsWith ? outcome.out.substr(0, c.out.size()) : outcome.out);
-        if (c.err.empty())
-            EXPECT_EQ("", outcome.err);
-        else
-            EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
-        for (const auto& [name, bytes] : c.written)
-            EXPECT_EQ(bytes, TempFolder::read(folder.file(name))) << name;
+        tirelle::testing::ExpectMessage(c.err, outcome.err);
+        tirelle::testing::ExpectFiles(folder, c.written);
     }
 }
 

@@ -5,6 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,20 @@ inline Outcome RunTool(const TempFolder& folder, const std::vector<std::string>&
     waitpid(child, &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, TempFolder::read(out),
             TempFolder::read(err)};
+}
+
+// Nothing on standard error when `part` is empty, else a message holding it.
+inline void ExpectMessage(const std::string& part, const std::string& err) {
+    if (part.empty())
+        EXPECT_EQ("", err);
+    else
+        EXPECT_NE(std::string::npos, err.find(part)) << err;
+}
+
+// Each file of the folder holds exactly its bytes.
+inline void ExpectFiles(const TempFolder& folder, const std::map<std::string, std::string>& files) {
+    for (const auto& [name, bytes] : files)
+        EXPECT_EQ(bytes, TempFolder::read(folder.file(name))) << name;
 }
 
 }  // namespace tirelle::testing
