@@ -4,10 +4,11 @@
 // start order at its old and its new place, whose next row it was or has become). For the
 // window's marks, its checks panel and its status bar.
 //
-//   TimingChecker checker(codePage);
-//   checker.reset(rows);                          // after an open, a tool, an undo: everything
-//   auto touched = checker.update({&edited, 1}, {});  // after a post of one row
-//   auto touched = checker.update({}, {&aid, 1});    // after a delete
+//   TimingChecker checker(codePage, settings);
+//   checker.reset(sub.rows());                        // after an open, a tool, an undo, a fix
+//   auto touched = checker.update({&posted, 1}, {});  // after a post of one row (edit, insert)
+//   auto touched = checker.update({}, {&aid, 1});     // after a delete
+//   checker.problemsOf(aid).appendTo(aid, list);      // a row's problems, for its tooltip
 //
 // Rows are told apart by aid, which must be unique among them. Not thread-safe: one object
 // per thread (a worker may own one and hand its results over).
