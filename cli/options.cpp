@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/timecode.h"
+#include "checks/profile.h"
 
 namespace tirelle::cli {
 
@@ -23,6 +24,8 @@ constexpr std::array kSubcommands = {
     Subcommand{"split", Operation::Split, 1, "CUT"},
     Subcommand{"merge", Operation::Merge, 2, "OTHER OFFSET"},
     Subcommand{"convert", Operation::Convert, 0, ""},
+    Subcommand{"check", Operation::Check, 0, ""},
+    Subcommand{"fix", Operation::Fix, 0, ""},
 };
 
 std::string Quoted(std::string_view text) {
@@ -72,6 +75,8 @@ void SetValues(Options& options, const std::vector<std::string_view>& values) {
             options.offset = Time(values[1]);
             break;
         case Operation::Convert:
+        case Operation::Check:
+        case Operation::Fix:
             break;
     }
 }
@@ -82,13 +87,20 @@ void CheckCombination(const Options& options) {
         std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) +
         (options.operation == Operation::Merge && options.other == kStandardStream ? 1 : 0);
     if (readsStandardInput > 1) throw UsageError("standard input can be read only once");
+    const bool check = options.operation == Operation::Check;
+    if ((!options.profile.empty() || options.frameRate > 0) && !check &&
+        options.operation != Operation::Fix)
+        throw UsageError("--profile and --fps go only with check and fix");
+    if (options.json && !check) throw UsageError("--json goes only with check");
+    if (check && (options.inPlace || options.output || !options.encoding.empty()))
+        throw UsageError("check writes no file: -o, --in-place and --to do not go with it");
     if (options.inPlace) {
         if (options.output) throw UsageError("--in-place and -o cannot be used together");
         if (options.operation == Operation::Split)
             throw UsageError("split writes a new file: name it with -o");
         if (std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) > 0)
             throw UsageError("--in-place needs files, not standard input");
-    } else if (options.inputs.size() > 1) {
+    } else if (options.inputs.size() > 1 && !check) {
         throw UsageError("several input files need --in-place");
     }
     if (options.output && options.output->empty()) throw UsageError("-o needs a file name");
@@ -167,6 +179,17 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
             options.output = std::string(value("-o"));
         } else if (is("--output")) {
             options.output = std::string(value("--output"));
+        } else if (is("--profile")) {
+            options.profile = std::string(value("--profile"));
+            if (!checks::FindProfile(options.profile))
+                throw UsageError("unknown profile " + Quoted(options.profile) + " (" +
+                                 std::string(checks::ProfileNames()) + ")");
+        } else if (is("--fps")) {
+            options.frameRate = Seconds(value("--fps"));
+            if (!(options.frameRate > 0 && options.frameRate < 1e6))
+                throw UsageError("--fps needs frames per second above 0");
+        } else if (argument == "--json") {
+            options.json = true;
         } else if (is("--to")) {
             options.encoding = std::string(value("--to"));
             if (options.encoding.empty()) throw UsageError("--to needs an encoding");
@@ -200,6 +223,11 @@ Commands:
   merge OTHER OFFSET      add the subtitles of the file OTHER, moved later by OFFSET
   convert                 read in whatever encoding is found, write the system code page
                           (or the encoding given with --to)
+  check                   list the timing problems of every FILE: a subtitle too short or
+                          too long, read too fast, with too many or too long lines,
+                          overlapping the next or too close to it; one line each (position
+                          in start order, start, kind, value), FILE: in front with several
+  fix                     fix the overlaps, gaps, short and long subtitles by moving ends
 
 Times are time codes (HH:MM:SS,mmm) or numbers of seconds.
 With no FILE, or when FILE is -, standard input is read; -- ends the options (for a file
@@ -210,11 +238,16 @@ Options:
   -i, --in-place          replace every FILE with its result (many files allowed)
       --to ENCODING       write the result in ENCODING (any name iconv knows)
   -v, --verbose           tell which encoding a converted file was read in
+      --profile NAME      check and fix by the rules of NAME: netflix-zh, netflix-en or
+                          fansub (the default)
+      --fps N             frames per second the least gap is counted in (23.976)
+      --json              check: one JSON object per file instead of lines
   -h, --help              show this help and exit
   -V, --version           show the version and exit
 
 A file is replaced only once its new contents are completely written.
 Exit status: 0 when every file was done, 1 when one failed, 2 for a bad command line.
+check: 0 when no file has a problem, 1 when one has (or could not be read).
 )";
 }
 

@@ -13,7 +13,7 @@ namespace tirelle::cli {
 // The name standing for standard input (as an input file) or standard output (after -o).
 inline constexpr std::string_view kStandardStream = "-";
 
-enum class Operation { Shift, Scale, Wrap, Split, Merge, Convert };
+enum class Operation { Shift, Scale, Wrap, Split, Merge, Convert, Check, Fix };
 
 struct Options {
     Operation operation = Operation::Convert;
@@ -30,6 +30,9 @@ struct Options {
     bool inPlace = false;               // replace every input file with its result
     std::string encoding;               // --to; empty: the system code page
     bool verbose = false;               // tell the encoding every converted file was read in
+    std::string profile;                // check, fix: the rule set's name; empty: the default
+    double frameRate = 0;               // check, fix: --fps, frames per second; 0: the default
+    bool json = false;                  // check: one JSON object per file
 };
 
 // What the command line asks for.

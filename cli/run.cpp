@@ -11,6 +11,8 @@
 #include <string>
 
 #include "base/errors.h"
+#include "checks/fix.h"
+#include "cli/checkcommand.h"
 #include "cli/recode.h"
 #include "cli/scratchstore.h"
 #include "srt/encoding.h"
@@ -83,7 +85,7 @@ public:
             Report(WithFullStop(error.what()));
             return 1;
         }
-        return allDone ? 0 : 1;
+        return allDone && !problemsFound_ ? 0 : 1;
     }
 
 private:
@@ -132,6 +134,12 @@ private:
                 write(tools::SplitAfter(sub, options_.cut), to);
                 return true;
             case Operation::Convert:
+                break;
+            case Operation::Check:
+                WriteStandardOutput(ProblemReport(sub, input, options_, codePage_, problemsFound_));
+                return true;
+            case Operation::Fix:
+                checks::ApplyTimingFix(sub, nullptr, CheckSettingsOf(options_));
                 break;
         }
         if (sub.isEmpty()) return nothingToSave(input);
@@ -194,7 +202,8 @@ private:
 
     const Options& options_;
     const CodePage& codePage_;
-    srt::LineList other_;  // merge: the lines of OTHER, read once for every input
+    srt::LineList other_;         // merge: the lines of OTHER, read once for every input
+    bool problemsFound_ = false;  // check: a file has a problem
 };
 
 }  // namespace

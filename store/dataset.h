@@ -21,6 +21,7 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -189,6 +190,9 @@ public:
     int currentRow() const { return current_; }  // -1 while empty or closed
     // Values shown for a row: the pending values for the current row in edit/insert state.
     const SubRecord& rowAt(int row) const;
+    // Every row as stored, in display order: without the values of a pending edit, with a row
+    // being inserted as it began. For checks over the whole store.
+    std::span<const SubRecord> rows() const { return rows_; }
     // Index of the row being inserted, -1 when not inserting.
     int insertRow() const { return state_ == DatasetState::Insert ? current_ : -1; }
 

@@ -188,10 +188,11 @@ private:
 
 // Runs a whole-table change as one step: work() returns whether it changed anything (nothing
 // to do records no step). When work() fails part way, what it kept is a step as well, and the
-// error goes on.
+// error goes on. A change of a few rows among many may be recorded as Record::Changes.
 template <class Work>
-void RunAsStep(History& history, std::string label, Work&& work) {
-    UndoStep step(history, std::move(label), Record::WholeTable);
+void RunAsStep(History& history, std::string label, Work&& work,
+               Record record = Record::WholeTable) {
+    UndoStep step(history, std::move(label), record);
     bool changed = false;
     try {
         changed = work();

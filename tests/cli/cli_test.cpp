@@ -2,10 +2,7 @@
 // bad command lines; and a shift through the tool against the same shift through the tools
 // library on a store file, byte for byte.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -15,42 +12,16 @@
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/statements.h"
+#include "tests/cli/runtool.h"
 #include "tests/support/tempfolder.h"
 #include "tools/operations.h"
 #include "tools/srtfiles.h"
 
 namespace {
 
+using tirelle::testing::Outcome;
+using tirelle::testing::RunTool;
 using tirelle::testing::TempFolder;
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs the tool in `folder` with a UTF-8 code page, `input` on standard input.
-Outcome RunTool(const TempFolder& folder, const std::vector<std::string>& arguments,
-                const std::string& input) {
-    const auto in = folder.write(".stdin", input);
-    const auto out = folder.file(".stdout"), err = folder.file(".stderr");
-    const pid_t child = fork();
-    if (child == 0) {
-        std::vector<char*> argv{const_cast<char*>(TIRELLE_CLI_PATH)};
-        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        dup2(open(in.c_str(), O_RDONLY), 0);
-        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        if (chdir(folder.path().c_str()) != 0) _exit(127);
-        setenv("LC_ALL", "C.UTF-8", 1);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, TempFolder::read(out),
-            TempFolder::read(err)};
-}
 
 const std::string kTwo =
     "1\r\n00:00:01,000 --> 00:00:02,500\r\nHello\r\n\r\n"
@@ -229,12 +200,8 @@ TEST(CliTool, SubcommandsAndBadInput) {
         const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes);
         EXPECT_EQ(c.status, outcome.status);
         EXPECT_EQ(c.out, c.outStartsWith ? outcome.out.substr(0, c.out.size()) : outcome.out);
-        if (c.err.empty())
-            EXPECT_EQ("", outcome.err);
-        else
-            EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
-        for (const auto& [name, bytes] : c.written)
-            EXPECT_EQ(bytes, TempFolder::read(folder.file(name))) << name;
+        tirelle::testing::ExpectMessage(c.err, outcome.err);
+        tirelle::testing::ExpectFiles(folder, c.written);
     }
 }
 
