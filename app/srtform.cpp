@@ -11,6 +11,9 @@
 
 #include "app/listview/listfinddialog.h"
 #include "app/listview/subtitlegrid.h"
+#include "app/timing/capture.h"
+#include "app/timing/preview.h"
+#include "app/timing/timingview.h"
 #include "app/ui/scaling.h"
 #include "app/widgets.h"
 #include "base/timecode.h"
@@ -61,6 +64,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(40);
     Timer2->setTimerType(Qt::PreciseTimer);
+    makeTiming();
 
     Sub.setConnection(&ADOConn);
     DSFind.setConnection(&ADOConn);
@@ -93,11 +97,7 @@ std::string TSrtForm::MillisecondsToTime(std::int32_t milliseconds) {
 }
 
 void TSrtForm::FormCreate() {
-    Label3->clear();
-    previewCaption_.clear();
-    PreviewLines = std::make_unique<std::vector<std::string>>();
-    NextStartTime = 0;
-    ActiveEndTime = 0;
+    preview_->reset();  // empty caption, a new empty PreviewLines, both bounds 0
     openStore();
 }
 
@@ -143,7 +143,7 @@ void TSrtForm::N15Click() {
 }
 
 void TSrtForm::FormClose() {
-    PreviewLines.reset();
+    preview_->release();
     Timer2->setEnabled(false);
 }
 
