@@ -117,7 +117,8 @@ void TSrtForm::connectHandlers() {
     });
 
     on(Timer2, &QTimer::timeout, [this] { Timer2Timer(); });
-    on(WMP1, &playback::Player::PlayStateChange, [this](int state) { WMP1PlayStateChange(state); });
+    on(WMP1, &playback::Player::PlayStateChange,
+       [this](playback::PlayState state) { WMP1PlayStateChange(state); });
     on(WMP1, &playback::Player::PositionChange,
        [this](double from, double to) { WMP1PositionChange(from, to); });
 

@@ -82,7 +82,8 @@ const std::string& TSrtForm::previewCaption() const {
 // --- the live preview
 
 void TSrtForm::WMP1PlayStateChange(int NewState) {
-    preview_->playStateChanged(NewState);
+    // The player reports values beyond the three as well; they change nothing.
+    preview_->playStateChanged(static_cast<playback::PlayState>(NewState));
 }
 
 void TSrtForm::Timer2Timer() {

@@ -27,7 +27,7 @@ void Preview::release() {
     fields_.lines.reset();
 }
 
-void Preview::playStateChanged(int state) {
+void Preview::playStateChanged(playback::PlayState state) {
     if (state == playback::Stopped || state == playback::Paused)
         view_.setTicking(false);
     else if (state == playback::Playing)

@@ -17,7 +17,8 @@
 
 namespace tirelle::playback {
 class Player;
-}
+enum PlayState : int;
+}  // namespace tirelle::playback
 namespace tirelle::store {
 class Dataset;
 class ScratchQuery;
@@ -56,7 +57,7 @@ public:
 
     // The timer follows the play state: off when stopped (1) or paused (2), on when playing (3);
     // any other value changes nothing.
-    void playStateChanged(int state);
+    void playStateChanged(playback::PlayState state);
 
     // The timer's tick: the timer is off while it runs (and stays off when a step fails); the
     // position box; the range end check and the capture step of `capture` when given; then a
