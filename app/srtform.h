@@ -32,6 +32,7 @@
 #include "store/dataset.h"
 #include "store/history.h"
 #include "store/scratchquery.h"
+#include "tools/filesteps.h"
 
 class QAction;
 class QLabel;
@@ -59,6 +60,7 @@ namespace tirelle::app {
 class FormTimer;
 class PeakLoader;
 class Splitter;
+class StatusLine;
 class TToolForm;
 class StripHandle;
 class ToggleButton;
@@ -171,20 +173,22 @@ public:
     // Lead time in seconds from the slider: (100 - position) / 10.
     double LeadTime() const;
 
+    // The file steps (open, merge, save, the tools) on the store, shared with the tools window.
+    tools::FileSteps& fileSteps() { return files_; }
+
     // SRT files (srtform_files.cpp)
     void N6Click();
     // The open command with the file already chosen (one named on the command line): the rows
     // in the store are offered for saving first, as N6Click does, then the file replaces them.
     void OpenSubtitleFile(const QString& fileName);
     void N9Click();
-    // After a read that converted the file: "已按 <encoding> 编码读取：<file name>" in the
-    // status bar, with the count of replaced sequences when there were any. A read in the code
-    // page clears the bar, so no earlier file's note stays.
+    // After a read that converted the file, the note in the status bar (StatusLine::showRead).
     void ShowReadEncoding(const srt::ReadEncoding& encoding, const QString& fileName);
 
-    // Short feedback in the status bar at the bottom of the window; it stays until the next
-    // text, or for timeoutMs milliseconds when that is above 0. An empty text clears the bar.
+    // Short feedback in the status bar at the bottom of the window (StatusLine::show); the
+    // tools window tells it through status() too.
     void ShowStatus(const QString& text, int timeoutMs = 0);
+    StatusLine& status() const { return *status_; }
 
     // List (srtform.cpp)
     void N15Click();
@@ -256,6 +260,8 @@ private:
 
     std::filesystem::path folder_;
     PlayerFactory makePlayer_;
+    tools::FileSteps files_;
+    std::unique_ptr<StatusLine> status_;
     std::unique_ptr<timing::TimingView> timingView_;
     std::unique_ptr<timing::Preview> preview_;
     std::unique_ptr<timing::Capture> capture_;
