@@ -11,7 +11,12 @@
 
 #include "app/listview/listfinddialog.h"
 #include "app/listview/subtitlegrid.h"
+#include "app/statusline.h"
+#include "app/timing/capture.h"
+#include "app/timing/preview.h"
+#include "app/timing/timingview.h"
 #include "app/ui/scaling.h"
+#include "app/ui/textcodec.h"
 #include "app/widgets.h"
 #include "base/timecode.h"
 #include "playback/lazyplayer.h"
@@ -25,7 +30,8 @@ TSrtForm* SrtForm = nullptr;
 TSrtForm::TSrtForm(Options options, QWidget* parent)
     : QMainWindow(parent),
       folder_(std::move(options.folder)),
-      makePlayer_(std::move(options.makePlayer)) {
+      makePlayer_(std::move(options.makePlayer)),
+      files_(Sub, ADOCmd, &UndoHistory, ui::codePage()) {
     // The libmpv player is loaded and made when the first video is opened, so the start costs
     // nothing of it.
     if (!makePlayer_)
@@ -39,13 +45,8 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 
     OpenDialog1.kind = ui::FileDialog::Kind::Open;
     OpenDialog1.name = QStringLiteral("OpenDialog1");
-    OpenDialog2.kind = ui::FileDialog::Kind::Open;
-    OpenDialog2.name = QStringLiteral("OpenDialog2");
-    OpenDialog2.filters = {QStringLiteral("Srt文件  (*.srt)"), QStringLiteral("所有文件 (*)")};
-    SaveDialog1.kind = ui::FileDialog::Kind::Save;
-    SaveDialog1.name = QStringLiteral("SaveDialog1");
-    SaveDialog1.filters = {QStringLiteral("srt文件 (*.srt)")};
-    SaveDialog1.defaultSuffix = QStringLiteral("srt");
+    OpenDialog2 = ui::srtOpenDialog();
+    SaveDialog1 = ui::srtSaveDialog();
     FontDialog1.font = QFont(QStringLiteral("MS Sans Serif"));
     FontDialog1.font.setPixelSize(13);
     FontDialog1.color = palette().color(QPalette::WindowText);
@@ -55,12 +56,14 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     // The status bar is made now, and the window grows by its height, so the panels keep
     // their sizes.
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    status_ = std::make_unique<StatusLine>(statusBar());
     resize(width(), height() + statusBar()->sizeHint().height());
 
     Timer2 = new FormTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(40);
     Timer2->setTimerType(Qt::PreciseTimer);
+    makeTiming();
 
     Sub.setConnection(&ADOConn);
     DSFind.setConnection(&ADOConn);
@@ -81,7 +84,11 @@ TSrtForm::~TSrtForm() {
 }
 
 void TSrtForm::ShowStatus(const QString& text, int timeoutMs) {
-    statusBar()->showMessage(text, timeoutMs);
+    status_->show(text, timeoutMs);
+}
+
+void TSrtForm::ShowReadEncoding(const srt::ReadEncoding& encoding, const QString& fileName) {
+    status_->showRead(encoding, fileName);
 }
 
 double TSrtForm::TimeToSeconds(std::string_view text) {
@@ -93,11 +100,7 @@ std::string TSrtForm::MillisecondsToTime(std::int32_t milliseconds) {
 }
 
 void TSrtForm::FormCreate() {
-    Label3->clear();
-    previewCaption_.clear();
-    PreviewLines = std::make_unique<std::vector<std::string>>();
-    NextStartTime = 0;
-    ActiveEndTime = 0;
+    preview_->reset();  // empty caption, a new empty PreviewLines, both bounds 0
     openStore();
 }
 
@@ -117,7 +120,8 @@ void TSrtForm::connectHandlers() {
     });
 
     on(Timer2, &QTimer::timeout, [this] { Timer2Timer(); });
-    on(WMP1, &playback::Player::PlayStateChange, [this](int state) { WMP1PlayStateChange(state); });
+    on(WMP1, &playback::Player::PlayStateChange,
+       [this](playback::PlayState state) { WMP1PlayStateChange(state); });
     on(WMP1, &playback::Player::PositionChange,
        [this](double from, double to) { WMP1PositionChange(from, to); });
 
@@ -143,7 +147,7 @@ void TSrtForm::N15Click() {
 }
 
 void TSrtForm::FormClose() {
-    PreviewLines.reset();
+    preview_->release();
     Timer2->setEnabled(false);
 }
 

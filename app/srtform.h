@@ -6,6 +6,8 @@
 //   srtform.cpp         create, close, the commands of the menus
 //   srtform_layout.cpp  building the controls
 //   srtform_store.cpp   opening the store and the derivation before each post
+//   srtform_timing.cpp  the live preview and the timing capture (app/timing does the work)
+//   srtform_files.cpp   opening and saving SRT files
 //   srtform_tools.cpp   the tools menu
 //   srtform_appearance.cpp  fonts, row lines, help and about
 //   srtform_waveform.cpp    the waveform strip under the video
@@ -30,6 +32,7 @@
 #include "store/dataset.h"
 #include "store/history.h"
 #include "store/scratchquery.h"
+#include "tools/filesteps.h"
 
 class QAction;
 class QLabel;
@@ -46,12 +49,18 @@ class Player;
 namespace tirelle::listview {
 class SubtitleGrid;
 }
+namespace tirelle::timing {
+class Capture;
+class Preview;
+class TimingView;
+}  // namespace tirelle::timing
 
 namespace tirelle::app {
 
 class FormTimer;
 class PeakLoader;
 class Splitter;
+class StatusLine;
 class TToolForm;
 class StripHandle;
 class ToggleButton;
@@ -85,7 +94,7 @@ public:
     // Every change to the store as a step that can be undone, kept in DB.mdb.
     store::History UndoHistory;
 
-    // --- preview state
+    // --- preview state, worked on by preview()
     double NextStartTime = 0;  // seconds; start of the subtitle after the current one, 0: none
     double ActiveEndTime = 0;  // seconds; earliest end among the subtitles shown
     std::unique_ptr<std::vector<std::string>> PreviewLines;  // texts shown in the caption
@@ -141,13 +150,17 @@ public:
     void Splitter1Moved();
     void Splitter2Moved();
 
-    // Live preview (srtform_preview.cpp)
+    // The live preview and the timing capture, whose handlers below hand over to them.
+    timing::Preview& preview() const { return *preview_; }
+    timing::Capture& capture() const { return *capture_; }
+
+    // Live preview (srtform_timing.cpp)
     void WMP1PlayStateChange(int NewState);
     void WMP1PositionChange(double oldPosition, double newPosition);
     void Timer2Timer();
     void RefreshPreview();
 
-    // Timing capture and insertion (srtform_capture.cpp)
+    // Timing capture and insertion (srtform_timing.cpp)
     void SpButtonEClick();
     void SpeedButton4Click();
     void TrackBar1Change();
@@ -160,20 +173,22 @@ public:
     // Lead time in seconds from the slider: (100 - position) / 10.
     double LeadTime() const;
 
+    // The file steps (open, merge, save, the tools) on the store, shared with the tools window.
+    tools::FileSteps& fileSteps() { return files_; }
+
     // SRT files (srtform_files.cpp)
     void N6Click();
     // The open command with the file already chosen (one named on the command line): the rows
     // in the store are offered for saving first, as N6Click does, then the file replaces them.
     void OpenSubtitleFile(const QString& fileName);
     void N9Click();
-    // After a read that converted the file: "已按 <encoding> 编码读取：<file name>" in the
-    // status bar, with the count of replaced sequences when there were any. A read in the code
-    // page clears the bar, so no earlier file's note stays.
+    // After a read that converted the file, the note in the status bar (StatusLine::showRead).
     void ShowReadEncoding(const srt::ReadEncoding& encoding, const QString& fileName);
 
-    // Short feedback in the status bar at the bottom of the window; it stays until the next
-    // text, or for timeoutMs milliseconds when that is above 0. An empty text clears the bar.
+    // Short feedback in the status bar at the bottom of the window (StatusLine::show); the
+    // tools window tells it through status() too.
     void ShowStatus(const QString& text, int timeoutMs = 0);
+    StatusLine& status() const { return *status_; }
 
     // List (srtform.cpp)
     void N15Click();
@@ -212,7 +227,7 @@ public:
     void RedoItemClick();
 
     // The caption of Label3 as last written (the CR LF text of the preview).
-    const std::string& previewCaption() const { return previewCaption_; }
+    const std::string& previewCaption() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -236,7 +251,7 @@ private:
     void connectHistory();
     void refreshEditMenu();
     void takeStep(bool undoing);
-    void setPreviewCaption(const std::string& caption);
+    void makeTiming();
     bool chooseFont();  // FontDialog1 on its own font; true when a font was chosen
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     // Connects a signal to a handler that runs through the error guard.
@@ -245,7 +260,11 @@ private:
 
     std::filesystem::path folder_;
     PlayerFactory makePlayer_;
-    std::string previewCaption_;
+    tools::FileSteps files_;
+    std::unique_ptr<StatusLine> status_;
+    std::unique_ptr<timing::TimingView> timingView_;
+    std::unique_ptr<timing::Preview> preview_;
+    std::unique_ptr<timing::Capture> capture_;
     std::unique_ptr<store::DatasetObserver> stripRows_;
     int shownPercent_ = -1;
     bool stripWanted_ = false;  // audio found: the strip belongs under the video

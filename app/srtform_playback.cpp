@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 
 #include "app/srtform.h"
+#include "app/timing/capture.h"
 #include "app/widgets.h"
 #include "playback/player.h"
 
@@ -12,9 +13,8 @@ void TSrtForm::N4Click() {
     if (!ui::dialogs().runFileDialog(this, OpenDialog1)) return;
     WMP1->setUrl(OpenDialog1.fileName);
     LoadWaveform(OpenDialog1.fileName);
-    // Capture mode on without the click handler: the player starts playing by itself, and the
-    // group rule sends "-->" up, also without its handler.
-    SpButtonE->setDown(true);
+    // Capture mode on without the click handler: the player starts playing by itself.
+    capture().videoOpened();
 }
 
 void TSrtForm::FitPlayer() {

@@ -9,12 +9,9 @@ namespace tirelle::app {
 
 void TSrtForm::createToolForm() {
     ToolContext context;
-    context.sub = &Sub;
+    context.steps = &files_;
     context.stopCapture = [this] { StopCapture(); };
-    context.history = &UndoHistory;
-    context.showReadEncoding = [this](const srt::ReadEncoding& encoding, const QString& fileName) {
-        ShowReadEncoding(encoding, fileName);
-    };
+    context.status = status_.get();
     toolForm_ = new TToolForm(std::move(context), this);
     on(menuItem(QStringLiteral("N11")), &QAction::triggered, [this](bool) { N11Click(); });
     on(menuItem(QStringLiteral("N12")), &QAction::triggered, [this](bool) { N12Click(); });

@@ -149,7 +149,9 @@ void TSrtForm::buildWaveStrip() {
     });
     // The strip moves on by itself while playing; it only needs to hear of the rest.
     connect(WMP1, &playback::Player::PlayStateChange, WaveStrip1,
-            [this](int state) { WaveStrip1->setPlaying(state == playback::Playing); });
+            [this](playback::PlayState state) {
+                WaveStrip1->setPlaying(state == playback::Playing);
+            });
     connect(WMP1, &playback::Player::PositionChange, WaveStrip1, qOverload<>(&QWidget::update));
     connect(Edit1, &QLineEdit::textChanged, WaveStrip1, qOverload<>(&QWidget::update));
     connect(Edit2, &QLineEdit::textChanged, WaveStrip1, qOverload<>(&QWidget::update));

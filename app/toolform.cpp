@@ -6,13 +6,13 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "app/statusline.h"
 #include "app/ui/guard.h"
 #include "app/ui/textcodec.h"
 #include "base/timecode.h"
 #include "store/dataset.h"
-#include "store/history.h"
+#include "tools/filesteps.h"
 #include "tools/operations.h"
-#include "tools/srtfiles.h"
 
 namespace tirelle::app {
 
@@ -23,13 +23,8 @@ TToolForm::TToolForm(ToolContext context, QWidget* parent)
     setObjectName(QStringLiteral("ToolForm"));
     setModal(true);
 
-    SaveDialog1.kind = ui::FileDialog::Kind::Save;
-    SaveDialog1.name = QStringLiteral("SaveDialog1");
-    SaveDialog1.filters = {QStringLiteral("srt文件 (*.srt)")};
-    SaveDialog1.defaultSuffix = QStringLiteral("srt");
-    OpenDialog2.kind = ui::FileDialog::Kind::Open;
-    OpenDialog2.name = QStringLiteral("OpenDialog2");
-    OpenDialog2.filters = {QStringLiteral("Srt文件  (*.srt)"), QStringLiteral("所有文件 (*)")};
+    SaveDialog1 = ui::srtSaveDialog();
+    OpenDialog2 = ui::srtOpenDialog();
 
     buildPages();
     connectHandlers();
@@ -70,23 +65,18 @@ void TToolForm::finish() {
     close();
 }
 
-template <class Operation>
-bool TToolForm::asStep(const char* label, Operation operation) {
-    if (!context_.history) return operation();
-    bool changed = false;
-    store::RunAsStep(*context_.history, label, [&] { return changed = operation(); });
-    return changed;
+store::Dataset& TToolForm::sub() const {
+    return context_.steps->sub();
 }
 
 void TToolForm::BitBtn1Click() {
     double seconds = 0;
     if (!ReadNumber(ui::fromQString(Edit1->text()), seconds)) seconds = 0;
-    if (seconds == 0 || context_.sub->isEmpty()) return;  // nothing to do, nothing to record
-    if (asStep("时间平移", [&] { return tools::ShiftAll(*context_.sub, seconds); })) finish();
+    if (context_.steps->shift(seconds)) finish();  // 0 or an empty store: nothing, no message
 }
 
 void TToolForm::TabSheet2Show() {
-    const auto texts = tools::FirstAndLastStart(*context_.sub);
+    const auto texts = tools::FirstAndLastStart(sub());
     if (!texts) return;
     Label3->setText(QStringLiteral("第一句时间") + ui::toQString(texts->first));
     Edit2->setText(ui::toQString(texts->first));
@@ -95,26 +85,19 @@ void TToolForm::TabSheet2Show() {
 }
 
 void TToolForm::BitBtn2Click() {
-    if (context_.sub->isEmpty()) return;
-    const double newFirst = ui::boxSeconds(Edit2);
-    const double newLast = ui::boxSeconds(Edit3);
-    if (asStep("时间缩放", [&] { return tools::ScaleAll(*context_.sub, newFirst, newLast); }))
-        finish();
+    if (context_.steps->scale(ui::boxSeconds(Edit2), ui::boxSeconds(Edit3))) finish();
 }
 
 void TToolForm::BitBtn6Click() {
-    if (context_.sub->isEmpty()) return;
     const std::string prefix = ui::fromQString(Edit7->text());
     const std::string suffix = ui::fromQString(Edit8->text());
-    if (asStep("批量设置字体", [&] { return tools::WrapAll(*context_.sub, prefix, suffix); }))
-        finish();
+    if (context_.steps->wrap(prefix, suffix)) finish();
 }
 
 void TToolForm::BitBtn3Click() {
-    if (context_.sub->isEmpty()) return;
+    if (sub().isEmpty()) return;
     if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
-    const srt::LineList lines = tools::SplitAfter(*context_.sub, ui::boxSeconds(Edit4));
-    tools::WriteSubtitleLines(ui::localPath(SaveDialog1.fileName), lines);
+    context_.steps->split(ui::boxSeconds(Edit4), ui::localPath(SaveDialog1.fileName));
     finish();
 }
 
@@ -123,12 +106,13 @@ void TToolForm::BitBtn5Click() {
 }
 
 void TToolForm::BitBtn4Click() {
-    if (Edit6->text().isEmpty() || context_.sub->isEmpty()) return;
-    const double offset = ui::boxSeconds(Edit5);
-    srt::ReadEncoding encoding;
-    MemoF = tools::LoadSubtitleLines(ui::localPath(Edit6->text()), ui::codePage(), &encoding);
-    if (context_.showReadEncoding) context_.showReadEncoding(encoding, Edit6->text());
-    if (asStep("合并字幕", [&] { return tools::MergeBlocks(*context_.sub, MemoF, offset); }))
+    if (Edit6->text().isEmpty()) return;
+    const QString file = Edit6->text();
+    const auto tell = [&](const srt::ReadEncoding& encoding) {
+        if (context_.status) context_.status->showRead(encoding, file);
+    };
+    if (context_.steps->merge({ui::localPath(file), std::nullopt}, ui::boxSeconds(Edit5), MemoF,
+                              tell))
         finish();
 }
 

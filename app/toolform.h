@@ -20,23 +20,23 @@ class QTabWidget;
 
 namespace tirelle::store {
 class Dataset;
-class History;
 }
-namespace tirelle::srt {
-struct ReadEncoding;
+namespace tirelle::tools {
+class FileSteps;
 }
 
 namespace tirelle::app {
 
-// What the tools window works on: the working dataset (bound to its connection), the way
-// to end capture mode in the main window, the history that makes each operation one undo step
-// (none: not recorded) and where to tell which encoding a merged file was read in. Modal
-// questions go through ui::dialogs().
+class StatusLine;
+
+// What the tools window works on: the file steps on the working dataset (which make each
+// operation one undo step), the way to end capture mode in the main window and the status line
+// that tells which encoding a merged file was read in (none: not told). Modal questions go
+// through ui::dialogs().
 struct ToolContext {
-    store::Dataset* sub = nullptr;
+    tools::FileSteps* steps = nullptr;
     std::function<void()> stopCapture;
-    store::History* history = nullptr;
-    std::function<void(const srt::ReadEncoding&, const QString& fileName)> showReadEncoding;
+    StatusLine* status = nullptr;
 };
 
 class TToolForm : public QDialog {
@@ -103,10 +103,7 @@ private:
     void connectHandlers();
     // The end of every operation that did something: "ok", then the window closes.
     void finish();
-    // Runs an operation that changes the store as one step of the history; gives what the
-    // operation gave (whether it did anything).
-    template <class Operation>
-    bool asStep(const char* label, Operation operation);
+    store::Dataset& sub() const;
 
     ToolContext context_;
 };

@@ -3,8 +3,11 @@
 #include <cstdio>
 
 #include "base/errors.h"
+#include "checks/fix.h"
 #include "checks/rules.h"
 #include "cli/recode.h"
+#include "cli/subcommand.h"
+#include "tools/filesteps.h"
 
 namespace tirelle::cli {
 
@@ -78,5 +81,63 @@ std::string ProblemReport(const store::Dataset& sub, const std::string& file,
     if (options.json) report += "]}\n";
     return report;
 }
+
+namespace {
+
+// Prints the problems of each file; the exit status tells whether any had one.
+class Check : public Tool {
+public:
+    bool run(FileRun& run) override {
+        run.print(
+            ProblemReport(run.steps().sub(), run.input(), run.options(), run.codePage(), found_));
+        return true;
+    }
+    bool succeeded() const override { return !found_; }
+
+private:
+    bool found_ = false;
+};
+
+class Fix : public Tool {
+public:
+    bool run(FileRun& run) override {
+        checks::ApplyTimingFix(run.steps().sub(), nullptr, CheckSettingsOf(run.options()));
+        return run.save();
+    }
+};
+
+}  // namespace
+
+extern const Subcommand kCheckCommand{
+    .name = "check",
+    .synopsis = "",
+    .values = 0,
+    .help =
+        "  check                   list the timing problems of every FILE: a subtitle too "
+        "short or\n"
+        "                          too long, read too fast, with too many or too long "
+        "lines,\n"
+        "                          overlapping the next or too close to it; one line each "
+        "(position\n"
+        "                          in start order, start, kind, value), FILE: in front with "
+        "several\n",
+    .make = [](const std::vector<std::string_view>&) -> std::unique_ptr<Tool> {
+        return std::make_unique<Check>();
+    },
+    .writesNoFile = true,
+    .takesTimingRules = true,
+    .takesJson = true};
+
+extern const Subcommand kFixCommand{
+    .name = "fix",
+    .synopsis = "",
+    .values = 0,
+    .help =
+        "  fix                     fix the overlaps, gaps, short and long subtitles by "
+        "moving ends\n",
+    .make = [](const std::vector<std::string_view>&) -> std::unique_ptr<Tool> {
+        return std::make_unique<Fix>();
+    },
+    .takesTimingRules = true};
 
 }  // namespace tirelle::cli

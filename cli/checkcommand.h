@@ -1,5 +1,6 @@
 #pragma once
-// The check and fix subcommands: the settings their options give and the report check prints.
+// The check and fix subcommands (defined in checkcommand.cpp, listed in subcommands.cpp): the
+// settings their options give and the report check prints.
 
 #include <string>
 

@@ -1,32 +1,14 @@
 #include "cli/options.h"
 
 #include <algorithm>
-#include <array>
 
 #include "base/timecode.h"
 #include "checks/profile.h"
+#include "cli/subcommand.h"
 
 namespace tirelle::cli {
 
 namespace {
-
-struct Subcommand {
-    std::string_view name;
-    Operation operation;
-    std::size_t values;  // positional values before the input files
-    std::string_view synopsis;
-};
-
-constexpr std::array kSubcommands = {
-    Subcommand{"shift", Operation::Shift, 1, "SECONDS"},
-    Subcommand{"scale", Operation::Scale, 2, "NEW_FIRST NEW_LAST"},
-    Subcommand{"wrap", Operation::Wrap, 2, "PREFIX SUFFIX"},
-    Subcommand{"split", Operation::Split, 1, "CUT"},
-    Subcommand{"merge", Operation::Merge, 2, "OTHER OFFSET"},
-    Subcommand{"convert", Operation::Convert, 0, ""},
-    Subcommand{"check", Operation::Check, 0, ""},
-    Subcommand{"fix", Operation::Fix, 0, ""},
-};
 
 std::string Quoted(std::string_view text) {
     return "'" + std::string(text) + "'";
@@ -39,74 +21,62 @@ bool LooksLikeOption(std::string_view argument) {
     return !((next >= '0' && next <= '9') || next == '.');
 }
 
-double Seconds(std::string_view text) {
-    double value = 0;
-    if (!ReadNumber(text, value))
-        throw UsageError(Quoted(text) + " is not a valid floating point value");
-    return value;
-}
-
-double Time(std::string_view text) {
-    double value = 0;
-    if (!ReadTimeArgument(text, value))
-        throw UsageError(Quoted(text) +
-                         " is not a time code (HH:MM:SS,mmm) or a number of seconds");
-    return value;
-}
-
-void SetValues(Options& options, const std::vector<std::string_view>& values) {
-    switch (options.operation) {
-        case Operation::Shift:
-            options.seconds = Seconds(values[0]);
-            break;
-        case Operation::Scale:
-            options.newFirst = Time(values[0]);
-            options.newLast = Time(values[1]);
-            break;
-        case Operation::Wrap:
-            options.prefix = values[0];
-            options.suffix = values[1];
-            break;
-        case Operation::Split:
-            options.cut = Time(values[0]);
-            break;
-        case Operation::Merge:
-            options.other = values[0];
-            options.offset = Time(values[1]);
-            break;
-        case Operation::Convert:
-        case Operation::Check:
-        case Operation::Fix:
-            break;
+// The names of the subcommands that take an option, as "check and fix".
+std::string NamesTaking(bool Subcommand::*takes) {
+    std::vector<std::string_view> names;
+    for (const Subcommand* subcommand : Subcommands())
+        if (subcommand->*takes) names.push_back(subcommand->name);
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+        text += names[i];
     }
+    return text;
 }
 
 // Combinations that cannot be run, checked once every argument is known.
 void CheckCombination(const Options& options) {
+    const Subcommand& subcommand = *options.subcommand;
     const auto readsStandardInput =
         std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) +
-        (options.operation == Operation::Merge && options.other == kStandardStream ? 1 : 0);
+        (options.tool->readsStandardInput() ? 1 : 0);
     if (readsStandardInput > 1) throw UsageError("standard input can be read only once");
-    const bool check = options.operation == Operation::Check;
-    if ((!options.profile.empty() || options.frameRate > 0) && !check &&
-        options.operation != Operation::Fix)
-        throw UsageError("--profile and --fps go only with check and fix");
-    if (options.json && !check) throw UsageError("--json goes only with check");
-    if (check && (options.inPlace || options.output || !options.encoding.empty()))
-        throw UsageError("check writes no file: -o, --in-place and --to do not go with it");
+    if ((!options.profile.empty() || options.frameRate > 0) && !subcommand.takesTimingRules)
+        throw UsageError("--profile and --fps go only with " +
+                         NamesTaking(&Subcommand::takesTimingRules));
+    if (options.json && !subcommand.takesJson)
+        throw UsageError("--json goes only with " + NamesTaking(&Subcommand::takesJson));
+    if (subcommand.writesNoFile && (options.inPlace || options.output || !options.encoding.empty()))
+        throw UsageError(std::string(subcommand.name) +
+                         " writes no file: -o, --in-place and --to do not go with it");
     if (options.inPlace) {
         if (options.output) throw UsageError("--in-place and -o cannot be used together");
-        if (options.operation == Operation::Split)
-            throw UsageError("split writes a new file: name it with -o");
+        if (subcommand.writesNewFile)
+            throw UsageError(std::string(subcommand.name) + " writes a new file: name it with -o");
         if (std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) > 0)
             throw UsageError("--in-place needs files, not standard input");
-    } else if (options.inputs.size() > 1 && !check) {
+    } else if (options.inputs.size() > 1 && !subcommand.writesNoFile) {
         throw UsageError("several input files need --in-place");
     }
     if (options.output && options.output->empty()) throw UsageError("-o needs a file name");
 }
 
 }  // namespace
+
+double SecondsArgument(std::string_view text) {
+    double value = 0;
+    if (!ReadNumber(text, value))
+        throw UsageError(Quoted(text) + " is not a valid floating point value");
+    return value;
+}
+
+double TimeArgument(std::string_view text) {
+    double value = 0;
+    if (!ReadTimeArgument(text, value))
+        throw UsageError(Quoted(text) +
+                         " is not a time code (HH:MM:SS,mmm) or a number of seconds");
+    return value;
+}
 
 bool ReadTimeArgument(std::string_view text, double& seconds) {
     if (ReadNumber(text, seconds)) return true;
@@ -139,12 +109,11 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
         command.kind = Command::Kind::Version;
         return command;
     }
-    const auto subcommand = std::find_if(kSubcommands.begin(), kSubcommands.end(),
-                                         [name](const Subcommand& s) { return s.name == name; });
-    if (subcommand == kSubcommands.end()) throw UsageError("unknown subcommand " + Quoted(name));
+    const Subcommand* subcommand = FindSubcommand(name);
+    if (!subcommand) throw UsageError("unknown subcommand " + Quoted(name));
 
     Options& options = command.options;
-    options.operation = subcommand->operation;
+    options.subcommand = subcommand;
     std::vector<std::string_view> positional;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -185,7 +154,7 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
                 throw UsageError("unknown profile " + Quoted(options.profile) + " (" +
                                  std::string(checks::ProfileNames()) + ")");
         } else if (is("--fps")) {
-            options.frameRate = Seconds(value("--fps"));
+            options.frameRate = SecondsArgument(value("--fps"));
             if (!(options.frameRate > 0 && options.frameRate < 1e6))
                 throw UsageError("--fps needs frames per second above 0");
         } else if (argument == "--json") {
@@ -200,7 +169,7 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
 
     if (positional.size() < subcommand->values)
         throw UsageError(std::string(name) + " needs " + std::string(subcommand->synopsis));
-    SetValues(options, {positional.begin(), positional.begin() + subcommand->values});
+    options.tool = subcommand->make({positional.begin(), positional.begin() + subcommand->values});
     options.inputs.assign(positional.begin() + subcommand->values, positional.end());
     if (options.inputs.empty()) options.inputs.emplace_back(kStandardStream);
     CheckCombination(options);
@@ -208,27 +177,15 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
 }
 
 std::string UsageText() {
-    return R"(Usage: tirelle-cli COMMAND [OPTIONS] [FILE...]
+    std::string text = R"(Usage: tirelle-cli COMMAND [OPTIONS] [FILE...]
 Retimes, splits, merges, wraps and converts SRT files exactly as Tirelle's tools window
 does: each file is opened into a store of its own, the tool runs on it, and the result is
 written as the save command writes it.
 
 Commands:
-  shift SECONDS           move every subtitle by SECONDS (negative: earlier)
-  scale NEW_FIRST NEW_LAST
-                          stretch the times so the first subtitle starts at NEW_FIRST and
-                          the last at NEW_LAST
-  wrap PREFIX SUFFIX      put PREFIX before and SUFFIX after every subtitle text
-  split CUT               write the subtitles starting after CUT, timed from CUT
-  merge OTHER OFFSET      add the subtitles of the file OTHER, moved later by OFFSET
-  convert                 read in whatever encoding is found, write the system code page
-                          (or the encoding given with --to)
-  check                   list the timing problems of every FILE: a subtitle too short or
-                          too long, read too fast, with too many or too long lines,
-                          overlapping the next or too close to it; one line each (position
-                          in start order, start, kind, value), FILE: in front with several
-  fix                     fix the overlaps, gaps, short and long subtitles by moving ends
-
+)";
+    for (const Subcommand* subcommand : Subcommands()) text += subcommand->help;
+    text += R"(
 Times are time codes (HH:MM:SS,mmm) or numbers of seconds.
 With no FILE, or when FILE is -, standard input is read; -- ends the options (for a file
 whose name begins with -).
@@ -249,6 +206,7 @@ A file is replaced only once its new contents are completely written.
 Exit status: 0 when every file was done, 1 when one failed, 2 for a bad command line.
 check: 0 when no file has a problem, 1 when one has (or could not be read).
 )";
+    return text;
 }
 
 }  // namespace tirelle::cli

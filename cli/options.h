@@ -2,6 +2,7 @@
 // The command line of tirelle-cli: a subcommand with its values, the input files and where the
 // results go.
 
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,18 +14,12 @@ namespace tirelle::cli {
 // The name standing for standard input (as an input file) or standard output (after -o).
 inline constexpr std::string_view kStandardStream = "-";
 
-enum class Operation { Shift, Scale, Wrap, Split, Merge, Convert, Check, Fix };
+struct Subcommand;
+class Tool;
 
 struct Options {
-    Operation operation = Operation::Convert;
-    double seconds = 0;                 // shift: seconds to add (negative: earlier)
-    double newFirst = 0;                // scale: the new start of the first subtitle, in seconds
-    double newLast = 0;                 // scale: the new start of the last subtitle, in seconds
-    std::string prefix;                 // wrap
-    std::string suffix;                 // wrap
-    double cut = 0;                     // split: subtitles starting after this many seconds go out
-    std::string other;                  // merge: the file whose subtitles come in
-    double offset = 0;                  // merge: seconds added to its times
+    const Subcommand* subcommand = nullptr;  // never null after parsing (see subcommand.h)
+    std::shared_ptr<Tool> tool;              // the subcommand with its values
     std::vector<std::string> inputs;    // never empty after parsing; "-" is standard input
     std::optional<std::string> output;  // -o; "-" is standard output
     bool inPlace = false;               // replace every input file with its result
@@ -55,6 +50,11 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments);
 // A time given on the command line: a time code (H:M:S,mmm, each part a number, read as the
 // tools window reads its time boxes) or a plain number of seconds. False when it is neither.
 bool ReadTimeArgument(std::string_view text, double& seconds);
+
+// A subcommand's value read as a number of seconds / as a time (ReadTimeArgument). Throw
+// UsageError naming the text when it is not one.
+double SecondsArgument(std::string_view text);
+double TimeArgument(std::string_view text);
 
 // The text of --help.
 std::string UsageText();

@@ -11,14 +11,13 @@
 #include <string>
 
 #include "base/errors.h"
-#include "checks/fix.h"
-#include "cli/checkcommand.h"
 #include "cli/recode.h"
 #include "cli/scratchstore.h"
+#include "cli/subcommand.h"
 #include "srt/encoding.h"
 #include "srt/fileerror.h"
 #include "srt/srtfile.h"
-#include "tools/operations.h"
+#include "tools/filesteps.h"
 #include "tools/srtfiles.h"
 
 namespace tirelle::cli {
@@ -64,7 +63,7 @@ void WriteStandardOutput(std::string_view bytes) {
     }
 }
 
-class Runner {
+class Runner : public FileRun {
 public:
     Runner(const Options& options, const CodePage& codePage)
         : options_(options), codePage_(codePage) {}
@@ -72,121 +71,55 @@ public:
     int run() {
         bool allDone = true;
         try {
-            auto store = std::make_unique<ScratchStore>();
-            if (options_.operation == Operation::Merge) other_ = read(options_.other);
+            freshStore();
+            options_.tool->prepare(*this);
             for (const std::string& input : options_.inputs) {
-                if (processGuarded(store->sub(), input)) continue;
+                if (processGuarded(input)) continue;
                 allDone = false;
                 // Whatever a failure left in the store is not carried into the next file.
-                store.reset();
-                store = std::make_unique<ScratchStore>();
+                freshStore();
             }
         } catch (const Error& error) {
             Report(WithFullStop(error.what()));
             return 1;
         }
-        return allDone && !problemsFound_ ? 0 : 1;
+        return allDone && options_.tool->succeeded() ? 0 : 1;
     }
 
-private:
-    // The file the result of `input` goes to; nothing for standard output.
-    std::optional<std::filesystem::path> target(const std::string& input) const {
-        if (options_.inPlace) return std::filesystem::path(input);
-        if (options_.output && *options_.output != kStandardStream)
-            return std::filesystem::path(*options_.output);
-        return std::nullopt;
+    // --- what a tool gets
+    tools::FileSteps& steps() override { return *steps_; }
+    const std::string& input() const override {
+        static const std::string none;
+        return input_ ? *input_ : none;
+    }
+    const Options& options() const override { return options_; }
+    const CodePage& codePage() const override { return codePage_; }
+    void print(std::string_view bytes) override { WriteStandardOutput(bytes); }
+
+    srt::LineList read(const std::string& name) override {
+        return steps_->read(source(name), [&](const srt::ReadEncoding& encoding) {
+            tellEncoding(name, encoding);
+        });
     }
 
-    // One file; its failure is reported and the next file still runs.
-    bool processGuarded(store::Dataset& sub, const std::string& input) {
-        try {
-            return process(sub, input);
-        } catch (const FileError& error) {
-            Report(WithFullStop(error.what()));  // names the file already
-        } catch (const Error& error) {
-            Report(input + ": " + WithFullStop(error.what()));
-        } catch (const std::bad_alloc&) {
-            Report(input + ": " + WithFullStop("Out of memory"));
-        }
-        return false;
-    }
-
-    // Open, the tool, save: the three steps a user takes in the window.
-    bool process(store::Dataset& sub, const std::string& input) {
-        tools::ImportSrt(sub, read(input));
-        const auto to = target(input);
+    bool save() override {
+        store::Dataset& sub = steps_->sub();
+        if (sub.isEmpty()) return nothingToSave();
+        const auto to = target();
         srt::LineList lines;
-        switch (options_.operation) {
-            case Operation::Shift:
-                tools::ShiftAll(sub, options_.seconds);
-                break;
-            case Operation::Scale:
-                tools::ScaleAll(sub, options_.newFirst, options_.newLast);
-                break;
-            case Operation::Wrap:
-                tools::WrapAll(sub, options_.prefix, options_.suffix);
-                break;
-            case Operation::Merge:
-                tools::MergeBlocks(sub, other_, options_.offset);
-                break;
-            case Operation::Split:
-                if (sub.isEmpty()) return nothingToSave(input);
-                write(tools::SplitAfter(sub, options_.cut), to);
-                return true;
-            case Operation::Convert:
-                break;
-            case Operation::Check:
-                WriteStandardOutput(ProblemReport(sub, input, options_, codePage_, problemsFound_));
-                return true;
-            case Operation::Fix:
-                checks::ApplyTimingFix(sub, nullptr, CheckSettingsOf(options_));
-                break;
-        }
-        if (sub.isEmpty()) return nothingToSave(input);
         if (to && options_.encoding.empty()) {
-            tools::ExportSrt(sub, lines, *to);
+            steps_->save(*to, lines);
         } else {
             tools::ExportSrtLines(sub, lines);
-            write(lines, to);
+            write(lines);
         }
         return true;
     }
 
-    bool nothingToSave(const std::string& input) {
-        Report(input + ": " + ForTerminal(kNothingToSave, codePage_));
-        return false;
-    }
-
-    // The lines of an SRT file as the open command reads them; "-" is standard input, read
-    // through the same conversion and splitting as a file.
-    srt::LineList read(const std::string& input) {
-        srt::ReadEncoding encoding;
-        srt::LineList lines;
-        if (input == kStandardStream) {
-            srt::CodePageText text = srt::ToCodePage(ReadStandardInput(), codePage_);
-            encoding = std::move(text.encoding);
-            lines = srt::SplitTextLines(text.bytes, codePage_);
-        } else {
-            lines = tools::LoadSubtitleLines(input, codePage_, &encoding);
-        }
-        tellEncoding(input, encoding);
-        return lines;
-    }
-
-    // The note the window puts in its status bar; always when bytes had to be replaced.
-    void tellEncoding(const std::string& input, const srt::ReadEncoding& encoding) const {
-        if (!encoding.converted || (!options_.verbose && encoding.replaced == 0)) return;
-        std::string note = "已按 " + srt::DisplayName(encoding.name) + " 编码读取：";
-        std::string text = ForTerminal(note, codePage_) + input;
-        if (encoding.replaced > 0)
-            text += ForTerminal("（" + std::to_string(encoding.replaced) + " 处无法转换，已替换）",
-                                codePage_);
-        Report(text);
-    }
-
     // Writes the lines of a result, in the code page or the encoding asked for; through the
     // safe writer to a file, or to standard output.
-    void write(const srt::LineList& lines, const std::optional<std::filesystem::path>& to) const {
+    void write(const srt::LineList& lines) override {
+        const auto to = target();
         if (to && options_.encoding.empty()) {
             tools::WriteSubtitleLines(*to, lines);
             return;
@@ -200,10 +133,73 @@ private:
             WriteStandardOutput(bytes);
     }
 
+    bool nothingToSave() override {
+        Report(*input_ + ": " + ForTerminal(kNothingToSave, codePage_));
+        return false;
+    }
+
+private:
+    void freshStore() {
+        steps_.reset();
+        store_.reset();
+        store_ = std::make_unique<ScratchStore>();
+        steps_ = std::make_unique<tools::FileSteps>(store_->sub(), store_->command(), nullptr,
+                                                    codePage_);
+    }
+
+    // The file the result of the input goes to; nothing for standard output.
+    std::optional<std::filesystem::path> target() const {
+        if (options_.inPlace) return std::filesystem::path(*input_);
+        if (options_.output && *options_.output != kStandardStream)
+            return std::filesystem::path(*options_.output);
+        return std::nullopt;
+    }
+
+    // A file named on the command line; "-" is standard input, read through the same
+    // conversion and splitting as a file.
+    static tools::SubtitleSource source(const std::string& name) {
+        if (name == kStandardStream) return {{}, ReadStandardInput()};
+        return {name, std::nullopt};
+    }
+
+    // One file; its failure is reported and the next file still runs.
+    bool processGuarded(const std::string& input) {
+        input_ = &input;
+        try {
+            return process();
+        } catch (const FileError& error) {
+            Report(WithFullStop(error.what()));  // names the file already
+        } catch (const Error& error) {
+            Report(input + ": " + WithFullStop(error.what()));
+        } catch (const std::bad_alloc&) {
+            Report(input + ": " + WithFullStop("Out of memory"));
+        }
+        return false;
+    }
+
+    // Open, the tool, save: the three steps a user takes in the window.
+    bool process() {
+        srt::LineList lines;
+        steps_->open(source(*input_), lines, [&](const srt::ReadEncoding& encoding) {
+            tellEncoding(*input_, encoding);
+        });
+        return options_.tool->run(*this);
+    }
+
+    // The note the window puts in its status bar; always when bytes had to be replaced.
+    void tellEncoding(const std::string& name, const srt::ReadEncoding& encoding) const {
+        if (!encoding.converted || (!options_.verbose && encoding.replaced == 0)) return;
+        const tools::ReadNote note = tools::DescribeRead(encoding);
+        std::string text = ForTerminal(note.lead, codePage_) + name;
+        if (!note.tail.empty()) text += ForTerminal(note.tail, codePage_);
+        Report(text);
+    }
+
     const Options& options_;
     const CodePage& codePage_;
-    srt::LineList other_;         // merge: the lines of OTHER, read once for every input
-    bool problemsFound_ = false;  // check: a file has a problem
+    std::unique_ptr<ScratchStore> store_;
+    std::unique_ptr<tools::FileSteps> steps_;
+    const std::string* input_ = nullptr;
 };
 
 }  // namespace

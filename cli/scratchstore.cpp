@@ -21,6 +21,7 @@ ScratchStore::ScratchStore() {
     }
     leaveOutWhatOnlyTheEditorNeeds();
     sub_.setConnection(&connection_);
+    command_.setConnection(&connection_);
     sub_.setCommandText(store::kSelectAllSql);
     sub_.open();
 }

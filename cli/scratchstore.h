@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "store/command.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 
@@ -20,6 +21,8 @@ public:
     ScratchStore& operator=(const ScratchStore&) = delete;
 
     store::Dataset& sub() { return sub_; }
+    // The command object over the same connection (the open empties the table with it).
+    store::Command& command() { return command_; }
     // The temporary folder holding the store file; empty for a store in memory.
     const std::filesystem::path& folder() const { return folder_; }
 
@@ -29,6 +32,7 @@ private:
 
     store::Connection connection_;
     store::Dataset sub_;
+    store::Command command_;
     std::filesystem::path folder_;
 };
 

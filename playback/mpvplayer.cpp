@@ -568,7 +568,7 @@ void MpvPlayer::updateState(bool announcePlaying) {
     if (*state == reported_ && !(announcePlaying && *state == Playing)) return;
     reported_ = *state;
     refreshBar();
-    const int value = reported_;
+    const auto value = static_cast<PlayState>(reported_);
     deliver([&] { emit PlayStateChange(value); });
 }
 

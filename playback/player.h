@@ -19,7 +19,8 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
-#include <stdexcept>
+
+#include "base/errors.h"
 
 class QWidget;
 
@@ -28,9 +29,10 @@ namespace tirelle::playback {
 // Play states reported by PlayStateChange. Other values may be reported and are ignored.
 enum PlayState : int { Stopped = 1, Paused = 2, Playing = 3 };
 
-class PlayerError : public std::runtime_error {
+// A failed player operation; the message is the player's own description of the failure.
+class PlayerError : public Error {
 public:
-    using std::runtime_error::runtime_error;
+    using Error::Error;
 };
 
 class Player : public QObject {
@@ -51,7 +53,7 @@ public:
     virtual void showInBounds(const QRect& bounds) = 0;
 
 signals:
-    void PlayStateChange(int newState);
+    void PlayStateChange(tirelle::playback::PlayState newState);
     void PositionChange(double oldPosition, double newPosition);
 };
 

@@ -31,12 +31,10 @@ struct TimeFields {
           startText(sub.fieldByName("STime")),
           endText(sub.fieldByName("ETime")) {}
 
-    // Edits the current row to start s and end e (already clamped), posts it and steps on.
-    // Posting derives the seconds again from the new texts.
+    // Edits the current row to start s and end e (already clamped) and posts it. The seconds
+    // are not set here: posting derives them from the new texts.
     void setAndPost(store::Dataset& sub, double s, double e) {
         sub.edit();
-        start.setAsFloat(s);
-        end.setAsFloat(e);
         startText.setAsString(SecondsToTimeCode(s));
         endText.setAsString(SecondsToTimeCode(e));
         sub.post();

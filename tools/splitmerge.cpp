@@ -3,6 +3,7 @@
 
 #include "base/timecode.h"
 #include "store/bulkchange.h"
+#include "tools/blockrows.h"
 #include "tools/operations.h"
 #include "tools/srtfiles.h"
 
@@ -43,22 +44,14 @@ srt::LineList SplitAfter(store::Dataset& sub, double cut) {
 
 bool MergeBlocks(store::Dataset& sub, const srt::LineList& lines, double offset) {
     if (sub.isEmpty()) return false;
-    store::Field startText = sub.fieldByName("STime");
-    store::Field endText = sub.fieldByName("ETime");
-    store::Field text = sub.fieldByName("SubText");
-    store::RunBulkChange(ConnectionOf(sub), sub, [&] {
-        store::BatchedAppends batch(sub);
-        srt::ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
-                                      const std::string& subtitle) {
-            sub.append();
-            startText.setAsString(
-                TimeCodeOf(static_cast<long double>(TimeToSeconds(start)) + offset));
-            endText.setAsString(TimeCodeOf(static_cast<long double>(TimeToSeconds(end)) + offset));
-            text.setAsString(subtitle);
-            sub.post();
-        });
-        batch.finish();
-    });
+    std::string start;
+    std::string end;
+    const BlockTimes moved = [&](const std::string& startText, const std::string& endText) {
+        start = TimeCodeOf(static_cast<long double>(TimeToSeconds(startText)) + offset);
+        end = TimeCodeOf(static_cast<long double>(TimeToSeconds(endText)) + offset);
+        return std::pair<std::string_view, std::string_view>(start, end);
+    };
+    store::RunBulkChange(ConnectionOf(sub), sub, [&] { AppendBlockRows(sub, lines, moved); });
     sub.requery();
     return true;
 }

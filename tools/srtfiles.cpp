@@ -6,6 +6,7 @@
 #include "store/errors.h"
 #include "store/statements.h"
 #include "store/transaction.h"
+#include "tools/blockrows.h"
 
 namespace tirelle::tools {
 
@@ -21,31 +22,44 @@ srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePag
     return srt::LoadTextLines(path, codePage, encoding);
 }
 
-void ImportSrt(store::Dataset& sub, const srt::LineList& lines) {
+void AppendBlockRows(store::Dataset& sub, const srt::LineList& lines, const BlockTimes& times) {
+    store::Field startText = sub.fieldByName("STime");
+    store::Field endText = sub.fieldByName("ETime");
+    store::Field text = sub.fieldByName("SubText");
+    store::BatchedAppends batch(sub);
+    srt::ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
+                                  const std::string& subtitle) {
+        sub.append();
+        if (times) {
+            const auto [storedStart, storedEnd] = times(start, end);
+            startText.setAsString(storedStart);
+            endText.setAsString(storedEnd);
+        } else {
+            startText.setAsString(start);
+            endText.setAsString(end);
+        }
+        text.setAsString(subtitle);
+        sub.post();
+    });
+    batch.finish();
+}
+
+void ImportSrt(store::Dataset& sub, const srt::LineList& lines, store::Command* deleteAll) {
     store::Connection& connection = ConnectionOf(sub);
+    store::Command own("ADOCmd");
+    if (!deleteAll) {
+        own.setConnection(&connection);
+        deleteAll = &own;
+    }
     // The list is redrawn once, at the end, however the import ends.
     store::SuspendedUpdates quiet(sub);
     store::RunBulkChange(connection, sub, [&] {
-        store::Command deleteAll("ADOCmd");
-        deleteAll.setConnection(&connection);
-        deleteAll.setCommandText(store::kDeleteAllSql);
-        deleteAll.execute();
+        deleteAll->setCommandText(store::kDeleteAllSql);
+        deleteAll->execute();
         sub.requery();
         // A block takes at least four lines in the usual files (number, time, text, blank).
         sub.reserve(static_cast<int>(lines.size() / 4) + 16);
-        store::Field startText = sub.fieldByName("STime");
-        store::Field endText = sub.fieldByName("ETime");
-        store::Field text = sub.fieldByName("SubText");
-        store::BatchedAppends batch(sub);
-        srt::ReadSrtBlocks(lines, [&](const std::string& start, const std::string& end,
-                                      const std::string& subtitle) {
-            sub.append();
-            startText.setAsString(start);
-            endText.setAsString(end);
-            text.setAsString(subtitle);
-            sub.post();
-        });
-        batch.finish();
+        AppendBlockRows(sub, lines, nullptr);
     });
     // The rows just posted are the table's: they are put in order without reading them again.
     sub.requery();

@@ -8,6 +8,7 @@
 
 #include "base/codepage.h"
 #include "srt/srtfile.h"
+#include "store/command.h"
 #include "store/dataset.h"
 
 namespace tirelle::tools {
@@ -19,13 +20,15 @@ namespace tirelle::tools {
 srt::LineList LoadSubtitleLines(const std::filesystem::path& path, const CodePage& codePage,
                                 srt::ReadEncoding* encoding = nullptr);
 
-// Replaces every row of the store with the blocks of the lines: the table is emptied, then one
-// row is appended and posted per block with the texts as they are, then the dataset is
-// re-queried. It all happens in one transaction, so a process killed half way leaves the rows
+// Replaces every row of the store with the blocks of the lines: the table is emptied with
+// "delete  from Sub " through the command object `deleteAll` (none: one of its own on the
+// dataset's connection), then one row is appended and posted per block with the texts as they
+// are, then the dataset is re-queried. It all happens in one transaction, so a process killed half way leaves the rows
 // that were there before. When a block fails, the rows posted before it stay (the table is
 // then emptied and partly filled) and the error goes on; when the engine had to roll the
 // whole transaction back, the earlier rows are still stored and the dataset is read again.
-void ImportSrt(store::Dataset& sub, const srt::LineList& lines);
+void ImportSrt(store::Dataset& sub, const srt::LineList& lines,
+               store::Command* deleteAll = nullptr);
 
 // Re-queries the dataset and writes every row in start order as a numbered block into
 // `lines` (cleared first), then writes them to the file through the safe writer. The walk

@@ -119,4 +119,21 @@ QString applicationTitle() {
     return QStringLiteral("Tirelle");
 }
 
+FileDialog srtOpenDialog() {
+    FileDialog dialog;
+    dialog.kind = FileDialog::Kind::Open;
+    dialog.name = QStringLiteral("OpenDialog2");
+    dialog.filters = {QStringLiteral("Srt文件  (*.srt)"), QStringLiteral("所有文件 (*)")};
+    return dialog;
+}
+
+FileDialog srtSaveDialog() {
+    FileDialog dialog;
+    dialog.kind = FileDialog::Kind::Save;
+    dialog.name = QStringLiteral("SaveDialog1");
+    dialog.filters = {QStringLiteral("srt文件 (*.srt)")};
+    dialog.defaultSuffix = QStringLiteral("srt");
+    return dialog;
+}
+
 }  // namespace tirelle::ui

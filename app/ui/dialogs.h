@@ -23,6 +23,12 @@ struct FileDialog {
     QString fileName;       // the file chosen last; offered again at the next opening
 };
 
+// The two dialogs for SRT files that both windows have, with the same settings: OpenDialog2
+// (filters "Srt文件  *.srt", selected first, and "所有文件") and SaveDialog1 (filter
+// "srt文件 *.srt", default extension "srt").
+FileDialog srtOpenDialog();
+FileDialog srtSaveDialog();
+
 // A font with the colour the font dialog keeps alongside it.
 struct FontChoice {
     QFont font;

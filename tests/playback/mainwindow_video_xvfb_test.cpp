@@ -55,7 +55,8 @@ void MainWindowVideoTest::openedVideoPlaysInThePane() {
     fixture.dialogs.fileAnswers = {video};
     form.N4Click();
     QCOMPARE(form.SpButtonE->isDown(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(states.contains(QVariantList{3}), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        states.contains(QVariantList{QVariant::fromValue(tirelle::playback::Playing)}), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(form.WMP1->currentPosition() > 1.0, 15000);
     QCOMPARE(form.WMP1->widget()->geometry(), form.Panel4->rect());
 

@@ -36,7 +36,7 @@ void FakePlayer::fire(Fire&& fireEvent) {
 void FakePlayer::changeState(int state) {
     if (state == state_) return;
     state_ = state;
-    fire([this, state] { emit PlayStateChange(state); });
+    fire([this, state] { emit PlayStateChange(static_cast<playback::PlayState>(state)); });
 }
 
 void FakePlayer::moveTo(double seconds) {
@@ -99,7 +99,7 @@ void FakePlayer::showInBounds(const QRect& bounds) {
 
 void FakePlayer::reportState(int state) {
     state_ = state;
-    fire([this, state] { emit PlayStateChange(state); });
+    fire([this, state] { emit PlayStateChange(static_cast<playback::PlayState>(state)); });
 }
 
 void FakePlayer::userSeek(double seconds) {

@@ -1,0 +1,25 @@
+#include "app/statusline.h"
+
+#include <QFileInfo>
+#include <QStatusBar>
+
+#include "srt/encoding.h"
+#include "tools/filesteps.h"
+
+namespace tirelle::app {
+
+void StatusLine::show(const QString& text, int timeoutMs) {
+    bar_->showMessage(text, timeoutMs);
+}
+
+void StatusLine::showRead(const srt::ReadEncoding& encoding, const QString& fileName) {
+    if (!encoding.converted) {
+        show(QString());
+        return;
+    }
+    const tools::ReadNote note = tools::DescribeRead(encoding);
+    show(QString::fromStdString(note.lead) + QFileInfo(fileName).fileName() +
+         QString::fromStdString(note.tail));
+}
+
+}  // namespace tirelle::app
