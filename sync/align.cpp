@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numeric>
+#include <optional>
 
 #include "sync/correlation.h"
 #include "sync/coverage.h"
@@ -19,7 +20,7 @@ constexpr std::size_t kWholeFilePeaks = 16;  // offsets of the whole file tried 
 constexpr std::size_t kGroupPeaks = 3;       // and of each group of lines
 constexpr double kSeparation = 1.0;          // offsets closer than this are one
 constexpr double kJumpWindow = 900;          // a jump moves the rest by up to 15 minutes
-constexpr double kJumpCost = 8;              // a jump costs what 4 lines laid on speech gain
+constexpr double kJumpCost = 12;             // a jump costs what 4 lines laid on speech gain
 constexpr double kRefineWindow = 1.0;        // exact search around a coarse offset
 constexpr double kSameSegment = 0.5;         // neighbouring segments closer than this merge
 constexpr double kTolerancePerLine = 0.01;   // a simpler mapping may lose this much per line
@@ -88,7 +89,7 @@ private:
         return sum;
     }
     double excess(const Fit& fit) const;
-    // The excess and, as much again, its edges meeting target edges (see segment()).
+    // The excess and, as much as a line's again, each edge meeting a target edge (see segment()).
     double score(const Fit& fit) const;
 
     struct Start {
@@ -108,7 +109,8 @@ private:
     Fit split(const Fit& fit, const OffsetScores& scores) const;
     void preferNoChange(Fit& fit) const;
     int matchedEdges(long double ratio, std::size_t line, double offset) const;
-    double edgeResidual(long double ratio, std::size_t begin, std::size_t end, double offset) const;
+    std::optional<double> edgeResidual(long double ratio, std::size_t begin, std::size_t end,
+                                       double offset, std::size_t share) const;
     double level(const Fit& fit, std::size_t first, std::size_t last, int shifts) const;
     Mapping mapping(const Fit& fit) const;
 
@@ -164,7 +166,7 @@ Aligner::Aligner(const std::vector<Interval>& subtitles, const std::vector<Inter
     // What a typical line laid on speech gains over chance.
     const double line = Median(lengths) * (1 - density_);
     jumpCost_ = kJumpCost * line;
-    edgeWeight_ = line / 2;
+    edgeWeight_ = line;
     // A simpler mapping may score this much less: a little overlap per line, and one edge.
     tolerance_ = kTolerancePerLine * static_cast<double>(lines_.size()) + edgeWeight_;
 }
@@ -180,10 +182,23 @@ double Aligner::excess(const Fit& fit) const {
 }
 
 double Aligner::score(const Fit& fit) const {
-    int matched = 0;
+    // Each edge counts by how near it meets its speech edge (1 on it, 0 at the window's rim), so
+    // that of two ratios that both keep the edges within the window the exact one wins.
+    const auto closeness = [](const std::vector<double>& edges, double x) {
+        const auto after = std::lower_bound(edges.begin(), edges.end(), x - kEdgeWindow);
+        double nearest = kEdgeWindow;
+        for (auto e = after; e != edges.end() && *e <= x + kEdgeWindow; ++e)
+            nearest = std::min(nearest, std::abs(*e - x));
+        return 1 - nearest / kEdgeWindow;
+    };
+    double matched = 0;
     for (std::size_t k = 0; k < fit.firsts.size(); ++k)
-        for (std::size_t i = fit.firsts[k]; i < fit.end(k, lines_.size()); ++i)
-            matched += matchedEdges(fit.ratio, i, fit.offsets[k]);
+        for (std::size_t i = fit.firsts[k]; i < fit.end(k, lines_.size()); ++i) {
+            const double offset = fit.offsets[k];
+            matched +=
+                closeness(starts_, static_cast<double>(lines_[i].start * fit.ratio) + offset);
+            matched += closeness(ends_, static_cast<double>(lines_[i].end * fit.ratio) + offset);
+        }
     return excess(fit) + edgeWeight_ * matched;
 }
 
@@ -200,7 +215,7 @@ OffsetScores Aligner::wholeFile(const Correlator& correlator, long double ratio)
 // its best pair of peaks, a line counting at whichever of the two suits it; edges tell the right
 // ratio far more sharply than the overlap does (a stretch of music overlaps anything).
 std::vector<Aligner::Start> Aligner::coarse() const {
-    Correlator correlator(coverage_, filmEnd_, density_, kStep);
+    Correlator correlator(coverage_, filmEnd_, density_, kStep, kEdgeWindow, edgeWeight_);
     correlator.reserve(filmEnd_ + extent_ * 1.3 + 1);
     std::vector<std::pair<int, Start>> ranked;
     for (const Ratio& ratio : StandardRatios()) {
@@ -267,9 +282,11 @@ Fit Aligner::plain(std::vector<Start>& starts) const {
 // Each segment's offset, exactly, within `window` of where it was.
 void Aligner::refineOffsets(Fit& fit, double window) const {
     for (std::size_t k = 0; k < fit.firsts.size(); ++k) {
-        const auto lines = scaled(fit.ratio, fit.firsts[k], fit.end(k, lines_.size()));
+        const std::size_t begin = fit.firsts[k], end = fit.end(k, lines_.size());
+        const auto lines = scaled(fit.ratio, begin, end);
         fit.offsets[k] =
             BestOffset(lines, coverage_, fit.offsets[k] - window, fit.offsets[k] + window).offset;
+        fit.offsets[k] += edgeResidual(fit.ratio, begin, end, fit.offsets[k], 4).value_or(0);
     }
 }
 
@@ -313,11 +330,11 @@ Fit Aligner::refineRatio(const Fit& fit) const {
                 length += lines_[i].end - lines_[i].start;
                 centre += lines_[i].start;
             }
-            const double gain = excess(lines, best.offset);
-            // A group mostly without speech, or laid on another segment's speech, says nothing.
-            if (gain < 0.25 * (1 - density_) * length) continue;
-            groups.push_back({centre / static_cast<double>(stop - g),
-                              best.offset + edgeResidual(fit.ratio, g, stop, best.offset), k});
+            // A group mostly without speech, or laid on another segment's speech, says nothing:
+            // it must lay most of its edges on speech edges.
+            const auto residual = edgeResidual(fit.ratio, g, stop, best.offset, 2);
+            if (!residual || excess(lines, best.offset) < 0.25 * (1 - density_) * length) continue;
+            groups.push_back({centre / static_cast<double>(stop - g), best.offset + *residual, k});
         }
     }
     // The slope of offset against time: the median of the slopes between every two groups of
@@ -356,7 +373,9 @@ Fit Aligner::refineRatio(const Fit& fit) const {
     };
     attempt(free, Ratio{static_cast<double>(free), 1});
     for (const Ratio& r : StandardRatios())
-        if (std::abs(r.value() - free) < 0.002L || r == fit.label) attempt(r.value(), r);
+        if (std::abs(r.value() - free) < 0.002L || r == fit.label ||
+            (r.isOne() && std::abs(free - 1) < 3 * kFreeRatio))
+            attempt(r.value(), r);
     // The best usual ratio, 1 when it does as well; the free one only when clearly better.
     const Fit* best = nullptr;
     double bestScore = -1e300;
@@ -377,7 +396,7 @@ Fit Aligner::refineRatio(const Fit& fit) const {
 // lines within the jump window of the main offset (a short segment of a long file is lost among
 // the whole file's chance peaks, but stands out in its own group).
 std::vector<double> Aligner::candidates(const Fit& fit, const OffsetScores& scores) const {
-    Correlator correlator(coverage_, filmEnd_, density_, kStep);
+    Correlator correlator(coverage_, filmEnd_, density_, kStep, kEdgeWindow, edgeWeight_);
     std::vector<Peak> peaks = Peaks(scores, kWholeFilePeaks, kSeparation);
     const std::size_t size = std::max<std::size_t>(8, lines_.size() / 16);
     for (std::size_t g = 0; g < lines_.size(); g += size / 2) {
@@ -408,8 +427,8 @@ std::vector<double> Aligner::candidates(const Fit& fit, const OffsetScores& scor
 Fit Aligner::segment(const Fit& fit, const std::vector<double>& candidates) const {
     const std::size_t n = lines_.size(), K = candidates.size();
     const auto lines = scaled(fit.ratio);
-    // A line's score: its excess overlap, and as much again for its two edges meeting speech
-    // edges; the overlap alone cannot tell one offset from another over a stretch of music.
+    // A line's score: its excess overlap, and as much again for each of its two edges meeting a
+    // speech edge; the overlap alone cannot tell one offset from another over a stretch of music.
     const auto score = [&](std::size_t i, double offset) {
         return excess(lines[i], offset) + edgeWeight_ * matchedEdges(fit.ratio, i, offset);
     };
@@ -503,11 +522,12 @@ void Aligner::preferNoChange(Fit& fit) const {
 }
 
 // The median distance from the edges of lines [begin, end) (scaled, moved by `offset`) to the
-// nearest target edge of the same kind within the edge window; 0 with fewer than 3 such edges.
+// nearest target edge of the same kind within the edge window; nothing when fewer than 3 edges,
+// or fewer than one in `share` of them, have one.
 // Speech edges are found to tens of milliseconds where the overlap's optimum may lie anywhere on
 // a stretch of music, so the groups that tell the ratio are placed by their edges.
-double Aligner::edgeResidual(long double ratio, std::size_t begin, std::size_t end,
-                             double offset) const {
+std::optional<double> Aligner::edgeResidual(long double ratio, std::size_t begin, std::size_t end,
+                                            double offset, std::size_t share) const {
     std::vector<double> residuals;
     const auto nearest = [&](const std::vector<double>& edges, double x) {
         const auto after = std::lower_bound(edges.begin(), edges.end(), x - kEdgeWindow);
@@ -520,7 +540,8 @@ double Aligner::edgeResidual(long double ratio, std::size_t begin, std::size_t e
         nearest(starts_, static_cast<double>(lines_[i].start * ratio) + offset);
         nearest(ends_, static_cast<double>(lines_[i].end * ratio) + offset);
     }
-    return residuals.size() >= 3 ? Median(residuals) : 0;
+    if (residuals.size() < 3 || share * residuals.size() < 2 * (end - begin)) return std::nullopt;
+    return Median(residuals);
 }
 
 // Edges of one line (its start, its end) with a target edge of the same kind within the edge
@@ -578,7 +599,7 @@ Alignment Aligner::run() {
     if (options_.allowBreaks && lines_.size() > 1) {
         OffsetScores scores = std::move(starts[0].scores);
         if (fit.ratio != starts[0].scored) {
-            Correlator correlator(coverage_, filmEnd_, density_, kStep);
+            Correlator correlator(coverage_, filmEnd_, density_, kStep, kEdgeWindow, edgeWeight_);
             scores = wholeFile(correlator, fit.ratio);
         }
         fit = split(fit, scores);
@@ -596,8 +617,6 @@ Alignment Aligner::run() {
         const double b = alignment.mapping.map(l.end, l.start);
         length += b - a;
         overlap += coverage_.overlap(a, b);
-        if (options_.filmDuration > 0 && a > options_.filmDuration + 1)
-            throw SyncError(SyncError::Kind::FilmTooShort);
     }
     alignment.coverage = length > 0 ? overlap / length : 0;
     if (alignment.confidence < kMinimumConfidence)

@@ -91,11 +91,18 @@ void Sample(const std::vector<Interval>& intervals, double origin, double step, 
 struct Correlator::Transform {
     double origin = 0;
     std::size_t n = 0;
-    std::vector<std::complex<double>> spectrum;
+    // The film's speech, and its starts and its ends as one count in the bin each falls in.
+    std::vector<std::complex<double>> spans, starts, ends;
 };
 
-Correlator::Correlator(const Coverage& coverage, double filmEnd, double density, double step)
-    : coverage_(coverage), filmEnd_(filmEnd), density_(density), step_(step) {}
+Correlator::Correlator(const Coverage& coverage, double filmEnd, double density, double step,
+                       double edgeWindow, double edgeWeight)
+    : coverage_(coverage),
+      filmEnd_(filmEnd),
+      density_(density),
+      step_(step),
+      edgeWindow_(edgeWindow),
+      edgeWeight_(edgeWeight) {}
 
 Correlator::~Correlator() = default;
 
@@ -106,15 +113,27 @@ const Correlator::Transform& Correlator::filmTransform(double origin, std::size_
     transform->n = n;
     FftwBuffer<double> film(n);
     FftwBuffer<fftw_complex> spectrum(n / 2 + 1);
+    const auto keep = [&](std::vector<std::complex<double>>& into) {
+        fftw_execute_dft_r2c(PlansFor(n).forward, film.data, spectrum.data);
+        const auto* c = reinterpret_cast<const std::complex<double>*>(spectrum.data);
+        into.assign(c, c + n / 2 + 1);
+    };
     // Only the film's own time holds speech.
     std::vector<Interval> inFilm;
     for (const Interval& s : coverage_.spans())
         if (s.end > 0 && s.start < filmEnd_)
             inFilm.push_back({std::max(s.start, 0.0), std::min(s.end, filmEnd_)});
     Sample(inFilm, origin, step_, film.data, n);
-    fftw_execute_dft_r2c(PlansFor(n).forward, film.data, spectrum.data);
-    transform->spectrum.assign(reinterpret_cast<std::complex<double>*>(spectrum.data),
-                               reinterpret_cast<std::complex<double>*>(spectrum.data) + n / 2 + 1);
+    keep(transform->spans);
+    for (const bool starts : {true, false}) {
+        std::fill(film.data, film.data + n, 0.0);
+        for (const Interval& s : inFilm) {
+            const double bin = std::floor(((starts ? s.start : s.end) - origin) / step_);
+            if (bin >= 0 && bin < static_cast<double>(n))
+                film.data[static_cast<std::size_t>(bin)] += 1;
+        }
+        keep(starts ? transform->starts : transform->ends);
+    }
     cached_ = std::move(transform);
     return *cached_;
 }
@@ -132,7 +151,9 @@ OffsetScores Correlator::scores(const std::vector<Interval>& lines, double low, 
     // shares the film's transform; the lines are sampled from their first start.
     const double origin = std::floor((first + low) / step_ + 1e-9) * step_;
     out.firstOffset = origin - first;
-    const auto lineBins = static_cast<std::size_t>(std::ceil((last - first) / step_)) + 1;
+    // The last end's box reaches past the last end.
+    const auto lineBins =
+        static_cast<std::size_t>(std::ceil((last + edgeWindow_ - first) / step_)) + 1;
     const auto offsets = static_cast<std::size_t>(std::ceil((high - out.firstOffset) / step_)) + 1;
     const std::size_t filmBins = lineBins + offsets;
     // Lags up to filmBins never wrap around the transform's length.
@@ -141,23 +162,44 @@ OffsetScores Correlator::scores(const std::vector<Interval>& lines, double low, 
 
     FftwBuffer<double> sampled(n);
     FftwBuffer<fftw_complex> spectrum(n / 2 + 1);
-    Sample(lines, first, step_, sampled.data, lineBins);
-    std::fill(sampled.data + lineBins, sampled.data + n, 0.0);
     const Plans& plans = PlansFor(n);
-    // The line samples are needed again for the time inside the film: keep their sums.
+    // The lines' spans, and a box of the edge window around each start and each end: its
+    // correlation with the film's starts counts the starts that meet one.
+    std::vector<std::complex<double>> sum(n / 2 + 1);
     std::vector<double> prefix(lineBins + 1, 0.0);
-    for (std::size_t k = 0; k < lineBins; ++k) prefix[k + 1] = prefix[k] + sampled.data[k];
-    fftw_execute_dft_r2c(plans.forward, sampled.data, spectrum.data);
-    auto* s = reinterpret_cast<std::complex<double>*>(spectrum.data);
-    for (std::size_t k = 0; k < n / 2 + 1; ++k) s[k] = film.spectrum[k] * std::conj(s[k]);
+    const auto add = [&](const std::vector<Interval>& intervals,
+                         const std::vector<std::complex<double>>& filmSpectrum, double weight) {
+        Sample(intervals, first, step_, sampled.data, lineBins);
+        std::fill(sampled.data + lineBins, sampled.data + n, 0.0);
+        if (&filmSpectrum == &film.spans)  // the time inside the film needs the lines' sums
+            for (std::size_t k = 0; k < lineBins; ++k) prefix[k + 1] = prefix[k] + sampled.data[k];
+        fftw_execute_dft_r2c(plans.forward, sampled.data, spectrum.data);
+        const auto* c = reinterpret_cast<const std::complex<double>*>(spectrum.data);
+        for (std::size_t k = 0; k < n / 2 + 1; ++k)
+            sum[k] += weight * filmSpectrum[k] * std::conj(c[k]);
+    };
+    add(lines, film.spans, step_);
+    if (edgeWeight_ > 0) {
+        std::vector<Interval> boxes;
+        boxes.reserve(lines.size());
+        for (const bool starts : {true, false}) {
+            boxes.clear();
+            for (const Interval& l : lines) {
+                const double at = starts ? l.start : l.end;
+                boxes.push_back({at - edgeWindow_, at + edgeWindow_});
+            }
+            // (The box of the first start loses what lies before the first start.)
+            add(boxes, starts ? film.starts : film.ends, edgeWeight_);
+        }
+    }
+    std::copy(sum.begin(), sum.end(), reinterpret_cast<std::complex<double>*>(spectrum.data));
     fftw_execute_dft_c2r(plans.backward, spectrum.data, sampled.data);
 
     // Film bins [filmFrom, filmTo) lie inside the film.
     const double filmFrom = std::ceil(-origin / step_);
     const double filmTo = std::floor((filmEnd_ - origin) / step_);
     out.excess.resize(offsets);
-    out.inside.resize(offsets);
-    const double scale = step_ / static_cast<double>(n);  // FFTW leaves the 1/n out
+    const double scale = 1 / static_cast<double>(n);  // FFTW leaves the 1/n out
     for (std::size_t m = 0; m < offsets; ++m) {
         const double from =
             std::clamp(filmFrom - static_cast<double>(m), 0.0, static_cast<double>(lineBins));
@@ -165,7 +207,6 @@ OffsetScores Correlator::scores(const std::vector<Interval>& lines, double low, 
             std::clamp(filmTo - static_cast<double>(m), from, static_cast<double>(lineBins));
         const double inside =
             step_ * (prefix[static_cast<std::size_t>(to)] - prefix[static_cast<std::size_t>(from)]);
-        out.inside[m] = inside;
         out.excess[m] = sampled.data[m] * scale - density_ * inside;
     }
     return out;

@@ -13,11 +13,10 @@ namespace tirelle::sync {
 struct OffsetScores {
     double step = 0;
     double firstOffset = 0;
-    // Overlap minus what chance gives: the speech density times the line time that falls inside
-    // the film at that offset. About 0 at an offset unrelated to the film.
+    // Overlap minus what chance gives (the speech density times the line time that falls
+    // inside the film at that offset), plus the edge weight for every edge meeting a span edge,
+    // counted to the grid.
     std::vector<double> excess;
-    // Line time inside the film at that offset, seconds.
-    std::vector<double> inside;
 
     double offset(std::size_t m) const { return firstOffset + static_cast<double>(m) * step; }
 };
@@ -25,8 +24,10 @@ struct OffsetScores {
 class Correlator {
 public:
     // The film runs from 0 to filmEnd seconds; `density` is the share of it covered.
-    // `step` is the grid of offsets, seconds.
-    Correlator(const Coverage& coverage, double filmEnd, double density, double step);
+    // `step` is the grid of offsets, seconds. Every line start (end) within edgeWindow seconds
+    // of a span start (end) adds edgeWeight to the score (0: the overlap alone).
+    Correlator(const Coverage& coverage, double filmEnd, double density, double step,
+               double edgeWindow = 0, double edgeWeight = 0);
     ~Correlator();
     Correlator(const Correlator&) = delete;
     Correlator& operator=(const Correlator&) = delete;
@@ -50,6 +51,8 @@ private:
     double filmEnd_;
     double density_;
     double step_;
+    double edgeWindow_;
+    double edgeWeight_;
     std::size_t reservedBins_ = 0;
     mutable std::unique_ptr<Transform> cached_;
 };
