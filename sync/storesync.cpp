@@ -23,6 +23,15 @@ std::vector<Interval> StoreIntervals(store::Dataset& sub) {
     return rows;
 }
 
+std::vector<Interval> ReferenceIntervals(const srt::LineList& lines) {
+    std::vector<Interval> blocks;
+    srt::ReadSrtBlocks(lines,
+                       [&](const std::string& start, const std::string& end, const std::string&) {
+                           blocks.push_back({TimeToSeconds(start), TimeToSeconds(end)});
+                       });
+    return blocks;
+}
+
 std::vector<Interval> SpeechIntervals(const speech::SpeechSpans& spans) {
     std::vector<Interval> intervals;
     intervals.reserve(spans.size());

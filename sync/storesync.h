@@ -24,6 +24,8 @@ inline constexpr const char* kSyncStepLabel = "音频同步";
 // Every row's SubSort and SubSortEnd, in the dataset's current order (first to last); the
 // cursor ends on the last row.
 std::vector<Interval> StoreIntervals(store::Dataset& sub);
+// The blocks of an SRT file, their times read as the store reads them (TimeToSeconds).
+std::vector<Interval> ReferenceIntervals(const srt::LineList& lines);
 std::vector<Interval> SpeechIntervals(const speech::SpeechSpans& spans);
 
 // Moves every start and end by the mapping, each row by the segment its start lies in; a time

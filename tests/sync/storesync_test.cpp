@@ -195,5 +195,58 @@ TEST_F(StoreSyncTest, MappingMovesEachRowBySegmentOfItsStart) {
     }
 }
 
+// A reference in another language: its lines split the speech differently (two of ours often
+// one of its), and it is timed for the film.
+srt::LineList ReferenceFile(const testing::SyntheticFilm& film) {
+    srt::LineList lines;
+    int number = 1;
+    for (std::size_t i = 0; i < film.truth.size(); ++i) {
+        const bool joined = i % 3 == 0 && i + 1 < film.truth.size() && i + 1 != film.middle;
+        const double end = joined ? film.truth[i + 1].end : film.truth[i].end;
+        srt::AppendSrtBlock(lines, number++, SecondsToTimeCode(film.truth[i].start),
+                            SecondsToTimeCode(end), "reference");
+        if (joined) ++i;
+    }
+    return lines;
+}
+
+TEST_F(StoreSyncTest, ReferenceFileLendsItsTiming) {
+    const testing::SyntheticFilm film = testing::MakeFilm(505, 36);
+    for (const auto distortion :
+         {testing::Distortion::Offset, testing::Distortion::Stretch, testing::Distortion::Jump}) {
+        sub.close();
+        connection.execute(store::kDeleteAllSql, "test");
+        sub.open();
+        const auto file = testing::Distort(film, distortion, 11.5, 25);
+        fill(file);
+        const SyncOutcome outcome = SyncStore(
+            sub, &history, {ReferenceIntervals(ReferenceFile(film)), {Target::Reference}, {}});
+        const std::vector<Row> synced = shown();
+        for (std::size_t i = 0; i < synced.size(); ++i) {
+            EXPECT_NEAR(film.truth[i].start, TimeToSeconds(synced[i].start), 0.1)
+                << outcome.summary << ", line " << i;
+            EXPECT_NEAR(film.truth[i].end, TimeToSeconds(synced[i].end), 0.1)
+                << outcome.summary << ", line " << i;
+        }
+    }
+}
+
+TEST_F(StoreSyncTest, ReferenceWithoutTimedBlocksIsRefused) {
+    const testing::SyntheticFilm film = testing::MakeFilm(506, 34);
+    fill(film.truth);
+    const std::vector<Row> before = shown();
+    const std::vector<srt::LineList> references = {{},
+                                                   {"just text", "", "2", "no time line", "text"}};
+    for (const srt::LineList& reference : references) {
+        try {
+            SyncStore(sub, &history, {ReferenceIntervals(reference), {Target::Reference}, {}});
+            ADD_FAILURE() << "synced";
+        } catch (const SyncError& error) {
+            EXPECT_EQ(SyncError::Kind::NoReferenceBlocks, error.kind()) << error.what();
+        }
+        EXPECT_EQ(before, shown());
+    }
+}
+
 }  // namespace
 }  // namespace tirelle::sync
