@@ -23,6 +23,7 @@ constexpr std::array kSubcommands = {
     Subcommand{"split", Operation::Split, 1, "CUT"},
     Subcommand{"merge", Operation::Merge, 2, "OTHER OFFSET"},
     Subcommand{"convert", Operation::Convert, 0, ""},
+    Subcommand{"sync", Operation::Sync, 1, "VIDEO"},
 };
 
 std::string Quoted(std::string_view text) {
@@ -71,6 +72,9 @@ void SetValues(Options& options, const std::vector<std::string_view>& values) {
             options.other = values[0];
             options.offset = Time(values[1]);
             break;
+        case Operation::Sync:
+            options.video = values[0];
+            break;
         case Operation::Convert:
             break;
     }
@@ -80,7 +84,11 @@ void SetValues(Options& options, const std::vector<std::string_view>& values) {
 void CheckCombination(const Options& options) {
     const auto readsStandardInput =
         std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) +
-        (options.operation == Operation::Merge && options.other == kStandardStream ? 1 : 0);
+        (options.operation == Operation::Merge && options.other == kStandardStream ? 1 : 0) +
+        (options.reference == kStandardStream ? 1 : 0);
+    if (options.operation != Operation::Sync &&
+        (!options.reference.empty() || options.noSplit || options.snap))
+        throw UsageError("--reference, --no-split and --snap are options of sync");
     if (readsStandardInput > 1) throw UsageError("standard input can be read only once");
     if (options.inPlace) {
         if (options.output) throw UsageError("--in-place and -o cannot be used together");
@@ -167,6 +175,13 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
             options.output = std::string(value("-o"));
         } else if (is("--output")) {
             options.output = std::string(value("--output"));
+        } else if (is("--reference")) {
+            options.reference = std::string(value("--reference"));
+            if (options.reference.empty()) throw UsageError("--reference needs a file name");
+        } else if (argument == "--no-split") {
+            options.noSplit = true;
+        } else if (argument == "--snap") {
+            options.snap = true;
         } else if (is("--to")) {
             options.encoding = std::string(value("--to"));
             if (options.encoding.empty()) throw UsageError("--to needs an encoding");
@@ -200,6 +215,10 @@ Commands:
   merge OTHER OFFSET      add the subtitles of the file OTHER, moved later by OFFSET
   convert                 read in whatever encoding is found, write the system code page
                           (or the encoding given with --to)
+  sync VIDEO              fit the times to the speech of VIDEO: an offset, a frame-rate
+                          ratio and jumps where the file was cut, found together; with
+                          --reference OTHER, to the times of the SRT file OTHER made for the
+                          same release (VIDEO is then read only for --snap)
 
 Times are time codes (HH:MM:SS,mmm) or numbers of seconds.
 With no FILE, or when FILE is -, standard input is read; -- ends the options (for a file
@@ -209,7 +228,11 @@ Options:
   -o, --output FILE       write the result to FILE (- for standard output, the default)
   -i, --in-place          replace every FILE with its result (many files allowed)
       --to ENCODING       write the result in ENCODING (any name iconv knows)
-  -v, --verbose           tell which encoding a converted file was read in
+      --reference OTHER   sync: to the subtitles of OTHER instead of the speech
+      --no-split          sync: one offset for the whole file, no jumps
+      --snap              sync: then move each edge to the nearest speech edge
+  -v, --verbose           tell which encoding a converted file was read in, and what sync
+                          found
   -h, --help              show this help and exit
   -V, --version           show the version and exit
 

@@ -13,7 +13,7 @@ namespace tirelle::cli {
 // The name standing for standard input (as an input file) or standard output (after -o).
 inline constexpr std::string_view kStandardStream = "-";
 
-enum class Operation { Shift, Scale, Wrap, Split, Merge, Convert };
+enum class Operation { Shift, Scale, Wrap, Split, Merge, Convert, Sync };
 
 struct Options {
     Operation operation = Operation::Convert;
@@ -25,11 +25,15 @@ struct Options {
     double cut = 0;                     // split: subtitles starting after this many seconds go out
     std::string other;                  // merge: the file whose subtitles come in
     double offset = 0;                  // merge: seconds added to its times
+    std::string video;                  // sync: the film whose speech the times fit; "" for none
+    std::string reference;              // sync --reference: the file whose times they fit
+    bool noSplit = false;               // sync --no-split: one offset, no jumps
+    bool snap = false;                  // sync --snap: then each edge to the nearest speech edge
     std::vector<std::string> inputs;    // never empty after parsing; "-" is standard input
     std::optional<std::string> output;  // -o; "-" is standard output
     bool inPlace = false;               // replace every input file with its result
     std::string encoding;               // --to; empty: the system code page
-    bool verbose = false;               // tell the encoding every converted file was read in
+    bool verbose = false;               // tell the encoding a file was read in, what sync found
 };
 
 // What the command line asks for.

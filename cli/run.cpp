@@ -13,6 +13,7 @@
 #include "base/errors.h"
 #include "cli/recode.h"
 #include "cli/scratchstore.h"
+#include "cli/sync.h"
 #include "srt/encoding.h"
 #include "srt/fileerror.h"
 #include "srt/srtfile.h"
@@ -72,6 +73,12 @@ public:
         try {
             auto store = std::make_unique<ScratchStore>();
             if (options_.operation == Operation::Merge) other_ = read(options_.other);
+            if (options_.operation == Operation::Sync) {
+                sync_ = std::make_unique<SyncFiles>(options_, codePage_, BuiltInSpeech());
+                sync_->prepare(options_.reference.empty()
+                                   ? std::nullopt
+                                   : std::optional<srt::LineList>(read(options_.reference)));
+            }
             for (const std::string& input : options_.inputs) {
                 if (processGuarded(store->sub(), input)) continue;
                 allDone = false;
@@ -131,6 +138,10 @@ private:
                 if (sub.isEmpty()) return nothingToSave(input);
                 write(tools::SplitAfter(sub, options_.cut), to);
                 return true;
+            case Operation::Sync:
+                for (const std::string& note : sync_->apply(sub))
+                    if (options_.verbose) Report(input + ": " + note);
+                break;
             case Operation::Convert:
                 break;
         }
@@ -194,7 +205,8 @@ private:
 
     const Options& options_;
     const CodePage& codePage_;
-    srt::LineList other_;  // merge: the lines of OTHER, read once for every input
+    srt::LineList other_;              // merge: the lines of OTHER, read once for every input
+    std::unique_ptr<SyncFiles> sync_;  // sync: the speech or the reference, read once
 };
 
 }  // namespace

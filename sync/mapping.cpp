@@ -47,8 +47,12 @@ std::string RatioText(const Ratio& ratio) {
     return RateText(ratio.numerator) + "/" + RateText(ratio.denominator);
 }
 
+std::string OffsetText(double seconds) {
+    return Fixed(seconds, 3, true);
+}
+
 std::string Summary(const Mapping& mapping) {
-    std::string text = "偏移 " + Fixed(mapping.segments.front().offset, 3, true) + " 秒";
+    std::string text = "偏移 " + OffsetText(mapping.segments.front().offset) + " 秒";
     if (!mapping.ratio.isOne()) text += "，比率 " + RatioText(mapping.ratio);
     if (mapping.breaks() > 0) text += "，" + std::to_string(mapping.breaks()) + " 处断点";
     return text;

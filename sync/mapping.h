@@ -52,6 +52,9 @@ struct Mapping {
 // the ratio when it is not 1, the breaks when there are any.
 std::string Summary(const Mapping& mapping);
 
+// "+3.216", "-0.500": seconds with their sign and three decimals.
+std::string OffsetText(double seconds);
+
 // "25/23.976", or a free ratio with six decimals ("1.000417").
 std::string RatioText(const Ratio& ratio);
 
