@@ -13,13 +13,14 @@ namespace tirelle::sync {
 
 namespace {
 
-constexpr double kStep = 0.2;                // grid of the coarse search, seconds
+constexpr double kWholeStep = 0.5;           // grid of the whole file's search, seconds
+constexpr double kGroupStep = 0.2;           // of the groups' search
 constexpr std::size_t kCoarsePeaks = 4;      // peaks of each ratio's whole-file scores tried
 constexpr std::size_t kRatioTries = 3;       // ratios whose peaks match the most edges
 constexpr std::size_t kWholeFilePeaks = 16;  // offsets of the whole file tried for segments
 constexpr std::size_t kGroupPeaks = 3;       // and of each group of lines
 constexpr double kSeparation = 1.0;          // offsets closer than this are one
-constexpr double kJumpWindow = 900;          // a jump moves the rest by up to 15 minutes
+constexpr double kJumpWindow = 600;          // a jump moves the rest by up to 10 minutes
 constexpr double kJumpCost = 12;             // a jump costs what 4 lines laid on speech gain
 constexpr double kRefineWindow = 1.0;        // exact search around a coarse offset
 constexpr double kSameSegment = 0.5;         // neighbouring segments closer than this merge
@@ -33,10 +34,10 @@ constexpr int kChanceShifts = 200;  // shifts of a fit that tell what chance mat
 constexpr int kSegmentShifts = 64;  // the same for one segment
 // Levels: how many standard deviations the edges a fit matches stand above the edges it matches
 // when shifted by 5 to 60 s. Another film's best single offset reaches about 4.
-constexpr double kGateLevel = 4;     // the single best offset of the file, before any jump
-constexpr double kSegmentLevel = 6;  // every segment on its own
-constexpr double kChanceLevel = 4;   // confidence 0
-constexpr double kSureLevel = 10;    // confidence 1 (kMinimumConfidence 0.5: level 7)
+constexpr double kGateLevel = 4;       // the single best offset of the file, before any jump
+constexpr double kSegmentLevel = 3.5;  // every segment on its own
+constexpr double kChanceLevel = 4;     // confidence 0
+constexpr double kSureLevel = 10;      // confidence 1 (kMinimumConfidence 0.5: level 7)
 
 // Segments as the search holds them: the first line of each (in start order) and its offset.
 struct Fit {
@@ -107,6 +108,7 @@ private:
     std::vector<double> candidates(const Fit& fit, const OffsetScores& scores) const;
     Fit segment(const Fit& fit, const std::vector<double>& candidates) const;
     Fit split(const Fit& fit, const OffsetScores& scores) const;
+    Fit remeasureRatio(Fit fit) const;
     void preferNoChange(Fit& fit) const;
     int matchedEdges(long double ratio, std::size_t line, double offset) const;
     std::optional<double> edgeResidual(long double ratio, std::size_t begin, std::size_t end,
@@ -215,7 +217,7 @@ OffsetScores Aligner::wholeFile(const Correlator& correlator, long double ratio)
 // its best pair of peaks, a line counting at whichever of the two suits it; edges tell the right
 // ratio far more sharply than the overlap does (a stretch of music overlaps anything).
 std::vector<Aligner::Start> Aligner::coarse() const {
-    Correlator correlator(coverage_, filmEnd_, density_, kStep, kEdgeWindow, edgeWeight_);
+    Correlator correlator(coverage_, filmEnd_, density_, kWholeStep, kEdgeWindow, edgeWeight_);
     correlator.reserve(filmEnd_ + extent_ * 1.3 + 1);
     std::vector<std::pair<int, Start>> ranked;
     for (const Ratio& ratio : StandardRatios()) {
@@ -396,10 +398,10 @@ Fit Aligner::refineRatio(const Fit& fit) const {
 // lines within the jump window of the main offset (a short segment of a long file is lost among
 // the whole file's chance peaks, but stands out in its own group).
 std::vector<double> Aligner::candidates(const Fit& fit, const OffsetScores& scores) const {
-    Correlator correlator(coverage_, filmEnd_, density_, kStep, kEdgeWindow, edgeWeight_);
+    Correlator correlator(coverage_, filmEnd_, density_, kGroupStep, kEdgeWindow, edgeWeight_);
     std::vector<Peak> peaks = Peaks(scores, kWholeFilePeaks, kSeparation);
-    const std::size_t size = std::max<std::size_t>(8, lines_.size() / 16);
-    for (std::size_t g = 0; g < lines_.size(); g += size / 2) {
+    const std::size_t size = std::max<std::size_t>(8, lines_.size() / 8);
+    for (std::size_t g = 0; g < lines_.size(); g += size) {
         const auto lines = scaled(fit.ratio, g, std::min(lines_.size(), g + size));
         // Within the jump window, and with the group inside the film.
         const double low = std::max(fit.offsets[0] - kJumpWindow, -lines.front().start);
@@ -473,26 +475,51 @@ Fit Aligner::segment(const Fit& fit, const std::vector<double>& candidates) cons
 
 // Lets the file jump: the dynamic programme over candidate offsets, then again over the
 // segments' exact offsets for the exact places of the jumps. A segment whose edges do not stand
-// out of chance on their own is dropped and the programme run again without its offset.
+// out of chance on their own is dropped and the programme run again without its candidate.
 Fit Aligner::split(const Fit& start, const OffsetScores& scores) const {
-    Fit fit = segment(start, candidates(start, scores));
-    refineOffsets(fit, kRefineWindow);
-    mergeSegments(fit);
-    for (int round = 0; round < 8 && fit.firsts.size() > 1; ++round) {
+    std::vector<double> pool = candidates(start, scores);
+    Fit fit = start;
+    std::vector<double> strong;
+    for (int round = 0; round < 6; ++round) {
+        fit = segment(start, pool);
+        refineOffsets(fit, kRefineWindow);
+        mergeSegments(fit);
+        if (fit.firsts.size() > 1) {
+            // Again with the exact offsets only, for the exact places of the jumps.
+            fit = segment(fit, fit.offsets);
+            refineOffsets(fit, kRefineWindow);
+            mergeSegments(fit);
+        }
+        if (fit.firsts.size() < 2) return fit;
         std::vector<double> levels;
         for (std::size_t k = 0; k < fit.firsts.size(); ++k)
             levels.push_back(level(fit, k, k + 1, kSegmentShifts));
-        const std::size_t strongest = static_cast<std::size_t>(
-            std::max_element(levels.begin(), levels.end()) - levels.begin());
-        std::vector<double> offsets;
-        for (std::size_t k = 0; k < fit.firsts.size(); ++k)
-            if (levels[k] >= kSegmentLevel || k == strongest) offsets.push_back(fit.offsets[k]);
-        const std::size_t before = fit.firsts.size();
-        fit = segment(fit, offsets);
-        refineOffsets(fit, kRefineWindow);
-        mergeSegments(fit);
-        if (offsets.size() == before && fit.firsts.size() == before) break;
+        const auto strongest = std::max_element(levels.begin(), levels.end()) - levels.begin();
+        strong.clear();
+        bool weak = false;
+        for (std::size_t k = 0; k < fit.firsts.size(); ++k) {
+            if (levels[k] >= kSegmentLevel || static_cast<std::ptrdiff_t>(k) == strongest) {
+                strong.push_back(fit.offsets[k]);
+                continue;
+            }
+            // The candidate that made a weak segment is tried no more; the programme may then
+            // find the segment's right offset among the others.
+            weak = true;
+            std::erase_if(pool, [&](double o) {
+                return std::abs(o - fit.offsets[k]) < kRefineWindow + kSameSegment;
+            });
+        }
+        if (!weak) return fit;
     }
+    fit = segment(fit, strong);
+    refineOffsets(fit, kRefineWindow);
+    mergeSegments(fit);
+    return fit;
+}
+
+// The ratio was measured over the whole file, jumps and all, the lines of the other segments
+// scored by chance: measure it again within the segments.
+Fit Aligner::remeasureRatio(Fit fit) const {
     if (fit.firsts.size() > 1) {
         const long double before = fit.ratio;
         fit = refineRatio(fit);
@@ -599,10 +626,11 @@ Alignment Aligner::run() {
     if (options_.allowBreaks && lines_.size() > 1) {
         OffsetScores scores = std::move(starts[0].scores);
         if (fit.ratio != starts[0].scored) {
-            Correlator correlator(coverage_, filmEnd_, density_, kStep, kEdgeWindow, edgeWeight_);
+            Correlator correlator(coverage_, filmEnd_, density_, kWholeStep, kEdgeWindow,
+                                  edgeWeight_);
             scores = wholeFile(correlator, fit.ratio);
         }
-        fit = split(fit, scores);
+        fit = remeasureRatio(split(fit, scores));
     }
     preferNoChange(fit);
 

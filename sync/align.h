@@ -3,9 +3,9 @@
 // film's speech, or over the subtitles of a correctly timed reference file.
 //
 // The search, and why:
-//  - Coarse: both interval sets sampled on a 0.2 s grid and cross-correlated with FFTW, every
-//    offset at once, for each ratio of the usual frame rates: O(n log n) in the film's length
-//    however many lines there are.
+//  - Coarse: both interval sets, and boxes of 0.25 s around their edges, sampled on a 0.5 s
+//    grid and cross-correlated with FFTW, every offset at once, for each ratio of the usual
+//    frame rates: O(n log n) in the film's length however many lines there are.
 //  - Each ratio's best peaks are judged by the subtitle edges (starts, ends) they lay within
 //    0.25 s of a speech edge of the same kind; edges tell the right offset far more sharply than
 //    the overlap, which a stretch of music gives to any offset.
@@ -14,9 +14,10 @@
 //    a usual one from the drift of the offsets of groups of lines (placed by their edges, the
 //    slope taken as the median of the slopes between groups).
 //  - Jumps: a dynamic programme over the lines in start order chooses for every line one of the
-//    strongest offsets of the whole file or of a group of lines, each line scored by its
-//    overlap and its edges, with a cost per jump (a quarter in a pause of 10 s or more, where
-//    releases are cut). A segment whose edges do not stand out of chance on its own is dropped.
+//    strongest offsets of the whole file or of a group of lines (correlated on a 0.2 s grid
+//    within 10 minutes of the main offset), each line scored by its overlap and its edges, with
+//    a cost per jump (a quarter in a pause of 10 s or more, where releases are cut). A segment
+//    whose edges do not stand out of chance on its own is dropped, and its candidate with it.
 //  - A simpler mapping (no jump, a usual ratio, 1, no change) is kept whenever it scores within
 //    about 10 ms per line of the best one, so a file already in sync is left exactly as it is.
 //  - The confidence compares the edges the fit matches with those it matches when shifted by
