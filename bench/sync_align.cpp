@@ -56,8 +56,10 @@ constexpr Row kRows[] = {
 };
 
 // Prints one line per distortion: the mean share and median over the films, left alone and
-// synced, and the worst film. Returns false when a film misses the target.
-bool Table(const std::vector<Film>& films) {
+// synced, and the worst film. Returns false when a film misses the target. Jumps go both ways
+// only where the film has a quiet scene at the jump (the synthetic ones): in a real film, a
+// jump back would lay the lines after it over the lines before.
+bool Table(const std::vector<Film>& films, bool jumpsBack) {
     bool met = true;
     std::printf("%-46s %10s %10s %10s %10s %9s\n", "distortion", "alone", "synced", "worst",
                 "median_ms", "refused");
@@ -68,7 +70,8 @@ bool Table(const std::vector<Film>& films) {
             const testing::SyntheticFilm& film = films[f].film;
             // Offsets and jumps spread over the ranges, either way.
             const double offset = (2 + 16.0 * static_cast<double>(f % 4) / 3) * (f % 2 ? -1 : 1);
-            const double jump = (15 + 10.0 * static_cast<double>(f % 4)) * (f % 3 ? 1 : -1);
+            const double jump =
+                (15 + 10.0 * static_cast<double>(f % 4)) * (jumpsBack && f % 3 == 0 ? -1 : 1);
             const auto file = testing::Distort(film, row.distortion, offset, jump);
             alone += testing::ShareWithin(testing::EdgeErrors(film, file, {}), 0.1);
             double share = 0, error = 1e9;
@@ -194,11 +197,11 @@ int main(int argc, char** argv) {
         synthetic.push_back(
             {"film " + std::to_string(f + 1), testing::MakeFilm(900 + f, lines[f])});
     std::printf("Four synthetic films, 32-38 lines, a detector's noise and music:\n");
-    bool met = Table(synthetic);
+    bool met = Table(synthetic, true);
     if (folder) {
         const std::vector<Film> films = RealFilms(*folder);
         std::printf("\n%zu films from %s:\n", films.size(), folder->c_str());
-        if (!films.empty()) met = Table(films) && met;
+        if (!films.empty()) met = Table(films, false) && met;
     }
     std::printf("\n");
     met = Timing(runs) && met;
