@@ -28,7 +28,13 @@ constexpr double kTolerancePerLine = 0.01;   // a simpler mapping may lose this 
 constexpr double kSmallestRatio = 0.79;      // of the usual ones, 23.976/30
 constexpr double kFreeRatio = 0.002;         // a free ratio lies this near a usual one
 constexpr double kEdgeWindow = 0.25;         // an edge meets a target edge this near, seconds
-constexpr double kEdgeCell = 0.005;          // ... told to this many seconds
+constexpr double kEdgeCell = 0.005;          // ... told to this many seconds (at least)
+// A time after a pause this long (seconds) is a typing slip, not the film: the alignment leaves
+// it out (the mapping still moves it).
+constexpr double kLongestPause = 1800;
+// Bounds on the work long films can cause: the grids and the edge cells grow coarser instead of
+// growing without end.
+constexpr double kMostBins = 1 << 20;
 constexpr std::uint8_t kNearStart = 1, kNearEnd = 2;
 constexpr int kChanceShifts = 200;  // shifts of a fit that tell what chance matches
 constexpr int kSegmentShifts = 64;  // the same for one segment
@@ -51,6 +57,22 @@ struct Fit {
         return k + 1 < firsts.size() ? firsts[k + 1] : lines;
     }
 };
+
+// Sorted by start, up to the first pause of kLongestPause.
+std::vector<Interval> UpToLongPause(std::vector<Interval> intervals) {
+    std::erase_if(intervals, [](const Interval& i) { return !(i.end > i.start); });
+    std::sort(intervals.begin(), intervals.end(),
+              [](const Interval& a, const Interval& b) { return a.start < b.start; });
+    double reached = intervals.empty() ? 0 : intervals.front().end;
+    for (std::size_t i = 1; i < intervals.size(); ++i) {
+        if (intervals[i].start > reached + kLongestPause) {
+            intervals.resize(i);
+            break;
+        }
+        reached = std::max(reached, intervals[i].end);
+    }
+    return intervals;
+}
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;
@@ -118,11 +140,14 @@ private:
 
     const AlignOptions& options_;
     Coverage coverage_;
-    std::vector<Interval> lines_;        // positive durations, by start
+    std::vector<Interval> lines_;        // positive durations, by start, up to a long pause
     std::vector<double> starts_, ends_;  // of the targets, ascending
-    // Cells of kEdgeCell from edgeOrigin_: kNearStart / kNearEnd set where a target start / end
+    // Cells of edgeCell_ from edgeOrigin_: kNearStart / kNearEnd set where a target start / end
     // lies within the edge window. The search asks millions of times whether an edge meets one.
     double edgeOrigin_ = 0;
+    double edgeCell_ = kEdgeCell;
+    double wholeStep_ = kWholeStep;
+    double groupStep_ = kGroupStep;
     std::vector<std::uint8_t> nearEdges_;
     double filmEnd_ = 0;
     double extent_ = 0;
@@ -134,11 +159,7 @@ private:
 
 Aligner::Aligner(const std::vector<Interval>& subtitles, const std::vector<Interval>& targets,
                  const AlignOptions& options)
-    : options_(options), coverage_(targets) {
-    for (const Interval& s : subtitles)
-        if (s.end > s.start) lines_.push_back(s);
-    std::sort(lines_.begin(), lines_.end(),
-              [](const Interval& a, const Interval& b) { return a.start < b.start; });
+    : options_(options), coverage_(UpToLongPause(targets)), lines_(UpToLongPause(subtitles)) {
     if (lines_.empty()) throw SyncError(SyncError::Kind::NoSubtitles);
     if (coverage_.empty())
         throw SyncError(options.target == Target::Speech ? SyncError::Kind::NoSpeech
@@ -149,19 +170,22 @@ Aligner::Aligner(const std::vector<Interval>& subtitles, const std::vector<Inter
         ends_.push_back(t.end);
     }
     edgeOrigin_ = starts_.front() - kEdgeWindow;
-    nearEdges_.assign(
-        static_cast<std::size_t>((ends_.back() + kEdgeWindow - edgeOrigin_) / kEdgeCell) + 2, 0);
+    const double edgeRange = ends_.back() + kEdgeWindow - edgeOrigin_;
+    edgeCell_ = std::max(kEdgeCell, edgeRange / (16 * kMostBins));
+    nearEdges_.assign(static_cast<std::size_t>(edgeRange / edgeCell_) + 2, 0);
     for (const auto& [edges, kind] : {std::pair{&starts_, kNearStart}, std::pair{&ends_, kNearEnd}})
         for (const double e : *edges) {
-            const auto from = static_cast<std::size_t>((e - kEdgeWindow - edgeOrigin_) / kEdgeCell);
+            const auto from = static_cast<std::size_t>((e - kEdgeWindow - edgeOrigin_) / edgeCell_);
             const auto to =
                 std::min(nearEdges_.size() - 1,
-                         static_cast<std::size_t>((e + kEdgeWindow - edgeOrigin_) / kEdgeCell));
+                         static_cast<std::size_t>((e + kEdgeWindow - edgeOrigin_) / edgeCell_));
             for (std::size_t c = from; c <= to; ++c) nearEdges_[c] |= kind;
         }
     for (const Interval& l : lines_) extent_ = std::max(extent_, l.end - lines_[0].start);
     if (options.filmDuration > 0 && extent_ * kSmallestRatio > options.filmDuration + 1)
         throw SyncError(SyncError::Kind::FilmTooShort);
+    wholeStep_ = std::max(kWholeStep, (filmEnd_ + extent_ * 1.3) / kMostBins);
+    groupStep_ = std::max(kGroupStep, (2 * kJumpWindow + extent_) / kMostBins);
     density_ = coverage_.overlap(0, filmEnd_) / filmEnd_;
     std::vector<double> lengths;
     for (const Interval& l : lines_) lengths.push_back(l.end - l.start);
@@ -217,7 +241,7 @@ OffsetScores Aligner::wholeFile(const Correlator& correlator, long double ratio)
 // its best pair of peaks, a line counting at whichever of the two suits it; edges tell the right
 // ratio far more sharply than the overlap does (a stretch of music overlaps anything).
 std::vector<Aligner::Start> Aligner::coarse() const {
-    Correlator correlator(coverage_, filmEnd_, density_, kWholeStep, kEdgeWindow, edgeWeight_);
+    Correlator correlator(coverage_, filmEnd_, density_, wholeStep_, kEdgeWindow, edgeWeight_);
     correlator.reserve(filmEnd_ + extent_ * 1.3 + 1);
     std::vector<std::pair<int, Start>> ranked;
     for (const Ratio& ratio : StandardRatios()) {
@@ -398,7 +422,7 @@ Fit Aligner::refineRatio(const Fit& fit) const {
 // lines within the jump window of the main offset (a short segment of a long file is lost among
 // the whole file's chance peaks, but stands out in its own group).
 std::vector<double> Aligner::candidates(const Fit& fit, const OffsetScores& scores) const {
-    Correlator correlator(coverage_, filmEnd_, density_, kGroupStep, kEdgeWindow, edgeWeight_);
+    Correlator correlator(coverage_, filmEnd_, density_, groupStep_, kEdgeWindow, edgeWeight_);
     std::vector<Peak> peaks = Peaks(scores, kWholeFilePeaks, kSeparation);
     const std::size_t size = std::max<std::size_t>(8, lines_.size() / 8);
     for (std::size_t g = 0; g < lines_.size(); g += size) {
@@ -575,7 +599,7 @@ std::optional<double> Aligner::edgeResidual(long double ratio, std::size_t begin
 // window, the line scaled and moved by `offset`.
 int Aligner::matchedEdges(long double ratio, std::size_t line, double offset) const {
     const auto near = [&](std::uint8_t kind, double x) -> int {
-        const double cell = (x - edgeOrigin_) / kEdgeCell;
+        const double cell = (x - edgeOrigin_) / edgeCell_;
         if (!(cell >= 0 && cell < static_cast<double>(nearEdges_.size()))) return 0;
         return (nearEdges_[static_cast<std::size_t>(cell)] & kind) != 0;
     };
@@ -626,7 +650,7 @@ Alignment Aligner::run() {
     if (options_.allowBreaks && lines_.size() > 1) {
         OffsetScores scores = std::move(starts[0].scores);
         if (fit.ratio != starts[0].scored) {
-            Correlator correlator(coverage_, filmEnd_, density_, kWholeStep, kEdgeWindow,
+            Correlator correlator(coverage_, filmEnd_, density_, wholeStep_, kEdgeWindow,
                                   edgeWeight_);
             scores = wholeFile(correlator, fit.ratio);
         }

@@ -71,6 +71,16 @@ TEST(SyncAlign, NoSplitKeepsOneOffsetForTheLargerPart) {
     EXPECT_TRUE(std::abs(offset + 6.0) < 0.03 || std::abs(offset + 36.0) < 0.03) << offset;
 }
 
+TEST(SyncAlign, TimeFarOutInTheReferenceDoesNotDerail) {
+    const testing::SyntheticFilm film = testing::MakeFilm(310, 36);
+    std::vector<Interval> reference = film.truth;
+    reference.push_back({1.8e6, 1.8e6 + 2});  // a typing slip: 500 hours
+    const auto file = testing::Distort(film, Distortion::Offset, 9.0);
+    const Alignment found = Align(file, reference, {Target::Reference});
+    EXPECT_GE(testing::ShareWithin(testing::EdgeErrors(film, file, found.mapping), 0.1), 0.98)
+        << Summary(found.mapping);
+}
+
 struct RefusalCase {
     const char* name;
     std::vector<Interval> subtitles, targets;
