@@ -79,6 +79,26 @@ std::string Utf16le(const std::string& ascii) {
     return out;
 }
 
+// A file that must not be there afterwards.
+const std::string kAbsent = "(no such file)";
+
+// Runs the case's command line in the folder and checks what it gave.
+void Check(const Case& c, const TempFolder& folder) {
+    const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes);
+    EXPECT_EQ(c.status, outcome.status);
+    EXPECT_EQ(c.out, c.outStartsWith ? outcome.out.substr(0, c.out.size()) : outcome.out);
+    if (c.err.empty())
+        EXPECT_EQ("", outcome.err);
+    else
+        EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
+    for (const auto& [name, bytes] : c.written) {
+        if (bytes == kAbsent)
+            EXPECT_FALSE(std::filesystem::exists(folder.file(name))) << name;
+        else
+            EXPECT_EQ(bytes, TempFolder::read(folder.file(name))) << name;
+    }
+}
+
 TEST(CliTool, SubcommandsAndBadInput) {
     const std::string chinese = "\xE4\xBD\xA0\xE5\xA5\xBD";
     const std::string oneSaved = "1\r\n00:00:03,000 --> 00:00:04,000\r\nalone\r\n\r\n";
@@ -229,15 +249,7 @@ TEST(CliTool, SubcommandsAndBadInput) {
         folder.write("two.srt", kTwo);
         folder.write("one.srt", kOne);
         if (c.alsoThere) folder.write(c.alsoThere, "");
-        const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes);
-        EXPECT_EQ(c.status, outcome.status);
-        EXPECT_EQ(c.out, c.outStartsWith ? outcome.out.substr(0, c.out.size()) : outcome.out);
-        if (c.err.empty())
-            EXPECT_EQ("", outcome.err);
-        else
-            EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
-        for (const auto& [name, bytes] : c.written)
-            EXPECT_EQ(bytes, TempFolder::read(folder.file(name))) << name;
+        Check(c, folder);
     }
 }
 
@@ -289,9 +301,6 @@ std::string SrtOf(const std::vector<tirelle::sync::Interval>& lines, double offs
     }
     return file;
 }
-
-// A file that must not be there afterwards.
-const std::string kAbsent = "(no such file)";
 
 TEST(CliTool, SyncToAReferenceAndItsBadInput) {
     const auto film = tirelle::testing::MakeFilm(700, 40);
@@ -367,16 +376,7 @@ TEST(CliTool, SyncToAReferenceAndItsBadInput) {
         folder.write("late.srt", late);
         folder.write("other.srt", SrtOf(other.truth, 3, "other"));
         folder.write("none.srt", "");
-        const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes);
-        EXPECT_EQ(c.status, outcome.status);
-        EXPECT_EQ(c.out, outcome.out);
-        EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
-        for (const auto& [name, bytes] : c.written) {
-            if (bytes == kAbsent)
-                EXPECT_FALSE(std::filesystem::exists(folder.file(name))) << name;
-            else
-                EXPECT_EQ(bytes, TempFolder::read(folder.file(name))) << name;
-        }
+        Check(c, folder);
     }
 }
 
