@@ -39,11 +39,15 @@ void CheckCombination(const Options& options) {
     const Subcommand& subcommand = *options.subcommand;
     const auto readsStandardInput =
         std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) +
-        (options.tool->readsStandardInput() ? 1 : 0);
+        (options.tool->readsStandardInput() ? 1 : 0) + (options.reference == kStandardStream ? 1 : 0);
     if (readsStandardInput > 1) throw UsageError("standard input can be read only once");
     if ((!options.profile.empty() || options.frameRate > 0) && !subcommand.takesTimingRules)
         throw UsageError("--profile and --fps go only with " +
                          NamesTaking(&Subcommand::takesTimingRules));
+    if ((!options.reference.empty() || options.noSplit || options.snap) &&
+        !subcommand.takesSyncOptions)
+        throw UsageError("--reference, --no-split and --snap go only with " +
+                         NamesTaking(&Subcommand::takesSyncOptions));
     if (options.json && !subcommand.takesJson)
         throw UsageError("--json goes only with " + NamesTaking(&Subcommand::takesJson));
     if (subcommand.writesNoFile && (options.inPlace || options.output || !options.encoding.empty()))
@@ -159,6 +163,13 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
                 throw UsageError("--fps needs frames per second above 0");
         } else if (argument == "--json") {
             options.json = true;
+        } else if (is("--reference")) {
+            options.reference = std::string(value("--reference"));
+            if (options.reference.empty()) throw UsageError("--reference needs a file name");
+        } else if (argument == "--no-split") {
+            options.noSplit = true;
+        } else if (argument == "--snap") {
+            options.snap = true;
         } else if (is("--to")) {
             options.encoding = std::string(value("--to"));
             if (options.encoding.empty()) throw UsageError("--to needs an encoding");
@@ -194,11 +205,15 @@ Options:
   -o, --output FILE       write the result to FILE (- for standard output, the default)
   -i, --in-place          replace every FILE with its result (many files allowed)
       --to ENCODING       write the result in ENCODING (any name iconv knows)
-  -v, --verbose           tell which encoding a converted file was read in
+  -v, --verbose           tell which encoding a converted file was read in, and what sync
+                          found
       --profile NAME      check and fix by the rules of NAME: netflix-zh, netflix-en or
                           fansub (the default)
       --fps N             frames per second the least gap is counted in (23.976)
       --json              check: one JSON object per file instead of lines
+      --reference OTHER   sync: to the subtitles of OTHER instead of the speech
+      --no-split          sync: one offset for the whole file, no jumps
+      --snap              sync: then move each edge to the nearest speech edge
   -h, --help              show this help and exit
   -V, --version           show the version and exit
 

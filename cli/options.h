@@ -24,10 +24,13 @@ struct Options {
     std::optional<std::string> output;  // -o; "-" is standard output
     bool inPlace = false;               // replace every input file with its result
     std::string encoding;               // --to; empty: the system code page
-    bool verbose = false;               // tell the encoding every converted file was read in
+    bool verbose = false;               // tell the encoding a file was read in, what sync found
     std::string profile;                // check, fix: the rule set's name; empty: the default
     double frameRate = 0;               // check, fix: --fps, frames per second; 0: the default
     bool json = false;                  // check: one JSON object per file
+    std::string reference;              // sync --reference: the file whose times they fit
+    bool noSplit = false;               // sync --no-split: one offset, no jumps
+    bool snap = false;                  // sync --snap: then each edge to the nearest speech edge
 };
 
 // What the command line asks for.

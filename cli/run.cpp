@@ -95,6 +95,7 @@ public:
     const Options& options() const override { return options_; }
     const CodePage& codePage() const override { return codePage_; }
     void print(std::string_view bytes) override { WriteStandardOutput(bytes); }
+    void note(const std::string& text) override { Report(input() + ": " + text); }
 
     srt::LineList read(const std::string& name) override {
         return steps_->read(source(name), [&](const srt::ReadEncoding& encoding) {

@@ -49,6 +49,8 @@ public:
     virtual bool nothingToSave() = 0;
     // Bytes for standard output as they are (a report).
     virtual void print(std::string_view bytes) = 0;
+    // A note on this input for standard error, "tirelle-cli: FILE: note" (-v's reports).
+    virtual void note(const std::string& text) = 0;
 };
 
 // A subcommand with its values read.
@@ -78,6 +80,7 @@ struct Subcommand {
     bool writesNoFile = false;      // no -o, --in-place, --to; several inputs without --in-place
     bool takesTimingRules = false;  // --profile and --fps
     bool takesJson = false;         // --json
+    bool takesSyncOptions = false;  // --reference, --no-split, --snap
 };
 
 // Every subcommand, in the order --help lists them.

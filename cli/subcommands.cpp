@@ -17,11 +17,14 @@ extern const Subcommand kConvertCommand;
 // checkcommand.cpp: the timing checks and their fix.
 extern const Subcommand kCheckCommand;
 extern const Subcommand kFixCommand;
+// sync.cpp: the whole file fitted to a video's speech or to a reference file.
+extern const Subcommand kSyncCommand;
 
 const std::vector<const Subcommand*>& Subcommands() {
     static const std::vector<const Subcommand*> all = {
         &kShiftCommand, &kScaleCommand,   &kWrapCommand,  &kSplitCommand,
         &kMergeCommand, &kConvertCommand, &kCheckCommand, &kFixCommand,
+        &kSyncCommand,
     };
     return all;
 }
