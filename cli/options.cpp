@@ -26,6 +26,7 @@ constexpr std::array kSubcommands = {
     Subcommand{"convert", Operation::Convert, 0, ""},
     Subcommand{"check", Operation::Check, 0, ""},
     Subcommand{"fix", Operation::Fix, 0, ""},
+    Subcommand{"shots", Operation::Shots, 0, "VIDEO"},
 };
 
 std::string Quoted(std::string_view text) {
@@ -77,6 +78,7 @@ void SetValues(Options& options, const std::vector<std::string_view>& values) {
         case Operation::Convert:
         case Operation::Check:
         case Operation::Fix:
+        case Operation::Shots:
             break;
     }
 }
@@ -92,6 +94,13 @@ void CheckCombination(const Options& options) {
         options.operation != Operation::Fix)
         throw UsageError("--profile and --fps go only with check and fix");
     if (options.json && !check) throw UsageError("--json goes only with check");
+    if (options.operation == Operation::Shots) {
+        if (options.inputs.size() != 1 || options.inputs[0] == kStandardStream)
+            throw UsageError("shots needs one VIDEO file");
+        if (options.inPlace || options.output || !options.encoding.empty())
+            throw UsageError("shots only prints: -o, --in-place and --to do not apply");
+        return;
+    }
     if (check && (options.inPlace || options.output || !options.encoding.empty()))
         throw UsageError("check writes no file: -o, --in-place and --to do not go with it");
     if (options.inPlace) {
@@ -228,6 +237,8 @@ Commands:
                           overlapping the next or too close to it; one line each (position
                           in start order, start, kind, value), FILE: in front with several
   fix                     fix the overlaps, gaps, short and long subtitles by moving ends
+  shots VIDEO             print the times of the picture's cuts in VIDEO, one per line in
+                          seconds (the first frame of each new shot)
 
 Times are time codes (HH:MM:SS,mmm) or numbers of seconds.
 With no FILE, or when FILE is -, standard input is read; -- ends the options (for a file

@@ -13,7 +13,7 @@ namespace tirelle::cli {
 // The name standing for standard input (as an input file) or standard output (after -o).
 inline constexpr std::string_view kStandardStream = "-";
 
-enum class Operation { Shift, Scale, Wrap, Split, Merge, Convert, Check, Fix };
+enum class Operation { Shift, Scale, Wrap, Split, Merge, Convert, Check, Fix, Shots };
 
 struct Options {
     Operation operation = Operation::Convert;
@@ -26,6 +26,7 @@ struct Options {
     std::string other;                  // merge: the file whose subtitles come in
     double offset = 0;                  // merge: seconds added to its times
     std::vector<std::string> inputs;    // never empty after parsing; "-" is standard input
+                                        // (shots: the one video)
     std::optional<std::string> output;  // -o; "-" is standard output
     bool inPlace = false;               // replace every input file with its result
     std::string encoding;               // --to; empty: the system code page

@@ -15,6 +15,7 @@
 #include "cli/checkcommand.h"
 #include "cli/recode.h"
 #include "cli/scratchstore.h"
+#include "cli/shots.h"
 #include "srt/encoding.h"
 #include "srt/fileerror.h"
 #include "srt/srtfile.h"
@@ -134,6 +135,7 @@ private:
                 write(tools::SplitAfter(sub, options_.cut), to);
                 return true;
             case Operation::Convert:
+            case Operation::Shots:
                 break;
             case Operation::Check:
                 WriteStandardOutput(ProblemReport(sub, input, options_, codePage_, problemsFound_));
@@ -214,6 +216,7 @@ std::string WithFullStop(std::string message) {
 }
 
 int Run(const Options& options, const CodePage& codePage) {
+    if (options.operation == Operation::Shots) return RunShots(options.inputs.front());
     return Runner(options, codePage).run();
 }
 
