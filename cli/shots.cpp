@@ -1,7 +1,6 @@
 #include "cli/shots.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -46,36 +45,37 @@ shots::DetectCutsFunction LoadDetector(std::string& reason) {
     return nullptr;
 }
 
-// The cuts from the cache, else found and kept there.
-std::optional<shots::StoredCuts> Cuts(const std::string& video, std::string& reason) {
+}  // namespace
+
+std::optional<shots::ShotCuts> VideoCuts(const std::string& video, std::string& reason) {
     const std::optional<waveform::CacheKey> key = waveform::KeyForFile(video);
     const shots::CutCache cache(waveform::DefaultCacheFolder());
-    if (key)
-        if (std::optional<shots::StoredCuts> stored = cache.load(*key)) return stored;
-    const shots::DetectCutsFunction detect = LoadDetector(reason);
-    if (!detect) return std::nullopt;
-    const shots::DetectResult result = detect(video, {});
-    shots::StoredCuts found{result.status, result.message, result.cuts};
-    if (key) cache.store(*key, found);
-    return found;
+    std::optional<shots::StoredCuts> stored;
+    if (key) stored = cache.load(*key);
+    if (!stored) {
+        const shots::DetectCutsFunction detect = LoadDetector(reason);
+        if (!detect) return std::nullopt;
+        const shots::DetectResult result = detect(video, {});
+        stored = shots::StoredCuts{result.status, result.message, result.cuts};
+        if (key) cache.store(*key, *stored);
+    }
+    if (stored->status != shots::DetectStatus::Complete) {
+        reason = video + ": " + stored->message;
+        return std::nullopt;
+    }
+    return stored->cuts;
 }
-
-}  // namespace
 
 int RunShots(const std::string& video) {
     std::string reason;
-    const std::optional<shots::StoredCuts> cuts = Cuts(video, reason);
+    const std::optional<shots::ShotCuts> cuts = VideoCuts(video, reason);
     if (!cuts) {
         Report(WithFullStop(reason));
         return 1;
     }
-    if (cuts->status != shots::DetectStatus::Complete) {
-        Report(video + ": " + WithFullStop(cuts->message));
-        return 1;
-    }
     std::string lines;
     char line[64];
-    for (const double time : cuts->cuts.times) {
+    for (const double time : cuts->times) {
         std::snprintf(line, sizeof line, "%.3f\n", time);
         lines += line;
     }
