@@ -8,7 +8,9 @@
 #include <system_error>
 #include <vector>
 
+#include "base/errors.h"
 #include "shots/finder.h"
+#include "srt/srtfile.h"
 
 namespace tirelle::shots {
 
@@ -174,22 +176,10 @@ bool CutCache::store(const waveform::CacheKey& key, const StoredCuts& cuts) cons
     std::error_code error;
     fs::create_directories(folder_, error);
     if (error) return false;
-    const std::string bytes = EncodeCutFile(key, cuts);
-    const fs::path target = fileFor(key);
-    fs::path temporary = target;
-    temporary += ".tmp" + std::to_string(reinterpret_cast<std::uintptr_t>(&bytes));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temporary, error);
-            return false;
-        }
-    }
-    fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, error);
+    try {
+        // The program's safe write: a temporary file renamed into place once complete.
+        srt::WriteTextBytes(fileFor(key), EncodeCutFile(key, cuts));
+    } catch (const FileError&) {
         return false;
     }
     prune();

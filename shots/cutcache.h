@@ -5,8 +5,9 @@
 //
 // A cut file holds a version, the whole key, the result and a checksum; one of another
 // version (an older finder), another key, damaged or cut short reads as a miss, never as
-// someone else's cuts. Files are written under a temporary name and renamed into place. The
-// folder keeps the most recently written kMaxFiles cut files.
+// someone else's cuts. Files are written as the program writes its SRT files (a temporary file
+// renamed into place once complete). The folder keeps the most recently written kMaxFiles cut
+// files.
 
 #include <cstdint>
 #include <filesystem>
