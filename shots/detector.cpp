@@ -3,7 +3,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
@@ -289,7 +288,8 @@ public:
     // Calls `packet(stamp)` for every packet of the stream read (its presentation stamp, or
     // none) and `frame(seconds, picture)` for every decoded frame, `picture()` making its small
     // picture, until one returns false, the stream ends or decoding is cancelled. Damage is
-    // reported to `damaged(stamp)`. Returns false when cancelled.
+    // reported to `damaged(seconds)`, where it was found (the last frame's time where the
+    // damage has no stamp; nothing before the first frame). Returns false when cancelled.
     template <class OnPacket, class OnFrame, class OnDamage>
     bool decode(OnPacket&& packet, OnFrame&& frame, OnDamage&& damaged) {
         bool draining = false;
@@ -299,7 +299,7 @@ public:
                 const int read = av_read_frame(format_, packet_);
                 if (read == AVERROR_EXIT) return false;
                 if (read < 0) {
-                    if (read != AVERROR_EOF) damaged(std::nullopt);
+                    if (read != AVERROR_EOF) damaged(previous_);
                     draining = true;  // the end of the file, or a tail that cannot be read
                     avcodec_send_packet(codec_, nullptr);
                 } else {
@@ -311,10 +311,11 @@ public:
                                 ? std::optional<std::int64_t>(packet_->pts)
                                 : std::nullopt;
                         more = packet(stamp);
-                        if (packet_->flags & AV_PKT_FLAG_CORRUPT) damaged(stamp);
+                        const std::optional<double> at = stamp ? timeOf(*stamp) : previous_;
+                        if (packet_->flags & AV_PKT_FLAG_CORRUPT) damaged(at);
                         // A damaged packet is skipped; the decoder goes on with the next one.
                         const int sent = avcodec_send_packet(codec_, packet_);
-                        if (sent < 0 && sent != AVERROR(EAGAIN)) damaged(stamp);
+                        if (sent < 0 && sent != AVERROR(EAGAIN)) damaged(at);
                     }
                     av_packet_unref(packet_);
                     if (!more) return true;
@@ -326,14 +327,14 @@ public:
                 if (got == AVERROR(EAGAIN)) break;
                 if (got == AVERROR_EOF) return true;
                 if (got < 0) {
-                    damaged(std::nullopt);
+                    damaged(previous_);
                     if (draining) return true;
                     break;
                 }
                 const std::int64_t stamp = frame_->best_effort_timestamp;
                 if (frame_->decode_error_flags || (frame_->flags & AV_FRAME_FLAG_CORRUPT))
-                    damaged(stamp == AV_NOPTS_VALUE ? std::nullopt
-                                                    : std::optional<std::int64_t>(stamp));
+                    damaged(stamp != AV_NOPTS_VALUE ? std::optional<double>(timeOf(stamp))
+                                                    : previous_);
                 const std::optional<double> time = frameTime(stamp);
                 bool more = true;
                 if (time) more = frame(*time, [this] { return picture(); });
@@ -524,13 +525,12 @@ public:
                 }
                 return !job_.stopped();
             },
-            [this](std::optional<std::int64_t> stamp) {
-                if (!stamp) {
+            [this](std::optional<double> time) {
+                if (!time) {
                     job_.damagedSomewhere();
                     return;
                 }
-                const double time = input_.timeOf(*stamp);
-                if (inside(time) && (!damage_ || time < *damage_)) damage_ = time;
+                if (inside(*time) && (!damage_ || *time < *damage_)) damage_ = time;
             });
         finder_.finish();
         durations_.finish();
@@ -558,7 +558,7 @@ private:
                           if (time >= cut.timeBefore) frames.emplace_back(time, picture());
                           return time < cut.time && !job_.stopped();
                       },
-                      [](std::optional<std::int64_t>) {});
+                      [](std::optional<double>) {});
         input_.decodeAll(false);
         double best = cut.time;
         double largest = -1;
