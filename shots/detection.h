@@ -21,7 +21,7 @@ struct VideoInfo {
 };
 
 enum class DetectStatus : std::uint8_t {
-    Complete,  // every frame was looked at: the cuts are all there are
+    Complete,  // the whole video was looked at: the cuts are all there are
     Cancelled,
     NoVideo,            // no video stream (an audio file), or only a cover picture
     StillPicture,       // one picture only (an image file)
@@ -38,6 +38,7 @@ struct DetectResult {
     // The cuts, for Complete only; otherwise empty. frameRate is the stream's most common
     // frame duration inverted, or the frame rate it says it has.
     ShotCuts cuts;
+    // Frames decoded and compared (most of those nothing refers to are left out).
     std::size_t framesLookedAt = 0;
 };
 
@@ -45,7 +46,7 @@ struct DetectOptions {
     int threads = 0;  // decoding threads; 0: the machine's cores, at most 4
     const std::atomic<bool>* cancel = nullptr;  // set: every thread stops as soon as it can
     // Called from the decoding threads (never two at once) as the work goes on: the share of
-    // the file's length looked at, 0 to 1 (0 while the length is unknown).
+    // the file's length looked at, 0 to 1. Not called when the file does not tell its length.
     std::function<void(double share)> progress;
 };
 

@@ -1,11 +1,12 @@
 #pragma once
 // Finds the shot changes in a stream of small pictures (picture.h), one per decoded frame in
 // the order they are shown. A change between two frames is a cut when it stands out from the
-// changes around it (motion, a pan, grain change every frame alike), when it is not a fade
-// (faint pictures changing while the pictures around are bright) and when the picture before
-// it does not come back a moment later (a flash, a frame of interference).
+// changes before and after it (motion, a pan, grain change every frame alike), is the largest
+// change nearby, is not a fade's step (faint pictures changing while the pictures around are
+// bright), is not undone a moment later (a flash, a frame of interference) and does not go on
+// growing over the next frames (the first step of a dissolve).
 //
-// The finder keeps the pictures of about a second of frames, whatever the length of the film.
+// The finder keeps the pictures of about two seconds of frames, whatever the film's length.
 
 #include <cstddef>
 #include <cstdint>

@@ -13,12 +13,12 @@ namespace tirelle::shots {
 inline constexpr int kPictureWidth = 64;
 inline constexpr int kPictureHeight = 36;
 
-// A frame's small picture. Luma is kept as it departs from the frame's mean brightness, in
-// 1/kScale of the frame's contrast (its standard deviation, but never below a few grey levels)
-// around 128,
-// so that a fade, which scales the brightness, or a flash that lifts it, leave the picture
-// nearly as it was; a dark scene keeps its shapes. The picture is padded by kSearch pixels on
-// every side (the edge repeated), so a block can be compared at any shift within the search.
+// A frame's small picture, a little blurred. Luma is kept as it departs from the frame's mean
+// brightness, in 1/kScale of the frame's contrast (its standard deviation, but never below a
+// few grey levels) around 128, so that a fade, which scales the brightness, or a flash that
+// lifts it, leave the picture nearly as it was; a dark scene keeps its shapes. The picture is
+// padded by kSearch pixels on every side (the edge repeated), so a block can be compared at any
+// shift within the search.
 class Picture {
 public:
     static constexpr int kSearch = 4;  // pixels a block may move between two frames
@@ -46,10 +46,10 @@ private:
     double contrast_ = 0;
 };
 
-// How different `after` is from `before`, about 0 for the same picture moved by a few pixels,
-// around 1 for unrelated pictures. Each block of `after` is matched to the best place in
-// `before` within Picture::kSearch pixels, so motion and a steady pan cost little, while a new
-// shot matches nowhere.
+// How different `after` is from `before`: 0 for the same picture, a little for it moved by a
+// pixel or two, around 1 for unrelated pictures. Each block of `after` is matched to the best
+// place in `before` within Picture::kSearch pixels, each pixel of shift costing a little, so
+// motion and a steady pan cost little while a new shot matches nowhere.
 double PictureChange(const Picture& before, const Picture& after);
 
 }  // namespace tirelle::shots
