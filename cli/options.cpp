@@ -182,7 +182,13 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
         throw UsageError(std::string(name) + " needs " + std::string(subcommand->synopsis));
     options.tool = subcommand->make({positional.begin(), positional.begin() + subcommand->values});
     options.inputs.assign(positional.begin() + subcommand->values, positional.end());
-    if (options.inputs.empty()) options.inputs.emplace_back(kStandardStream);
+    if (subcommand->takesNoFiles) {
+        if (!options.inputs.empty())
+            throw UsageError(std::string(name) + " takes " + std::string(subcommand->synopsis) +
+                             " and no subtitle file");
+    } else if (options.inputs.empty()) {
+        options.inputs.emplace_back(kStandardStream);
+    }
     CheckCombination(options);
     return command;
 }

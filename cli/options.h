@@ -20,7 +20,8 @@ class Tool;
 struct Options {
     const Subcommand* subcommand = nullptr;  // never null after parsing (see subcommand.h)
     std::shared_ptr<Tool> tool;              // the subcommand with its values
-    std::vector<std::string> inputs;    // never empty after parsing; "-" is standard input
+    std::vector<std::string> inputs;    // "-" is standard input; empty only for a subcommand
+                                        // that takes no files
     std::optional<std::string> output;  // -o; "-" is standard output
     bool inPlace = false;               // replace every input file with its result
     std::string encoding;               // --to; empty: the system code page

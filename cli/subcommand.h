@@ -81,6 +81,7 @@ struct Subcommand {
     bool takesTimingRules = false;  // --profile and --fps
     bool takesJson = false;         // --json
     bool takesSyncOptions = false;  // --reference, --no-split, --snap
+    bool takesNoFiles = false;      // no subtitle files: the tool does its work in prepare()
 };
 
 // Every subcommand, in the order --help lists them.

@@ -19,12 +19,14 @@ extern const Subcommand kCheckCommand;
 extern const Subcommand kFixCommand;
 // sync.cpp: the whole file fitted to a video's speech or to a reference file.
 extern const Subcommand kSyncCommand;
+// shots.cpp: the picture's cuts of a video.
+extern const Subcommand kShotsCommand;
 
 const std::vector<const Subcommand*>& Subcommands() {
     static const std::vector<const Subcommand*> all = {
         &kShiftCommand, &kScaleCommand,   &kWrapCommand,  &kSplitCommand,
         &kMergeCommand, &kConvertCommand, &kCheckCommand, &kFixCommand,
-        &kSyncCommand,
+        &kSyncCommand,  &kShotsCommand,
     };
     return all;
 }

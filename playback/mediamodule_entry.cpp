@@ -1,10 +1,11 @@
-// The entry points of the media module (see mediamodule.h): the libmpv player and the audio peak
-// decoder.
+// The entry points of the media module (see mediamodule.h): the libmpv player, the audio peak
+// decoder and the shot-change detector.
 
 #include <type_traits>
 
 #include "playback/mediamodule.h"
 #include "playback/mpvplayer.h"
+#include "shots/detector.h"
 #include "waveform/decoder.h"
 
 extern "C" __attribute__((visibility("default"))) tirelle::playback::Player*
@@ -18,7 +19,13 @@ tirelle_decode_peaks(const std::string& path, const tirelle::waveform::PeakSink&
     return tirelle::waveform::DecodePeaks(path, sink, options);
 }
 
+extern "C" __attribute__((visibility("default"))) tirelle::shots::DetectResult
+tirelle_detect_cuts(const std::string& path, const tirelle::shots::DetectOptions& options) {
+    return tirelle::shots::DetectCuts(path, options);
+}
+
 // The loaders cast the looked-up symbols to these types.
 static_assert(std::is_same_v<decltype(&tirelle_make_mpv_player), tirelle::playback::MakeMpvPlayer>);
 static_assert(
     std::is_same_v<decltype(&tirelle_decode_peaks), tirelle::waveform::DecodePeaksFunction>);
+static_assert(std::is_same_v<decltype(&tirelle_detect_cuts), tirelle::shots::DetectCutsFunction>);
