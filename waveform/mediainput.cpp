@@ -114,6 +114,12 @@ AudioInfo Input::probe() {
     info.channels = codec_->ch_layout.nb_channels;
     info.codec = codec_->codec ? codec_->codec->name : "";
     if (info.sampleRate <= 0) throw Failure{DecodeStatus::Failed, "the audio has no sample rate"};
+    // A header that claims more (a damaged or forged file) would give a waveform of a few
+    // microseconds that looks empty, with nothing said.
+    if (info.sampleRate > kMaxSampleRate)
+        throw Failure{DecodeStatus::Failed, "the audio claims " + std::to_string(info.sampleRate) +
+                                                " samples per second, more than the " +
+                                                std::to_string(kMaxSampleRate) + " audio has"};
     return info;
 }
 

@@ -24,6 +24,9 @@ namespace tirelle::waveform::detail {
 // overlaps the one before it) when the first kept sample comes.
 inline constexpr double kRunInSeconds = 1.0;
 
+// The highest sample rate recording equipment uses (768 kHz); a file that claims more is refused.
+inline constexpr int kMaxSampleRate = 768000;
+
 // Why decoding cannot go on; thrown inside the decoder only.
 struct Failure {
     DecodeStatus status;

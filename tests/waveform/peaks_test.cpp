@@ -53,6 +53,23 @@ Decoded decode(const std::string& path, DecodeOptions options = {}, int cancelAf
     return out;
 }
 
+// A mono 16-bit WAV file whose header claims `rate` samples per second, holding `samples`
+// samples of a quiet level.
+std::string wavClaiming(const TempFolder& folder, std::uint32_t rate, std::uint32_t samples) {
+    std::string bytes;
+    const auto put = [&](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+    };
+    bytes += "RIFF";
+    put(36 + 2 * samples, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
+    bytes += "data";
+    put(2 * samples, 4);
+    for (std::uint32_t i = 0; i < samples; ++i) put(0x1000, 2);
+    return folder.write("rate-" + std::to_string(rate) + ".wav", bytes).string();
+}
+
 // The bins where the signal crosses a quarter of the bursts' level, up or down.
 std::vector<std::size_t> edges(const std::vector<Peak>& peaks) {
     std::vector<std::size_t> found;
@@ -125,6 +142,7 @@ TEST(Peaks, CancelStopsEveryThreadSoon) {
 TEST(Peaks, FilesWithoutDecodableAudio) {
     const std::string noAudio = media("noaudio.mp4");
     NEED_MEDIA(noAudio);
+    const TempFolder folder;
     const struct {
         std::string path;
         DecodeStatus status;
@@ -132,6 +150,8 @@ TEST(Peaks, FilesWithoutDecodableAudio) {
         {noAudio, DecodeStatus::NoAudio},
         {media("unplayable.mp4"), DecodeStatus::Failed},
         {(testDataFolder() / "missing.mp4").string(), DecodeStatus::Failed},
+        // A header claiming 2,000,000,000 Hz: 8000 samples would be 4 microseconds.
+        {wavClaiming(folder, 2000000000, 8000), DecodeStatus::Failed},
     };
     for (const auto& c : cases) {
         const Decoded got = decode(c.path);
