@@ -8,6 +8,7 @@
 
 #include "waveform/binwriter.h"
 #include "waveform/mediainput.h"
+#include "waveform/speechrate.h"
 #include "waveform/threadplan.h"
 
 namespace tirelle::waveform {
@@ -19,20 +20,34 @@ using detail::Input;
 using detail::Source;
 using detail::StreamFacts;
 
-// Decodes the stretches (in time order) in one pass from where the input stands.
+// Decodes the stretches (in time order, one after the other) in one pass from where the input
+// stands.
 void decodeStretches(Input& input, Job& job, std::span<const Stretch> stretches) {
+    const int rate = input.sampleRate();
     std::size_t at = 0;
-    std::optional<BinWriter> writer(std::in_place, job, input.sampleRate(), stretches[at]);
+    std::optional<BinWriter> writer(std::in_place, job, rate, stretches[at]);
+    // One resampling for all of them, as a pass through the whole file would make; it needs a
+    // little of the audio after them (its filter reaches ahead), so decoding may go on a bit.
+    std::optional<detail::SpeechRateWriter> speech;
+    if (job.speechFeed())
+        speech.emplace(*job.speechFeed(), rate, Stretch{stretches.front().first, stretches.back().end});
+    bool binsDone = false;
+    bool speechDone = !speech;
     input.decode([&](std::int64_t start, const float* samples, std::size_t count) {
         if (job.stopped()) return false;
         // A frame that ends one stretch may begin the next.
-        while (!writer->add(start, samples, count)) {
-            if (++at == stretches.size()) return false;
-            writer.emplace(job, input.sampleRate(), stretches[at]);
+        while (!binsDone && !writer->add(start, samples, count)) {
+            if (++at == stretches.size()) {
+                binsDone = true;
+                break;
+            }
+            writer.emplace(job, rate, stretches[at]);
         }
-        return true;
+        if (!speechDone) speechDone = !speech->add(start, samples, count);
+        return !binsDone || !speechDone;
     });
     writer->flush();
+    if (speech && !job.stopped()) speech->flush();
 }
 
 void runWorker(Job& job, const Source& source, const std::atomic<bool>* cancel,

@@ -3,6 +3,7 @@
 // the job that hands them out and passes the threads' peaks to the sink. No media library.
 
 #include <atomic>
+#include <memory>
 #include <cstddef>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,7 @@
 
 #include "waveform/binwriter.h"
 #include "waveform/decoder.h"
+#include "waveform/orderedfeed.h"
 
 namespace tirelle::waveform {
 
@@ -29,7 +31,9 @@ class Job final : public PeakReceiver {
 public:
     Job(const PeakSink& sink, const DecodeOptions& options, std::vector<Stretch> stretches,
         std::size_t bins)
-        : sink_(sink), options_(options), stretches_(std::move(stretches)), bins_(bins) {}
+        : sink_(sink), options_(options), stretches_(std::move(stretches)), bins_(bins) {
+        if (sink.speech) speechFeed_ = std::make_unique<OrderedFeed>(sink.speech);
+    }
 
     // The next stretch in time order; nothing when all are handed out or the job stopped.
     std::optional<Stretch> nextStretch();
@@ -39,6 +43,8 @@ public:
     // Failed or cancelled.
     bool stopped() const;
     const DecodeOptions& options() const { return options_; }
+    // Where the stretches' samples for the speech detector go; null when nobody wants them.
+    OrderedFeed* speechFeed() { return speechFeed_.get(); }
 
     void report(std::size_t first, std::span<const Peak> peaks) override;
     std::size_t chunkBins() const override { return std::max<std::size_t>(1, options_.chunkBins); }
@@ -62,6 +68,7 @@ private:
     std::size_t bins_;
     std::size_t reported_ = 0;
     std::size_t expectedReported_ = 0;
+    std::unique_ptr<OrderedFeed> speechFeed_;
 };
 
 }  // namespace tirelle::waveform

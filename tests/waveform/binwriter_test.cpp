@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "waveform/binwriter.h"
+#include "waveform/orderedfeed.h"
 #include "waveform/threadplan.h"
 
 using namespace tirelle::waveform;
@@ -100,5 +101,33 @@ TEST(ThreadPlan, StretchesOfWholeSecondsInTimeOrder) {
         for (std::size_t i = 0; i + 1 < plan.size(); ++i)
             EXPECT_EQ(plan[i].end - plan[i].first, 30000u) << i;
         EXPECT_EQ(plan.back().end, kMaxBins);
+    }
+}
+
+TEST(OrderedFeed, ThePiecesOfEveryArrivalOrderMakeOneStream) {
+    struct Piece {
+        std::int64_t first;
+        std::vector<std::int16_t> samples;
+        std::int64_t stretchEnd;
+    };
+    const struct {
+        const char* name;
+        std::vector<Piece> pieces;  // in the order they arrive
+        std::vector<std::int16_t> expected;
+    } cases[] = {
+        {"in order", {{0, {1, 2}, 2}, {2, {3}, OrderedFeed::kOpenEnd}}, {1, 2, 3}},
+        {"later stretch first", {{3, {4, 5}, OrderedFeed::kOpenEnd}, {0, {1, 2, 3}, 3}}, {1, 2, 3, 4, 5}},
+        {"a stretch in two pieces", {{4, {5}, OrderedFeed::kOpenEnd}, {2, {3, 4}, 4}, {0, {1, 2}, OrderedFeed::kOpenEnd}},
+         {1, 2, 3, 4, 5}},
+        {"a short stretch is filled with silence", {{4, {5}, OrderedFeed::kOpenEnd}, {0, {1}, 4}}, {1, 0, 0, 0, 5}},
+        {"an empty stretch too", {{3, {4}, OrderedFeed::kOpenEnd}, {0, {}, 3}}, {0, 0, 0, 4}},
+        {"a stretch that overran its end gives the rest only", {{2, {3, 4}, OrderedFeed::kOpenEnd}, {0, {1, 2, 9}, 3}},
+         {1, 2, 9, 4}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int16_t> stream;
+        OrderedFeed feed([&](std::span<const std::int16_t> got) { stream.insert(stream.end(), got.begin(), got.end()); });
+        for (const Piece& piece : c.pieces) feed.add(piece.first, piece.samples, piece.stretchEnd);
+        EXPECT_EQ(stream, c.expected) << c.name;
     }
 }

@@ -127,6 +127,41 @@ TEST(Peaks, BurstEdgesWithinOneBinForAnyThreadCount) {
     }
 }
 
+TEST(Peaks, SpeechSamplesTheSameHoweverTheFileIsCut) {
+    NEED_MEDIA(media("tones.mp4"));
+    for (const char* name : {"tones.mp4", "tones.ts", "tones.mp3", "tones.aac"}) {
+        std::vector<std::int16_t> single;
+        for (int threads : {1, 2, 3}) {
+            SCOPED_TRACE(std::string(name) + ", threads " + std::to_string(threads));
+            std::vector<std::int16_t> samples;
+            PeakSink sink;
+            sink.speech = [&](std::span<const std::int16_t> got) {
+                samples.insert(samples.end(), got.begin(), got.end());
+            };
+            DecodeOptions options;
+            options.threads = threads;
+            const DecodeResult result = DecodePeaks(media(name), sink, options);
+            ASSERT_EQ(result.status, DecodeStatus::Complete) << result.message;
+            const double seconds = static_cast<double>(samples.size()) / kSpeechRate;
+            EXPECT_NEAR(seconds, 70.0, 0.1);  // the files' length, whatever their headers say
+            // Silence before the first burst (1.00 s), the burst at about half of full scale.
+            const auto loudest = [&](double from, double to) {
+                int high = 0;
+                for (auto i = std::size_t(from * kSpeechRate); i < std::size_t(to * kSpeechRate); ++i)
+                    high = std::max(high, std::abs(int(samples.at(i))));
+                return high;
+            };
+            EXPECT_LE(loudest(0.2, 0.9), 64);
+            EXPECT_NEAR(loudest(1.2, 2.3), 16384, 1500);
+            if (threads == 1)
+                single = samples;
+            else
+                EXPECT_TRUE(samples == single) << "the cut changed the samples from "
+                    << std::mismatch(samples.begin(), samples.end(), single.begin(), single.end()).first - samples.begin();
+        }
+    }
+}
+
 TEST(Peaks, CancelStopsEveryThreadSoon) {
     const std::string tones = media("tones.mp4");
     NEED_MEDIA(tones);
