@@ -10,6 +10,7 @@
 #include "cli/process.h"
 #include "cli/recode.h"
 #include "cli/run.h"
+#include "cli/snap.h"
 
 namespace {
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
     tirelle::cli::PrepareProcess();
     using namespace tirelle::cli;
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    if (!arguments.empty() && arguments[0] == "snap")
+        return RunSnap({arguments.begin() + 1, arguments.end()}, tirelle::CodePage::fromEnvironment());
     Command command;
     try {
         command = ParseCommandLine(arguments);

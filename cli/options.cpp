@@ -200,6 +200,9 @@ Commands:
   merge OTHER OFFSET      add the subtitles of the file OTHER, moved later by OFFSET
   convert                 read in whatever encoding is found, write the system code page
                           (or the encoding given with --to)
+  snap VIDEO FILE... [--window SECONDS]
+                          move every start and end onto the speech of VIDEO within SECONDS
+                          (0.5 by default), as the window's 对齐语音 does
 
 Times are time codes (HH:MM:SS,mmm) or numbers of seconds.
 With no FILE, or when FILE is -, standard input is read; -- ends the options (for a file
