@@ -51,10 +51,15 @@ Score Compare(const std::vector<Timing>& got, const std::vector<Timing>& truth) 
 }
 
 int Films(const std::string& folder) {
-    const char* films[] = {"speech-20db", "speech-13db-music", "speech-7db", "speech-15db-music"};
+    // The four films of the targets, then one that no rule of the detector was chosen on.
+    const struct {
+        const char* name;
+        bool target;
+    } films[] = {{"speech-20db", true}, {"speech-13db-music", true}, {"speech-7db", true},
+                 {"speech-15db-music", true}, {"speech-10db-pad", false}};
     std::printf("%-20s %6s %22s %22s\n", "film", "lines", "left alone", "snapped");
     bool allMet = true;
-    for (const char* film : films) {
+    for (const auto& [film, target] : films) {
         const AudioAnalysis analysis = AnalyseAudio(folder + "/" + film + ".mp4", {});
         if (analysis.status != SpeechStatus::Found) {
             std::fprintf(stderr, "%s: no speech (%s)\n", film, analysis.message.c_str());
@@ -69,11 +74,11 @@ int Films(const std::string& folder) {
         for (Timing& t : moved) t.start += shift(random), t.end += shift(random);
         const Score alone = Compare(moved, truth);
         const Score snapped = Compare(SnapToSpeech(moved, analysis.spans).timings, truth);
-        std::printf("%-20s %6zu %9.1f%% %8.1f ms %9.1f%% %8.1f ms\n", film, truth.size(), 100 * alone.within,
-                    1000 * alone.median, 100 * snapped.within, 1000 * snapped.median);
-        allMet = allMet && snapped.within >= 0.95 && snapped.median <= 0.030;
+        std::printf("%-20s %6zu %9.1f%% %8.1f ms %9.1f%% %8.1f ms%s\n", film, truth.size(), 100 * alone.within,
+                    1000 * alone.median, 100 * snapped.within, 1000 * snapped.median, target ? "" : "  (check)");
+        if (target) allMet = allMet && snapped.within >= 0.95 && snapped.median <= 0.030;
     }
-    std::printf("targets (>= 95%%, <= 30 ms on every film): %s\n", allMet ? "met" : "NOT met");
+    std::printf("targets (>= 95%%, <= 30 ms on each of the four films): %s\n", allMet ? "met" : "NOT met");
 
     // 100,000 rows, a subtitle every 3 s with speech under each, through the store step.
     testing::TempFolder store;

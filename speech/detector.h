@@ -8,8 +8,8 @@
 // the film as the quietest level of the seconds around, and the film's speech is judged by how
 // far its voiced frames rise above that background, so no level is fixed in advance. Frames
 // well above the background where the voice detector hears a voice make the spans; steady
-// sounds that the voice detector takes for a voice (held chords) do not rise and fall as
-// syllables do and are dropped. Each edge is then placed to the millisecond on the energy of
+// sounds that the voice detector takes for a voice (held chords, a music bed, a hum) do not
+// rise and fall as syllables do (their level over 40 ms stays within a few dB) and are dropped. Each edge is then placed to the millisecond on the energy of
 // the two bands, where it leaves the background.
 
 #include <cstdint>

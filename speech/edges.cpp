@@ -15,6 +15,12 @@ namespace {
 constexpr std::size_t kFramesPerSecond = 100;
 // Frames either side that the background is taken from: three seconds.
 constexpr std::size_t kBackgroundReach = 300;
+// The least rise and fall (Modulation, dB) of a span of speech: one this long or longer, and
+// a shorter one.
+constexpr double kSentenceSeconds = 0.4;
+constexpr double kShortestMeasured = 0.15;
+constexpr float kSentenceModulation = 6;
+constexpr float kSyllableModulation = 2;
 
 // The value below which `share` of the values lie (values is reordered).
 float Quantile(std::vector<float>& values, double share) {
@@ -22,6 +28,35 @@ float Quantile(std::vector<float>& values, double share) {
     const auto at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1));
     std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at), values.end());
     return values[at];
+}
+
+// The power of a millisecond level (half dB above -110 dB, as the detector keeps it).
+const std::array<double, 256>& PowerTable() {
+    static const std::array<double, 256> table = [] {
+        std::array<double, 256> powers{};
+        for (std::size_t i = 0; i < powers.size(); ++i) powers[i] = std::pow(10.0, (i / 2.0 - 110) / 10);
+        return powers;
+    }();
+    return table;
+}
+
+// How far a sound's level rises and falls over the milliseconds [first, last): the level
+// averaged over 40 ms, every 10 ms, from its quiet tenth to its loud tenth, dB. Speech rises
+// and falls with its syllables by 10 dB and more; a held chord, a hum or a steady noise stays
+// within a few dB (the beats between the notes of a chord make its 10 ms levels flicker, which
+// the 40 ms average smooths away).
+float Modulation(const std::vector<std::uint8_t>& fine, std::size_t first, std::size_t last) {
+    constexpr std::size_t kAverage = 40;
+    const std::array<double, 256>& power = PowerTable();
+    std::vector<float> levels;
+    for (std::size_t at = first; at + kAverage <= last; at += 10) {
+        double sum = 0;
+        for (std::size_t ms = at; ms < at + kAverage; ++ms) sum += power[fine[ms]];
+        levels.push_back(static_cast<float>(10 * std::log10(sum / kAverage)));
+    }
+    if (levels.size() < 2) return 0;
+    const float quiet = Quantile(levels, 0.1);
+    return Quantile(levels, 0.9) - quiet;
 }
 
 // The background level of a band at every frame: the quietest tenth of the frames around it
@@ -79,16 +114,12 @@ Band MakeBand(const std::vector<float>& level, const std::vector<std::uint8_t>& 
     // The millisecond levels over the background, averaged as power over 8 ms (a voice's
     // pitch periods come and go within a millisecond).
     const std::size_t n = std::min(fine.size(), level.size() * 10);
-    static const std::array<double, 256> kPower = [] {
-        std::array<double, 256> table{};
-        for (std::size_t i = 0; i < table.size(); ++i) table[i] = std::pow(10.0, (i / 2.0 - 110) / 10);
-        return table;
-    }();
+    const std::array<double, 256>& table = PowerTable();
     std::vector<double> power(n + 1, 0);
     double scale = 1;
     for (std::size_t ms = 0; ms < n; ++ms) {
         if (ms % 10 == 0) scale = std::pow(10.0, -floor[ms / 10] / 10.0);
-        power[ms + 1] = power[ms] + kPower[fine[ms]] * scale;
+        power[ms + 1] = power[ms] + table[fine[ms]] * scale;
     }
     band.fineOver.resize(n);
     for (std::size_t ms = 0; ms < n; ++ms) {
@@ -187,15 +218,6 @@ SpeechSpans FindSpans(const SpeechMeasures& m) {
         std::size_t heard = 0;
         for (std::size_t f = run.first; f <= run.last; ++f) heard += m.voiced[f];
         if (heard * 2 < length) continue;
-        // Speech rises and falls with its syllables; a held chord or a hum does not, but for
-        // the way in and out (left out here).
-        if (length > 50) {
-            std::vector<float> inside(voice.over.begin() + static_cast<std::ptrdiff_t>(run.first + 10),
-                                      voice.over.begin() + static_cast<std::ptrdiff_t>(run.last - 9));
-            const float high = Quantile(inside, 0.9);
-            if (high - Quantile(inside, 0.1) < 6) continue;
-        }
-
         // The edges: where the energy, coming from the loud part, sinks back into the
         // background (3 dB over it), to the millisecond.
         const std::size_t lowerBound = spans.empty() ? 0 : static_cast<std::size_t>(spans.back().end * 1000) + 1;
@@ -206,6 +228,14 @@ SpeechSpans FindSpans(const SpeechMeasures& m) {
         std::size_t end = std::min(run.last * 10 + 9, fine - 1);
         const std::size_t upperBound = std::min(fine - 1, run.last * 10 + 150);
         while (end < upperBound && heardFine(end + 1)) ++end;
+        // Speech rises and falls with its syllables; a held chord or a hum does not, but for
+        // the way in and out (30 ms at either end, left out). One syllable may hold its level
+        // for a fifth of a second, a sentence never does for 0.4 s.
+        const double seconds = static_cast<double>(end + 1 - start) / 1000;
+        if (seconds >= kShortestMeasured &&
+            Modulation(m.voiceFine, start + 30, end + 1 - std::min<std::size_t>(end + 1, 30)) <
+                (seconds >= kSentenceSeconds ? kSentenceModulation : kSyllableModulation))
+            continue;
         if (!spans.empty() && start <= lowerBound + 50) {
             spans.back().end = (end + 1) / 1000.0;  // too close to tell apart: one span
             continue;
