@@ -63,11 +63,12 @@ struct Candidate {
     bool stays;
 };
 
-// The choices for one edge: the speech edges within the window, and staying, which costs more
-// than any move so that it is taken only when no move fits the limits.
-std::vector<Candidate> Candidates(const SpeechIndex& index, const SpeechSpans& spans, double at,
-                                  bool onset, bool moves, const SnapOptions& options) {
-    std::vector<Candidate> out;
+// The choices for one edge, appended to `out`: the speech edges within the window, and
+// staying, which costs more than any move so that it is taken only when no move fits the
+// limits.
+void AddCandidates(std::vector<Candidate>& out, const SpeechIndex& index, const SpeechSpans& spans,
+                   double at, bool onset, bool moves, const SnapOptions& options) {
+    const std::size_t before = out.size();
     if (moves) {
         const auto [a, b] = onset ? index.startsIn(at - options.window, at + options.window)
                                   : index.endsIn(at - options.window, at + options.window);
@@ -77,8 +78,7 @@ std::vector<Candidate> Candidates(const SpeechIndex& index, const SpeechSpans& s
             out.push_back({t, std::abs(t - at) - pause, false});
         }
     }
-    out.push_back({at, out.empty() ? 0 : options.window + 2 * kPauseCap, true});
-    return out;
+    out.push_back({at, out.size() == before ? 0 : options.window + 2 * kPauseCap, true});
 }
 
 }  // namespace
@@ -99,32 +99,36 @@ SnapResult SnapToSpeech(const std::vector<Timing>& timings, const SpeechSpans& s
     const SpeechIndex index(spans);
 
     // The chain of edges: start and end of each subtitle from one before `first` to one after
-    // `last` (those two only bound the others).
+    // `last` (those two only bound the others). Node n's candidates are
+    // candidates[nodeStart[n] .. nodeStart[n + 1]).
     const std::size_t from = first > 0 ? first - 1 : first;
     const std::size_t to = std::min(timings.size() - 1, last + 1);
-    std::vector<std::vector<Candidate>> nodes;
+    std::vector<Candidate> candidates;
+    std::vector<std::size_t> nodeStart = {0};
+    candidates.reserve(4 * (to - from + 1));
+    nodeStart.reserve(2 * (to - from + 1) + 1);
     for (std::size_t i = from; i <= to; ++i) {
         const bool moves = i >= first && i <= last;
-        nodes.push_back(Candidates(index, spans, timings[i].start, true, moves, options));
-        nodes.push_back(Candidates(index, spans, timings[i].end, false, moves, options));
-        if (moves) result.nearSpeech[i] = nodes[nodes.size() - 2].size() > 1 || nodes.back().size() > 1;
+        for (const bool onset : {true, false}) {
+            AddCandidates(candidates, index, spans, onset ? timings[i].start : timings[i].end, onset, moves, options);
+            if (moves && candidates.size() - nodeStart.back() > 1) result.nearSpeech[i] = true;
+            nodeStart.push_back(candidates.size());
+        }
     }
+    const std::size_t nodes = nodeStart.size() - 1;
 
-    // Shortest path over the chain: best[n][c] is the cheapest way to reach candidate c of node
-    // n; from[n][c] the candidate of node n - 1 it came from.
-    std::vector<std::vector<double>> best(nodes.size());
-    std::vector<std::vector<std::size_t>> back(nodes.size());
-    best[0].resize(nodes[0].size());
-    for (std::size_t c = 0; c < nodes[0].size(); ++c) best[0][c] = nodes[0][c].cost;
-    for (std::size_t n = 1; n < nodes.size(); ++n) {
+    // Shortest path over the chain: best[c] is the cheapest way to reach candidate c, back[c]
+    // the candidate of the node before that it came from.
+    std::vector<double> best(candidates.size(), kInfinite);
+    std::vector<std::size_t> back(candidates.size(), 0);
+    for (std::size_t c = nodeStart[0]; c < nodeStart[1]; ++c) best[c] = candidates[c].cost;
+    for (std::size_t n = 1; n < nodes; ++n) {
         const bool withinSubtitle = n % 2 == 1;  // start -> end of one subtitle
-        best[n].assign(nodes[n].size(), kInfinite);
-        back[n].assign(nodes[n].size(), 0);
-        for (std::size_t c = 0; c < nodes[n].size(); ++c) {
-            const Candidate& here = nodes[n][c];
-            for (std::size_t p = 0; p < nodes[n - 1].size(); ++p) {
-                const Candidate& prior = nodes[n - 1][p];
-                if (!std::isfinite(best[n - 1][p])) continue;
+        for (std::size_t c = nodeStart[n]; c < nodeStart[n + 1]; ++c) {
+            const Candidate& here = candidates[c];
+            for (std::size_t p = nodeStart[n - 1]; p < nodeStart[n]; ++p) {
+                const Candidate& prior = candidates[p];
+                if (!std::isfinite(best[p])) continue;
                 double link = 0;
                 const bool unchanged = here.stays && prior.stays;  // as it was is always allowed
                 if (withinSubtitle) {
@@ -133,19 +137,20 @@ SnapResult SnapToSpeech(const std::vector<Timing>& timings, const SpeechSpans& s
                     if (!unchanged && here.time < prior.time) continue;
                     link = kLeftOver * index.speechBetween(prior.time, here.time);
                 }
-                const double total = best[n - 1][p] + link + here.cost;
-                if (total < best[n][c]) {
-                    best[n][c] = total;
-                    back[n][c] = p;
+                const double total = best[p] + link + here.cost;
+                if (total < best[c]) {
+                    best[c] = total;
+                    back[c] = p;
                 }
             }
         }
     }
-    std::size_t c = static_cast<std::size_t>(std::min_element(best.back().begin(), best.back().end()) - best.back().begin());
-    for (std::size_t n = nodes.size(); n-- > 0;) {
+    std::size_t c = static_cast<std::size_t>(
+        std::min_element(best.begin() + static_cast<std::ptrdiff_t>(nodeStart[nodes - 1]), best.end()) - best.begin());
+    for (std::size_t n = nodes; n-- > 0;) {
         const std::size_t i = from + n / 2;
-        (n % 2 == 0 ? result.timings[i].start : result.timings[i].end) = nodes[n][c].time;
-        if (n > 0) c = back[n][c];
+        (n % 2 == 0 ? result.timings[i].start : result.timings[i].end) = candidates[c].time;
+        c = back[c];
     }
     for (std::size_t i = first; i <= last; ++i) ++(result.nearSpeech[i] ? result.snapped : result.nothingNear);
     return result;

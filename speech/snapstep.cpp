@@ -1,8 +1,8 @@
 #include "speech/snapstep.h"
 
-#include "base/timecode.h"
-#include "store/bulkchange.h"
-#include "tools/srtfiles.h"
+#include <algorithm>
+
+#include "tools/walk.h"
 
 namespace tirelle::speech {
 
@@ -16,13 +16,9 @@ std::vector<Timing> TimingsOf(const store::Dataset& sub) {
 }
 
 // Writes the current row's new times as the tools write them; false when they are the same.
-bool Write(store::Dataset& sub, const Timing& was, const Timing& now) {
+bool Write(store::Dataset& sub, tools::TimeFields& fields, const Timing& was, const Timing& now) {
     if (now == was) return false;
-    const auto text = [](double seconds) { return SecondsToTimeCode(seconds < 0 ? 0.0 : seconds); };
-    sub.edit();
-    sub.fieldByName("STime").setAsString(text(now.start));
-    sub.fieldByName("ETime").setAsString(text(now.end));
-    sub.post();
+    fields.setAndPost(sub, std::max(0.0, now.start), std::max(0.0, now.end));
     return true;
 }
 
@@ -44,11 +40,11 @@ SnapCounts SnapAllToSpeech(store::Dataset& sub, store::History& history, const S
     const SnapResult result = SnapToSpeech(timings, spans, options);
     SnapCounts counts = Counts(result);
     store::RunAsStep(history, kSnapLabel, [&] {
-        store::RunBulkChange(tools::ConnectionOf(sub), sub, [&] {
-            store::SuspendedUpdates walk(sub);
-            sub.first();
-            for (std::size_t i = 0; !sub.eof(); ++i, sub.next())
-                if (i < timings.size() && Write(sub, timings[i], result.timings[i])) ++counts.changed;
+        tools::TimeFields fields(sub);
+        std::size_t i = 0;
+        tools::WalkAll(sub, [&] {
+            if (i < timings.size() && Write(sub, fields, timings[i], result.timings[i])) ++counts.changed;
+            ++i;
         });
         return counts.changed > 0;
     });
@@ -64,7 +60,8 @@ SnapCounts SnapCurrentToSpeech(store::Dataset& sub, store::History& history,
     const SnapResult result = SnapToSpeech(timings, spans, options, at, at);
     SnapCounts counts = Counts(result);
     store::UndoStep step(history, kSnapLabel);
-    if (Write(sub, timings[at], result.timings[at])) counts.changed = 1;
+    tools::TimeFields fields(sub);
+    if (Write(sub, fields, timings[at], result.timings[at])) counts.changed = 1;
     step.commit();
     return counts;
 }
