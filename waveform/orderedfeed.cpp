@@ -9,8 +9,14 @@ void OrderedFeed::add(std::int64_t first, std::vector<std::int16_t> samples,
     std::vector<Piece> ready;
     {
         std::lock_guard lock(mutex_);
-        Piece& piece = waiting_[first];
-        piece.samples.insert(piece.samples.end(), samples.begin(), samples.end());
+        const auto [at, added] = waiting_.try_emplace(first);
+        Piece& piece = at->second;
+        // A new piece takes the samples as they are; one at the place of a piece still waiting
+        // (the empty last piece of the stretch before) goes behind it.
+        if (added)
+            piece.samples = std::move(samples);
+        else
+            piece.samples.insert(piece.samples.end(), samples.begin(), samples.end());
         piece.stretchEnd = stretchEnd;
         // Only one thread delivers at a time; the others leave their pieces to it.
         if (delivering_) return;
