@@ -46,7 +46,7 @@ SnapCommand Parse(const std::vector<std::string_view>& arguments) {
             if (i + 1 >= arguments.size()) throw UsageError(std::string(option) + " needs a value");
             return arguments[++i];
         };
-        if (optionsEnded || !argument.starts_with("-")) {
+        if (optionsEnded || !argument.starts_with("-") || argument == kStandardStream) {
             positional.push_back(argument);
         } else if (argument == "--") {
             optionsEnded = true;

@@ -320,6 +320,8 @@ TEST(CliTool, SnapToTheSpeechOfAVideo) {
         {"a file that is no video", {"snap", (media / "unplayable.mp4").string(), "late.srt", "-o", "out.srt"}, 1, "The audio cannot be read: ", false},
         {"a window of no seconds", {"snap", "--window", "0", film, "late.srt", "-o", "out.srt"}, 2, "is not a window of seconds", false},
         {"no subtitle file", {"snap", film}, 2, "snap needs VIDEO and the subtitle files", false},
+        {"several files need in place", {"snap", film, "late.srt", "late.srt"}, 2, "several input files need --in-place", false},
+        {"standard input is no file", {"snap", film, "-"}, 2, "snap reads files, not standard input", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

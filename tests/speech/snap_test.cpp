@@ -48,6 +48,23 @@ TEST(SnapToSpeech, CountsAndTheWindow) {
     }
 }
 
+TEST(SnapToSpeech, OnlyTheRowsAskedMoveTheirNeighboursBoundThem) {
+    const SpeechSpans spans = {{10.0, 12.0}, {12.1, 14.0}, {14.1, 16.0}};
+    const std::vector<Timing> given = {{10.2, 11.8}, {12.3, 13.8}, {13.9, 15.8}};
+    const struct {
+        std::size_t first, last;
+        std::vector<Timing> expected;
+    } cases[] = {
+        // The middle row's end cannot reach 14.0: the next row starts at 13.9.
+        {1, 1, {{10.2, 11.8}, {12.1, 13.8}, {13.9, 15.8}}},
+        {0, 0, {{10.0, 12.0}, {12.3, 13.8}, {13.9, 15.8}}},
+        {1, 2, {{10.2, 11.8}, {12.1, 14.0}, {14.1, 16.0}}},
+        {2, 9, {{10.2, 11.8}, {12.3, 13.8}, {14.1, 16.0}}},  // a last row past the end: the end
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SnapToSpeech(given, spans, {}, c.first, c.last).timings, c.expected) << c.first << ".." << c.last;
+}
+
 TEST(NearestEdge, OfTheKindAskedWithinReach) {
     const SpeechSpans spans = {{10.0, 12.0}, {12.3, 14.0}};
     const struct {
@@ -90,10 +107,15 @@ TEST_F(SnapStepTest, AllRowsAreOneStepThatUndoes) {
     const auto before = shown();
     const SnapCounts counts = SnapAllToSpeech(sub, history, {{10.0, 12.0}});
     EXPECT_EQ(SnapMessage(counts), "已对齐 1 条字幕，1 条附近没有语音");
+    EXPECT_EQ(counts.changed, 1u);  // the row without speech near is not written
     const std::vector<testing::TypedRow> snapped = {{"00:00:10,000", "00:00:12,000", "a"},
                                                     {"00:00:20,000", "00:00:21,000", "b"}};
     EXPECT_EQ(shown(), snapped);
     EXPECT_EQ(history.undoLabel(), kSnapLabel);
+    // Snapped again, nothing changes and no step is recorded.
+    const int steps = history.stepCount();
+    EXPECT_EQ(SnapAllToSpeech(sub, history, {{10.0, 12.0}}).changed, 0u);
+    EXPECT_EQ(history.stepCount(), steps);
     history.undo();
     sub.requery();
     EXPECT_EQ(shown(), before);

@@ -123,6 +123,9 @@ TEST(OrderedFeed, ThePiecesOfEveryArrivalOrderMakeOneStream) {
         {"an empty stretch too", {{3, {4}, OrderedFeed::kOpenEnd}, {0, {}, 3}}, {0, 0, 0, 4}},
         {"a stretch that overran its end gives the rest only", {{2, {3, 4}, OrderedFeed::kOpenEnd}, {0, {1, 2, 9}, 3}},
          {1, 2, 9, 4}},
+        {"a piece at the place of one still waiting goes behind it",
+         {{2, {3}, OrderedFeed::kOpenEnd}, {2, {4}, OrderedFeed::kOpenEnd}, {0, {1, 2}, OrderedFeed::kOpenEnd}},
+         {1, 2, 3, 4}},
     };
     for (const auto& c : cases) {
         std::vector<std::int16_t> stream;
