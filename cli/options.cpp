@@ -48,6 +48,12 @@ void CheckCombination(const Options& options) {
         !subcommand.takesSyncOptions)
         throw UsageError("--reference, --no-split and --snap go only with " +
                          NamesTaking(&Subcommand::takesSyncOptions));
+    if ((options.window > 0 || options.shots) && !subcommand.takesSnapOptions)
+        throw UsageError("--window and --shots go only with " +
+                         NamesTaking(&Subcommand::takesSnapOptions));
+    if (subcommand.takesSnapOptions &&
+        std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) > 0)
+        throw UsageError(std::string(subcommand.name) + " reads files, not standard input");
     if (options.json && !subcommand.takesJson)
         throw UsageError("--json goes only with " + NamesTaking(&Subcommand::takesJson));
     if (subcommand.writesNoFile && (options.inPlace || options.output || !options.encoding.empty()))
@@ -170,6 +176,13 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
             options.noSplit = true;
         } else if (argument == "--snap") {
             options.snap = true;
+        } else if (is("--window")) {
+            const std::string_view text = value("--window");
+            if (!ReadNumber(text, options.window) || !(options.window > 0 && options.window <= 10))
+                throw UsageError(Quoted(text) +
+                                 " is not a window of seconds (above 0, at most 10)");
+        } else if (argument == "--shots") {
+            options.shots = true;
         } else if (is("--to")) {
             options.encoding = std::string(value("--to"));
             if (options.encoding.empty()) throw UsageError("--to needs an encoding");
@@ -186,6 +199,9 @@ Command ParseCommandLine(const std::vector<std::string_view>& arguments) {
         if (!options.inputs.empty())
             throw UsageError(std::string(name) + " takes " + std::string(subcommand->synopsis) +
                              " and no subtitle file");
+    } else if (options.inputs.empty() && subcommand->takesSnapOptions) {
+        throw UsageError(std::string(name) + " needs " + std::string(subcommand->synopsis) +
+                         " and the subtitle files");
     } else if (options.inputs.empty()) {
         options.inputs.emplace_back(kStandardStream);
     }
@@ -220,6 +236,8 @@ Options:
       --reference OTHER   sync: to the subtitles of OTHER instead of the speech
       --no-split          sync: one offset for the whole file, no jumps
       --snap              sync: then move each edge to the nearest speech edge
+      --window SECONDS    snap: how far an edge may move to a speech edge (0.5)
+      --shots             snap: then keep the subtitles clear of the picture's cuts
   -h, --help              show this help and exit
   -V, --version           show the version and exit
 

@@ -32,6 +32,8 @@ struct Options {
     std::string reference;              // sync --reference: the file whose times they fit
     bool noSplit = false;               // sync --no-split: one offset, no jumps
     bool snap = false;                  // sync --snap: then each edge to the nearest speech edge
+    double window = 0;                  // snap --window: seconds either side of an edge; 0: 0.5
+    bool shots = false;                 // snap --shots: then the rule of the picture's cuts
 };
 
 // What the command line asks for.

@@ -82,6 +82,7 @@ struct Subcommand {
     bool takesJson = false;         // --json
     bool takesSyncOptions = false;  // --reference, --no-split, --snap
     bool takesNoFiles = false;      // no subtitle files: the tool does its work in prepare()
+    bool takesSnapOptions = false;  // --window, --shots; the inputs are files, not standard input
 };
 
 // Every subcommand, in the order --help lists them.

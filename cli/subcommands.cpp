@@ -21,12 +21,14 @@ extern const Subcommand kFixCommand;
 extern const Subcommand kSyncCommand;
 // shots.cpp: the picture's cuts of a video.
 extern const Subcommand kShotsCommand;
+// snap.cpp: every edge moved onto the speech of a video.
+extern const Subcommand kSnapCommand;
 
 const std::vector<const Subcommand*>& Subcommands() {
     static const std::vector<const Subcommand*> all = {
         &kShiftCommand, &kScaleCommand,   &kWrapCommand,  &kSplitCommand,
         &kMergeCommand, &kConvertCommand, &kCheckCommand, &kFixCommand,
-        &kSyncCommand,  &kShotsCommand,
+        &kSnapCommand,  &kSyncCommand,  &kShotsCommand,
     };
     return all;
 }

@@ -14,8 +14,14 @@ namespace tirelle::cli {
 
 struct FilmSpeech {
     speech::SpeechSpans spans;
-    double duration = 0;  // of the audio, seconds; 0 when unknown
+    double duration = 0;     // of the audio, seconds; 0 when unknown
+    bool fromCache = false;  // read from the cache beside the peaks, not decoded now
 };
+
+// The speech spans of a video: from the cache beside the peaks, else decoded by the speech
+// module (loaded only then), and cached. Throws Error naming the video and the reason (no
+// audio, unreadable, no module).
+FilmSpeech ReadFilmSpeech(const std::filesystem::path& video);
 
 struct SpeechServices {
     // The speech spans of a video, through the detector's cache. Throws Error with the message

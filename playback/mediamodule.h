@@ -1,6 +1,8 @@
 #pragma once
 // The media libraries live in a module of their own (libtirelle_mediamodule.so): the libmpv
-// player and the audio peak decoder (waveform/decoder.h), which reads files with FFmpeg. The
+// player, the audio peak decoder (waveform/decoder.h), which reads files with FFmpeg, and the
+// audio analysis that finds the speech from the same decoding (speech/analysis.h, looked up
+// with FindInMediaModule by speech::kAnalyseSymbol). The
 // module is loaded when the first video is opened, so that a program that plays nothing never
 // loads the media libraries.
 

@@ -32,11 +32,19 @@ struct AudioInfo {
     std::string codec;      // the decoder's short name ("aac")
 };
 
+// The rate of the samples the speech detector gets (PeakSink::speech).
+inline constexpr int kSpeechRate = 16000;
+
 struct PeakSink {
     // Once, before any peaks, when the audio stream has been found and its decoder opened.
     std::function<void(const AudioInfo&)> started;
     // Peaks for bins first .. first + peaks.size() - 1. Every bin is reported at most once.
     std::function<void(std::size_t first, std::span<const Peak> peaks)> peaks;
+    // When set: the same mono mix at kSpeechRate, 16-bit, from time 0 on, every sample once and
+    // in time order however the file is shared among threads (a stretch that came out short
+    // is filled with silence). Made from the decoding that makes the peaks; the calls never
+    // overlap but come from the decoding threads, and may lag the peaks by a few stretches.
+    std::function<void(std::span<const std::int16_t> samples)> speech;
 };
 
 struct DecodeOptions {

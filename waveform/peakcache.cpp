@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace tirelle::waveform {
@@ -14,7 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kMagic[8] = {'T', 'I', 'R', 'P', 'E', 'A', 'K', '1'};
+constexpr std::string_view kMagic = "TIRPEAK1";
+constexpr std::string_view kPeaksKind = ".peaks";
 constexpr std::uint32_t kMaxPathBytes = 1 << 16;
 
 std::uint64_t fnv1a(std::uint64_t hash, const void* data, std::size_t size) {
@@ -24,23 +26,6 @@ std::uint64_t fnv1a(std::uint64_t hash, const void* data, std::size_t size) {
         hash *= 0x100000001b3ULL;
     }
     return hash;
-}
-
-// Numbers are kept little-endian whatever the machine.
-template <class T>
-void putNumber(std::string& out, T value) {
-    auto bits = static_cast<std::make_unsigned_t<T>>(value);
-    for (std::size_t i = 0; i < sizeof(T); ++i) out.push_back(static_cast<char>((bits >> (8 * i)) & 0xff));
-}
-
-template <class T>
-bool getNumber(std::ifstream& in, T& value) {
-    unsigned char bytes[sizeof(T)];
-    if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes)) return false;
-    std::make_unsigned_t<T> bits = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) bits |= static_cast<std::make_unsigned_t<T>>(bytes[i]) << (8 * i);
-    value = static_cast<T>(bits);
-    return true;
 }
 
 }  // namespace
@@ -70,81 +55,76 @@ fs::path DefaultCacheFolder() {
     return {};
 }
 
-fs::path PeakCache::fileFor(const CacheKey& key) const {
+namespace cachefile {
+
+namespace {
+
+void Prune(const fs::path& folder, std::string_view kind) {
+    std::error_code error;
+    std::vector<std::pair<fs::file_time_type, fs::path>> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        if (entry.path().extension() != kind) continue;
+        std::error_code timeError;
+        const auto time = entry.last_write_time(timeError);
+        if (!timeError) files.emplace_back(time, entry.path());
+    }
+    if (files.size() <= static_cast<std::size_t>(kMaxFiles)) return;
+    std::sort(files.begin(), files.end());
+    for (std::size_t i = 0; i + kMaxFiles < files.size(); ++i) fs::remove(files[i].second, error);
+}
+
+}  // namespace
+
+fs::path For(const fs::path& folder, const CacheKey& key, std::string_view kind) {
     std::uint64_t hash = 0xcbf29ce484222325ULL;
     hash = fnv1a(hash, key.path.data(), key.path.size());
     hash = fnv1a(hash, &key.size, sizeof key.size);
     hash = fnv1a(hash, &key.mtimeNs, sizeof key.mtimeNs);
     char name[32];
-    std::snprintf(name, sizeof name, "%016llx.peaks", static_cast<unsigned long long>(hash));
-    return folder_ / name;
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+    return folder / (name + std::string(kind));
 }
 
-std::optional<std::vector<Peak>> PeakCache::load(const CacheKey& key) const {
-    if (folder_.empty()) return std::nullopt;
-    std::ifstream in(fileFor(key), std::ios::binary);
+std::optional<std::string> Read(const fs::path& folder, const CacheKey& key, std::string_view kind,
+                                std::string_view magic) {
+    if (folder.empty()) return std::nullopt;
+    std::ifstream in(For(folder, key, kind), std::ios::binary);
     if (!in) return std::nullopt;
-    char magic[sizeof kMagic];
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    std::string_view rest = bytes;
+    if (!rest.starts_with(magic)) return std::nullopt;
+    rest.remove_prefix(magic.size());
     std::uint32_t pathBytes = 0;
-    if (!in.read(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return std::nullopt;
-    if (!getNumber(in, pathBytes) || pathBytes > kMaxPathBytes) return std::nullopt;
-    std::string path(pathBytes, '\0');
+    if (!TakeNumber(rest, pathBytes) || pathBytes > kMaxPathBytes || rest.size() < pathBytes) return std::nullopt;
     CacheKey stored;
-    std::uint64_t count = 0;
-    if (!in.read(path.data(), pathBytes) || !getNumber(in, stored.size) || !getNumber(in, stored.mtimeNs) ||
-        !getNumber(in, count))
+    stored.path = std::string(rest.substr(0, pathBytes));
+    rest.remove_prefix(pathBytes);
+    if (!TakeNumber(rest, stored.size) || !TakeNumber(rest, stored.mtimeNs) || !(stored == key))
         return std::nullopt;
-    stored.path = std::move(path);
-    if (!(stored == key) || count > kMaxBins) return std::nullopt;
-
-    std::vector<Peak> peaks(static_cast<std::size_t>(count));
-    static_assert(sizeof(Peak) == 4);
-    if (!in.read(reinterpret_cast<char*>(peaks.data()), static_cast<std::streamsize>(count * sizeof(Peak))))
-        return std::nullopt;
-    if constexpr (std::endian::native == std::endian::big) {
-        auto swap = [](std::int16_t value) {
-            const auto bits = static_cast<std::uint16_t>(value);
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>((bits << 8) | (bits >> 8)));
-        };
-        for (Peak& peak : peaks) {
-            peak.min = swap(peak.min);
-            peak.max = swap(peak.max);
-        }
-    }
-    if (in.peek() != std::char_traits<char>::eof()) return std::nullopt;  // longer than it says
-    return peaks;
+    return std::string(rest);
 }
 
-bool PeakCache::store(const CacheKey& key, std::span<const Peak> peaks) const {
-    if (folder_.empty() || peaks.size() > kMaxBins || key.path.size() > kMaxPathBytes) return false;
+bool Write(const fs::path& folder, const CacheKey& key, std::string_view kind, std::string_view magic,
+           std::string_view payload) {
+    if (folder.empty() || key.path.size() > kMaxPathBytes) return false;
     std::error_code error;
-    fs::create_directories(folder_, error);
+    fs::create_directories(folder, error);
     if (error) return false;
 
-    std::string header(kMagic, sizeof kMagic);
-    putNumber(header, static_cast<std::uint32_t>(key.path.size()));
+    std::string header(magic);
+    PutNumber(header, static_cast<std::uint32_t>(key.path.size()));
     header += key.path;
-    putNumber(header, key.size);
-    putNumber(header, key.mtimeNs);
-    putNumber(header, static_cast<std::uint64_t>(peaks.size()));
+    PutNumber(header, key.size);
+    PutNumber(header, key.mtimeNs);
 
-    const fs::path target = fileFor(key);
+    const fs::path target = For(folder, key, kind);
     fs::path temporary = target;
     temporary += ".tmp" + std::to_string(reinterpret_cast<std::uintptr_t>(&header));
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(header.data(), static_cast<std::streamsize>(header.size()));
-        if constexpr (std::endian::native == std::endian::little) {
-            out.write(reinterpret_cast<const char*>(peaks.data()),
-                      static_cast<std::streamsize>(peaks.size() * sizeof(Peak)));
-        } else {
-            std::string body;
-            for (const Peak& peak : peaks) {
-                putNumber(body, peak.min);
-                putNumber(body, peak.max);
-            }
-            out.write(body.data(), static_cast<std::streamsize>(body.size()));
-        }
+        out.write(payload.data(), static_cast<std::streamsize>(payload.size()));
         out.close();
         if (!out) {
             fs::remove(temporary, error);
@@ -156,22 +136,44 @@ bool PeakCache::store(const CacheKey& key, std::span<const Peak> peaks) const {
         fs::remove(temporary, error);
         return false;
     }
-    prune();
+    Prune(folder, kind);
     return true;
 }
 
-void PeakCache::prune() const {
-    std::error_code error;
-    std::vector<std::pair<fs::file_time_type, fs::path>> files;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder_, error)) {
-        if (entry.path().extension() != ".peaks") continue;
-        std::error_code timeError;
-        const auto time = entry.last_write_time(timeError);
-        if (!timeError) files.emplace_back(time, entry.path());
+}  // namespace cachefile
+
+using cachefile::PutNumber;
+
+fs::path PeakCache::fileFor(const CacheKey& key) const {
+    return cachefile::For(folder_, key, kPeaksKind);
+}
+
+std::optional<std::vector<Peak>> PeakCache::load(const CacheKey& key) const {
+    const std::optional<std::string> payload = cachefile::Read(folder_, key, kPeaksKind, kMagic);
+    if (!payload) return std::nullopt;
+    std::string_view rest = *payload;
+    std::uint64_t count = 0;
+    static_assert(sizeof(Peak) == 4);
+    if (!cachefile::TakeNumber(rest, count) || count > kMaxBins || rest.size() != count * sizeof(Peak))
+        return std::nullopt;  // shorter or longer than it says
+    std::vector<Peak> peaks(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < peaks.size(); ++i) {
+        cachefile::TakeNumber(rest, peaks[i].min);
+        cachefile::TakeNumber(rest, peaks[i].max);
     }
-    if (files.size() <= static_cast<std::size_t>(kMaxFiles)) return;
-    std::sort(files.begin(), files.end());
-    for (std::size_t i = 0; i + kMaxFiles < files.size(); ++i) fs::remove(files[i].second, error);
+    return peaks;
+}
+
+bool PeakCache::store(const CacheKey& key, std::span<const Peak> peaks) const {
+    if (peaks.size() > kMaxBins) return false;
+    std::string payload;
+    payload.reserve(8 + peaks.size() * sizeof(Peak));
+    PutNumber(payload, static_cast<std::uint64_t>(peaks.size()));
+    for (const Peak& peak : peaks) {
+        PutNumber(payload, peak.min);
+        PutNumber(payload, peak.max);
+    }
+    return cachefile::Write(folder_, key, kPeaksKind, kMagic, payload);
 }
 
 }  // namespace tirelle::waveform

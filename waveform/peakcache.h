@@ -12,6 +12,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "waveform/peaks.h"
@@ -32,9 +34,44 @@ std::optional<CacheKey> KeyForFile(const std::filesystem::path& path);
 // empty when neither is set.
 std::filesystem::path DefaultCacheFolder();
 
+// Any kind of cache file kept beside the peaks, under the same key scheme: `kind` is the file
+// name's extension (".peaks", ".speech", ...), `magic` the first 8 bytes, which say the kind and
+// the version of its format. After them comes the whole key (a file whose key differs, which a
+// hash collision would give, is a miss), then the payload. Written under a temporary name and
+// renamed into place; the folder keeps the most recently written kMaxFiles files of each kind.
+namespace cachefile {
+inline constexpr int kMaxFiles = 200;
+std::filesystem::path For(const std::filesystem::path& folder, const CacheKey& key,
+                          std::string_view kind);
+// The payload, or nothing (no file, another magic or key, shorter than its header).
+std::optional<std::string> Read(const std::filesystem::path& folder, const CacheKey& key,
+                                std::string_view kind, std::string_view magic);
+// False when the folder or the file cannot be written.
+bool Write(const std::filesystem::path& folder, const CacheKey& key, std::string_view kind,
+           std::string_view magic, std::string_view payload);
+
+// Numbers in payloads are kept little-endian whatever the machine.
+template <class T>
+void PutNumber(std::string& out, T value) {
+    auto bits = static_cast<std::make_unsigned_t<T>>(value);
+    for (std::size_t i = 0; i < sizeof(T); ++i) out.push_back(static_cast<char>((bits >> (8 * i)) & 0xff));
+}
+// Reads one from the front of `bytes`; false when too few are left.
+template <class T>
+bool TakeNumber(std::string_view& bytes, T& value) {
+    if (bytes.size() < sizeof(T)) return false;
+    std::make_unsigned_t<T> bits = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        bits |= static_cast<std::make_unsigned_t<T>>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+    value = static_cast<T>(bits);
+    bytes.remove_prefix(sizeof(T));
+    return true;
+}
+}  // namespace cachefile
+
 class PeakCache {
 public:
-    static constexpr int kMaxFiles = 200;
+    static constexpr int kMaxFiles = cachefile::kMaxFiles;
 
     explicit PeakCache(std::filesystem::path folder) : folder_(std::move(folder)) {}
     const std::filesystem::path& folder() const { return folder_; }
@@ -48,7 +85,6 @@ public:
     std::filesystem::path fileFor(const CacheKey& key) const;
 
 private:
-    void prune() const;
     std::filesystem::path folder_;
 };
 

@@ -1,6 +1,6 @@
 // tirelle-cli run as a process: exit status, output bytes and messages per subcommand and for
-// bad command lines; and a shift through the tool against the same shift through the tools
-// library on a store file, byte for byte.
+// bad command lines; a shift through the tool against the same shift through the tools
+// library on a store file, byte for byte; and snap, against the same snap through the library.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,8 @@
 #include "store/dataset.h"
 #include "store/statements.h"
 #include "tests/cli/runtool.h"
+#include "speech/analysis.h"
+#include "speech/snapstep.h"
 #include "tests/support/tempfolder.h"
 #include "tools/operations.h"
 #include "tools/srtfiles.h"
@@ -236,6 +238,67 @@ TEST(CliTool, ShiftEqualsTheToolsLibrary) {
         const Outcome outcome = RunTool(folder, {"shift", seconds, "in.srt"}, "");
         EXPECT_EQ(0, outcome.status) << outcome.err;
         EXPECT_EQ(ShiftThroughTheLibrary(folder, "in.srt", std::stod(seconds)), outcome.out);
+    }
+}
+
+// The window's path for snap: open into a store, snap every row to the film's speech, save.
+std::string SnapThroughTheLibrary(const TempFolder& folder, const std::string& film, const std::string& input,
+                                  const std::string& output) {
+    tirelle::store::Connection connection;
+    connection.openFile(folder.file(output + ".mdb"));
+    tirelle::store::History history;
+    history.open(connection);
+    tirelle::store::Dataset sub;
+    sub.setConnection(&connection);
+    sub.setCommandText(tirelle::store::kSelectAllSql);
+    sub.setHistory(&history);
+    sub.open();
+    const tirelle::CodePage utf8(tirelle::CodePage::Kind::Utf8);
+    tirelle::tools::ImportSrt(sub, tirelle::tools::LoadSubtitleLines(folder.file(input), utf8));
+    const tirelle::speech::AudioAnalysis analysis = tirelle::speech::AnalyseAudio(film, {});
+    tirelle::speech::SnapAllToSpeech(sub, history, analysis.spans);
+    tirelle::srt::LineList lines;
+    tirelle::tools::ExportSrt(sub, lines, folder.file(output));
+    return TempFolder::read(folder.file(output));
+}
+
+TEST(CliTool, SnapToTheSpeechOfAVideo) {
+    const auto media = tirelle::testing::testDataFolder();
+    const std::string film = (media / "speech" / "speech-20db.mp4").string();
+    if (media.empty() || !std::filesystem::exists(film)) GTEST_SKIP() << "run scripts/make-test-media first";
+    const std::string srt = (media / "speech" / "speech-20db.srt").string();
+    TempFolder folder;
+    // Every edge of the true timing 0.3 s late, as hand timing may be.
+    const Outcome late = RunTool(folder, {"shift", "0.3", srt, "-o", "late.srt"}, "");
+    ASSERT_EQ(0, late.status) << late.err;
+    const std::string snapped = SnapThroughTheLibrary(folder, film, "late.srt", "library.srt");
+    EXPECT_NE(snapped, TempFolder::read(folder.file("late.srt")));
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;  // a part of standard error
+        bool written;     // out.srt holds the library's snap; otherwise it is not there
+    } cases[] = {
+        {"decoded the first time", {"snap", "-v", film, "late.srt", "-o", "out.srt"}, 0, "speech spans\n", true},
+        {"from the cache the second time", {"snap", "-v", film, "late.srt", "-o", "out.srt"}, 0, "(from the cache)", true},
+        {"a video without audio", {"snap", (media / "noaudio.mp4").string(), "late.srt", "-o", "out.srt"}, 1, "The video has no audio.", false},
+        {"a file that is no video", {"snap", (media / "unplayable.mp4").string(), "late.srt", "-o", "out.srt"}, 1, "The audio cannot be read: ", false},
+        {"a window of no seconds", {"snap", "--window", "0", film, "late.srt", "-o", "out.srt"}, 2, "is not a window of seconds", false},
+        {"no subtitle file", {"snap", film}, 2, "snap needs VIDEO and the subtitle files", false},
+        {"several files need in place", {"snap", film, "late.srt", "late.srt"}, 2, "several input files need --in-place", false},
+        {"standard input is no file", {"snap", film, "-"}, 2, "snap reads files, not standard input", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(folder.file("out.srt"));
+        const Outcome outcome = RunTool(folder, c.arguments, "");
+        EXPECT_EQ(c.status, outcome.status);
+        EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
+        if (c.written)
+            EXPECT_EQ(snapped, TempFolder::read(folder.file("out.srt")));
+        else
+            EXPECT_FALSE(std::filesystem::exists(folder.file("out.srt")));
     }
 }
 

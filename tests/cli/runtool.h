@@ -35,6 +35,7 @@ inline Outcome RunTool(const TempFolder& folder, const std::vector<std::string>&
         dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         if (chdir(folder.path().c_str()) != 0) _exit(127);
         setenv("LC_ALL", "C.UTF-8", 1);
+        setenv("XDG_CACHE_HOME", (folder.path() / ".cache").c_str(), 1);  // the media cache
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,7 +17,6 @@ TEST(CliShots, PrintsTheCutTimesOrSaysWhyNot) {
     if (!std::filesystem::exists(media("shots.mp4")))
         GTEST_SKIP() << "run scripts/make-test-media first";
     TempFolder folder;
-    setenv("XDG_CACHE_HOME", folder.path().c_str(), 1);  // the tool's cache, here
     const std::string cuts = "1.600\n3.200\n4.800\n8.000\n9.600\n12.600\n15.000\n18.000\n19.600\n";
     const struct {
         std::vector<std::string> arguments;
@@ -45,10 +43,9 @@ TEST(CliShots, PrintsTheCutTimesOrSaysWhyNot) {
         EXPECT_EQ(outcome.out, c.out);
         ExpectMessage(c.err, outcome.err);
     }
-    unsetenv("XDG_CACHE_HOME");
     int kept = 0;
     for (const auto& entry :
-         std::filesystem::directory_iterator(folder.path() / "tirelle" / "peaks"))
+         std::filesystem::directory_iterator(folder.path() / ".cache" / "tirelle" / "peaks"))
         kept += entry.path().extension() == ".cuts";
     EXPECT_EQ(kept, 4);  // shots.mp4, shots-ntsc.mp4, still.png, tones.mp3
 }

@@ -53,6 +53,23 @@ Decoded decode(const std::string& path, DecodeOptions options = {}, int cancelAf
     return out;
 }
 
+// A mono 16-bit WAV file whose header claims `rate` samples per second, holding `samples`
+// samples of a quiet level.
+std::string wavClaiming(const TempFolder& folder, std::uint32_t rate, std::uint32_t samples) {
+    std::string bytes;
+    const auto put = [&](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+    };
+    bytes += "RIFF";
+    put(36 + 2 * samples, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
+    bytes += "data";
+    put(2 * samples, 4);
+    for (std::uint32_t i = 0; i < samples; ++i) put(0x1000, 2);
+    return folder.write("rate-" + std::to_string(rate) + ".wav", bytes).string();
+}
+
 // The bins where the signal crosses a quarter of the bursts' level, up or down.
 std::vector<std::size_t> edges(const std::vector<Peak>& peaks) {
     std::vector<std::size_t> found;
@@ -110,6 +127,41 @@ TEST(Peaks, BurstEdgesWithinOneBinForAnyThreadCount) {
     }
 }
 
+TEST(Peaks, SpeechSamplesTheSameHoweverTheFileIsCut) {
+    NEED_MEDIA(media("tones.mp4"));
+    for (const char* name : {"tones.mp4", "tones.ts", "tones.mp3", "tones.aac"}) {
+        std::vector<std::int16_t> single;
+        for (int threads : {1, 2, 3}) {
+            SCOPED_TRACE(std::string(name) + ", threads " + std::to_string(threads));
+            std::vector<std::int16_t> samples;
+            PeakSink sink;
+            sink.speech = [&](std::span<const std::int16_t> got) {
+                samples.insert(samples.end(), got.begin(), got.end());
+            };
+            DecodeOptions options;
+            options.threads = threads;
+            const DecodeResult result = DecodePeaks(media(name), sink, options);
+            ASSERT_EQ(result.status, DecodeStatus::Complete) << result.message;
+            const double seconds = static_cast<double>(samples.size()) / kSpeechRate;
+            EXPECT_NEAR(seconds, 70.0, 0.1);  // the files' length, whatever their headers say
+            // Silence before the first burst (1.00 s), the burst at about half of full scale.
+            const auto loudest = [&](double from, double to) {
+                int high = 0;
+                for (auto i = std::size_t(from * kSpeechRate); i < std::size_t(to * kSpeechRate); ++i)
+                    high = std::max(high, std::abs(int(samples.at(i))));
+                return high;
+            };
+            EXPECT_LE(loudest(0.2, 0.9), 64);
+            EXPECT_NEAR(loudest(1.2, 2.3), 16384, 1500);
+            if (threads == 1)
+                single = samples;
+            else
+                EXPECT_TRUE(samples == single) << "the cut changed the samples from "
+                    << std::mismatch(samples.begin(), samples.end(), single.begin(), single.end()).first - samples.begin();
+        }
+    }
+}
+
 TEST(Peaks, CancelStopsEveryThreadSoon) {
     const std::string tones = media("tones.mp4");
     NEED_MEDIA(tones);
@@ -125,6 +177,7 @@ TEST(Peaks, CancelStopsEveryThreadSoon) {
 TEST(Peaks, FilesWithoutDecodableAudio) {
     const std::string noAudio = media("noaudio.mp4");
     NEED_MEDIA(noAudio);
+    const TempFolder folder;
     const struct {
         std::string path;
         DecodeStatus status;
@@ -132,6 +185,8 @@ TEST(Peaks, FilesWithoutDecodableAudio) {
         {noAudio, DecodeStatus::NoAudio},
         {media("unplayable.mp4"), DecodeStatus::Failed},
         {(testDataFolder() / "missing.mp4").string(), DecodeStatus::Failed},
+        // A header claiming 2,000,000,000 Hz: 8000 samples would be 4 microseconds.
+        {wavClaiming(folder, 2000000000, 8000), DecodeStatus::Failed},
     };
     for (const auto& c : cases) {
         const Decoded got = decode(c.path);
