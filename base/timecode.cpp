@@ -21,6 +21,11 @@ constexpr bool IsDigit(char c) {
 constexpr long long kMaxMagnitude = 310;
 constexpr long long kMinMagnitude = -330;
 
+// How far below a whole number of milliseconds a product may lie and still count as it: far
+// more than the error of any time read from text or added up from a few of them (below 10^-6
+// even at the largest time a 32-bit count holds), far less than any fraction a user types.
+constexpr long double kWholeMillisecondTolerance = 1e-6L;
+
 // Every power of ten up to 10^22 is exact as a double.
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -188,18 +193,40 @@ std::string SecondsToTimeCode(double seconds) {
     return MillisecondsToTime(SecondsToMilliseconds(seconds));
 }
 
-std::int32_t SecondsToMilliseconds(double seconds) {
+namespace {
+
+// The whole milliseconds of SecondsToMilliseconds before they are clamped to 32 bits.
+long double WholeMilliseconds(double seconds) {
     static_assert(std::numeric_limits<long double>::digits >= 63,
                   "the product of a double and 1000 needs a 63-bit significand to be exact");
-    if (std::isnan(seconds)) return 0;
     // A double has 53 significant bits and 1000 has 10, so the product is exact here; it must
     // not pass through a double before it is truncated.
-    const long double product = std::floor(static_cast<long double>(seconds) * 1000.0L);
+    const long double product = static_cast<long double>(seconds) * 1000.0L;
+    long double whole = std::floor(product);
+    // A time read from text, or a sum or difference of such times, lies a few binary digits
+    // away from its decimal value: 52.25 - 0.2 is 52049.99999999999 milliseconds. A product
+    // that close below a whole number stands for it, or every shift would lose a millisecond.
+    if (product > whole && (whole + 1) - product < kWholeMillisecondTolerance) whole += 1;
+    return whole;
+}
+
+}  // namespace
+
+std::int32_t SecondsToMilliseconds(double seconds) {
+    if (std::isnan(seconds)) return 0;
+    const long double whole = WholeMilliseconds(seconds);
     constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
     constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
-    if (product >= static_cast<long double>(kMax)) return kMax;
-    if (product <= static_cast<long double>(kMin)) return kMin;
-    return static_cast<std::int32_t>(product);
+    if (whole >= static_cast<long double>(kMax)) return kMax;
+    if (whole <= static_cast<long double>(kMin)) return kMin;
+    return static_cast<std::int32_t>(whole);
+}
+
+bool FitsTimeCode(double seconds) {
+    if (!std::isfinite(seconds)) return false;
+    constexpr auto kMax = static_cast<long double>(std::numeric_limits<std::int32_t>::max());
+    const long double whole = WholeMilliseconds(seconds);
+    return whole <= kMax && whole >= -kMax;
 }
 
 std::string MillisecondsToTime(std::int32_t milliseconds) {

@@ -18,9 +18,16 @@ namespace tirelle {
 double TimeToSeconds(std::string_view text);
 
 // Whole milliseconds: the largest integer not greater than the exact product 1000 * seconds
-// (truncation toward minus infinity, never rounding). Results outside the 32-bit range are
-// clamped to INT32_MIN / INT32_MAX; NaN gives 0.
+// (truncation toward minus infinity, never rounding), except that a product less than one
+// millionth of a millisecond below a whole number gives that number: 52.25 - 0.2 gives 52050,
+// 61.001 gives 61001, 1.0005 still gives 1000. Results outside the 32-bit range are clamped to
+// INT32_MIN / INT32_MAX; NaN gives 0.
 std::int32_t SecondsToMilliseconds(double seconds);
+
+// True when a time, or a distance between times, of this many seconds has whole milliseconds
+// (as SecondsToMilliseconds gives them) that a time code can hold: at most 2,147,483,647
+// either way, the time code 596:31:23,647. False for an infinity and NaN.
+bool FitsTimeCode(double seconds);
 
 // "H:MM:SS,mmm" with at least two hour digits. A negative count yields a text with minus
 // signs (division truncating toward zero), not a time code.

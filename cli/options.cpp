@@ -1,6 +1,8 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "base/timecode.h"
 #include "checks/profile.h"
@@ -14,11 +16,30 @@ std::string Quoted(std::string_view text) {
     return "'" + std::string(text) + "'";
 }
 
-// "-1.5" and "-.5" are values (a negative shift), not options.
+bool EqualsIgnoringCase(std::string_view text, std::string_view lowerCase) {
+    return std::equal(
+        text.begin(), text.end(), lowerCase.begin(), lowerCase.end(),
+        [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
+}
+
+// "-1.5" and "-.5" are values (a negative shift), not options; so are "-inf" and "-nan", which
+// are then refused as values.
 bool LooksLikeOption(std::string_view argument) {
     if (argument.size() < 2 || argument[0] != '-') return false;
     const char next = argument[1];
-    return !((next >= '0' && next <= '9') || next == '.');
+    if ((next >= '0' && next <= '9') || next == '.') return false;
+    const std::string_view rest = argument.substr(1);
+    return !EqualsIgnoringCase(rest, "inf") && !EqualsIgnoringCase(rest, "infinity") &&
+           !EqualsIgnoringCase(rest, "nan");
+}
+
+// A number of seconds or a time that no time code can hold (596:31:23,647 either way) would
+// be written as that largest time code, whatever it was.
+double InRange(std::string_view text, double value) {
+    if (!FitsTimeCode(value))
+        throw UsageError(Quoted(text) + " lies beyond the largest time a time code holds, " +
+                         MillisecondsToTime(std::numeric_limits<std::int32_t>::max()));
+    return value;
 }
 
 // The names of the subcommands that take an option, as "check and fix".
@@ -77,7 +98,7 @@ double SecondsArgument(std::string_view text) {
     double value = 0;
     if (!ReadNumber(text, value))
         throw UsageError(Quoted(text) + " is not a valid floating point value");
-    return value;
+    return InRange(text, value);
 }
 
 double TimeArgument(std::string_view text) {
@@ -85,7 +106,7 @@ double TimeArgument(std::string_view text) {
     if (!ReadTimeArgument(text, value))
         throw UsageError(Quoted(text) +
                          " is not a time code (HH:MM:SS,mmm) or a number of seconds");
-    return value;
+    return InRange(text, value);
 }
 
 bool ReadTimeArgument(std::string_view text, double& seconds) {
@@ -219,7 +240,8 @@ Commands:
 )";
     for (const Subcommand* subcommand : Subcommands()) text += subcommand->help;
     text += R"(
-Times are time codes (HH:MM:SS,mmm) or numbers of seconds.
+Times are time codes (HH:MM:SS,mmm) or numbers of seconds, at most 596:31:23,647 either
+way; a file whose times a command would move beyond that is left as it is.
 With no FILE, or when FILE is -, standard input is read; -- ends the options (for a file
 whose name begins with -).
 

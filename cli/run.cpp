@@ -34,21 +34,7 @@ void Report(const std::string& message) {
 
 // Every byte of standard input, read to its end.
 std::string ReadStandardInput() {
-    std::string bytes;
-    std::size_t used = 0;
-    for (;;) {
-        if (bytes.size() - used < (1 << 16)) bytes.resize(bytes.size() * 2 + (1 << 16));
-        const ssize_t got = ::read(STDIN_FILENO, bytes.data() + used, bytes.size() - used);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw FileError("Cannot open file \"standard input\". " +
-                            srt::detail::SystemReason(errno));
-        }
-        if (got == 0) break;
-        used += static_cast<std::size_t>(got);
-    }
-    bytes.resize(used);
-    return bytes;
+    return srt::ReadToEnd(STDIN_FILENO, 0, "standard input");
 }
 
 void WriteStandardOutput(std::string_view bytes) {

@@ -23,12 +23,14 @@ extern const Subcommand kSyncCommand;
 extern const Subcommand kShotsCommand;
 // snap.cpp: every edge moved onto the speech of a video.
 extern const Subcommand kSnapCommand;
+// chinesecommand.cpp: Simplified and Traditional Chinese converted into each other.
+extern const Subcommand kChineseCommand;
 
 const std::vector<const Subcommand*>& Subcommands() {
     static const std::vector<const Subcommand*> all = {
-        &kShiftCommand, &kScaleCommand,   &kWrapCommand,  &kSplitCommand,
+        &kShiftCommand, &kScaleCommand,   &kWrapCommand, &kSplitCommand,
         &kMergeCommand, &kConvertCommand, &kCheckCommand, &kFixCommand,
-        &kSnapCommand,  &kSyncCommand,  &kShotsCommand,
+        &kSnapCommand,  &kSyncCommand,    &kShotsCommand, &kChineseCommand,
     };
     return all;
 }

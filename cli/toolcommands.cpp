@@ -1,6 +1,8 @@
 // The subcommands that run the tools window's operations on each file (shift, scale, wrap,
 // split, merge) and the one that only converts it (convert).
 
+#include "base/errors.h"
+#include "base/utf8.h"
 #include "cli/options.h"
 #include "cli/subcommand.h"
 #include "tools/filesteps.h"
@@ -38,6 +40,13 @@ private:
 class Wrap : public Tool {
 public:
     Wrap(std::string_view prefix, std::string_view suffix) : prefix_(prefix), suffix_(suffix) {}
+    // Bytes that are no UTF-8 on a UTF-8 system would go into every text saved.
+    void prepare(FileRun& run) override {
+        if (run.codePage().kind() != CodePage::Kind::Utf8) return;
+        for (const std::string& text : {prefix_, suffix_}) {
+            if (!IsValidUtf8(text)) throw Error("'" + text + "' is not UTF-8 text");
+        }
+    }
     bool run(FileRun& run) override {
         run.steps().wrap(prefix_, suffix_);
         return run.save();

@@ -17,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const srt::CodePageText text = srt::ToCodePage(bytes, page);
         // A text left as it was comes back byte for byte.
         if (!text.encoding.converted) FUZZ_CHECK(text.bytes == bytes);
+        // What a UTF-8 system keeps is valid UTF-8: read again, it is its own.
+        if (page.kind() == CodePage::Kind::Utf8)
+            FUZZ_CHECK(!srt::ToCodePage(text.bytes, page).encoding.converted);
     }
     return 0;
 }

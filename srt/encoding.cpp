@@ -1,21 +1,22 @@
 // Detecting a file's encoding (byte order mark, UTF-8 validity, then uchardet) and converting
-// it into the code page with iconv.
+// it into the code page.
 
 #include "srt/encoding.h"
 
-#include <iconv.h>
 #include <uchardet.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <type_traits>
 #include <vector>
+
+#include "base/textconverter.h"
+#include "base/utf8.h"
 
 namespace tirelle::srt {
 
@@ -44,73 +45,33 @@ constexpr std::array<Mark, 5> kMarks{{
 
 // --- UTF-8
 
-// True when every byte belongs to a well-formed UTF-8 sequence: no overlong forms, no
-// surrogates, nothing above U+10FFFF, no sequence cut off at the end.
-bool IsValidUtf8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* const end = p + text.size();
-    while (p < end) {
-        // Runs of ASCII go eight bytes at a time.
-        while (end - p >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            if (word & 0x8080808080808080ull) break;
-            p += 8;
-        }
-        if (p == end) break;
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        // The allowed range of the second byte narrows for E0, ED, F0 and F4.
-        std::size_t length;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (static_cast<std::size_t>(end - p) < length) return false;
-        if (p[1] < low || p[1] > high) return false;
-        for (std::size_t k = 2; k < length; ++k) {
-            if (p[k] < 0x80 || p[k] > 0xBF) return false;
-        }
-        p += length;
-    }
-    return true;
+// UTF-8 but for rare stray sequences: a text cut inside a character, a byte from another
+// encoding. In Chinese, Japanese or Korean text a character takes three bytes, and legacy
+// encodings almost never form such a sequence by chance, so one stray per four of them is
+// rare; characters of two bytes (Latin, Greek, Cyrillic) come by chance more often out of GBK
+// or Big5 bytes, so there it takes sixteen characters per stray. Tens of thousands of short
+// texts (two to sixty characters) in each of GBK, Big5, Shift_JIS, EUC-JP, EUC-KR and
+// Windows-1251 and -1252 never met either bound.
+bool IsUtf8ButForRareStrays(std::string_view text) {
+    std::size_t twoBytes = 0;
+    std::size_t longer = 0;
+    std::size_t strays = 0;
+    ForEachNonAscii(text, [&](std::size_t, std::size_t length, bool wellFormed) {
+        if (!wellFormed)
+            ++strays;
+        else if (length == 2)
+            ++twoBytes;
+        else
+            ++longer;
+        return true;
+    });
+    return strays > 0 && (longer >= 4 * strays || twoBytes + longer >= 16 * strays);
 }
 
-// --- iconv
-
-class Converter {
-public:
-    Converter(std::string_view to, std::string_view from)
-        : handle_(::iconv_open(std::string(to).c_str(), std::string(from).c_str())) {}
-    ~Converter() {
-        if (valid()) ::iconv_close(handle_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return handle_; }
-
-private:
-    iconv_t handle_;
-};
+// --- conversion
 
 bool ConverterKnows(std::string_view encoding) {
-    return Converter(kUtf8, encoding).valid();
+    return TextConverter(kUtf8, encoding).valid();
 }
 
 // Bytes to step over when a sequence cannot be read: one code unit.
@@ -127,55 +88,9 @@ std::size_t UnitOf(std::string_view encoding) {
 std::size_t Convert(std::string_view in, std::string_view from, std::string_view to,
                     std::string_view replacement, std::string* out,
                     std::size_t stopAfter = std::numeric_limits<std::size_t>::max()) {
-    Converter converter(to, from);
+    TextConverter converter(to, from);
     if (!converter.valid()) return std::numeric_limits<std::size_t>::max();
-    const std::size_t unit = UnitOf(from);
-
-    // A checking pass writes into a scratch buffer that is reused.
-    std::string scratch;
-    std::string& target = out ? *out : scratch;
-    target.clear();
-    target.resize(out ? in.size() + in.size() / 2 + 16 : std::size_t{1} << 16);
-    std::size_t used = 0;
-
-    char* input = const_cast<char*>(in.data());
-    std::size_t inputLeft = in.size();
-    std::size_t replaced = 0;
-    const auto write = [&](std::string_view bytes) {
-        if (!out || bytes.empty()) return;  // an empty replacement may have no bytes at all
-        if (target.size() - used < bytes.size()) target.resize(target.size() * 2 + bytes.size());
-        std::memcpy(target.data() + used, bytes.data(), bytes.size());
-        used += bytes.size();
-    };
-    bool flushing = false;
-    for (;;) {
-        char* output = target.data() + used;
-        std::size_t outputLeft = target.size() - used;
-        // A last call without input ends a shifted state (ISO-2022) in the output.
-        const std::size_t result =
-            flushing ? ::iconv(converter.get(), nullptr, nullptr, &output, &outputLeft)
-                     : ::iconv(converter.get(), &input, &inputLeft, &output, &outputLeft);
-        used = out ? static_cast<std::size_t>(output - target.data()) : 0;
-        if (result != static_cast<std::size_t>(-1)) {
-            if (flushing) break;
-            flushing = true;
-            continue;
-        }
-        if (errno == E2BIG) {
-            if (out) target.resize(target.size() * 2);
-            continue;
-        }
-        if (flushing) break;
-        // EILSEQ: an invalid sequence; EINVAL: a sequence cut off by the end of the text.
-        ++replaced;
-        if (replaced >= stopAfter) break;
-        write(replacement);
-        const std::size_t skip = errno == EINVAL ? inputLeft : std::min(unit, inputLeft);
-        input += skip;
-        inputLeft -= skip;
-    }
-    target.resize(used);
-    return replaced;
+    return converter.convert(in, out, {replacement, UnitOf(from), stopAfter}).strays;
 }
 
 // --- the detector
@@ -287,21 +202,38 @@ std::string_view BeforeNul(std::string_view bytes) {
                : bytes;
 }
 
-}  // namespace
+// DetectEncoding, and whether a text found to be UTF-8 holds stray sequences.
+struct Detection {
+    DetectedEncoding encoding;
+    bool utf8Strays = false;
+};
 
-DetectedEncoding DetectEncoding(std::string_view bytes, const CodePage& codePage) {
+Detection Detect(std::string_view bytes, const CodePage& codePage) {
     for (const Mark& mark : kMarks) {
-        if (bytes.starts_with(mark.bytes)) return {std::string(mark.encoding), mark.bytes.size()};
+        if (!bytes.starts_with(mark.bytes)) continue;
+        Detection found{{std::string(mark.encoding), mark.bytes.size()}};
+        if (mark.encoding == kUtf8)
+            found.utf8Strays = !IsValidUtf8(BeforeNul(bytes.substr(mark.bytes.size())));
+        return found;
     }
     // Without a mark the text ends at the first NUL: what follows is never read.
     bytes = BeforeNul(bytes);
     const auto high = std::find_if(bytes.begin(), bytes.end(),
                                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (high == bytes.end()) return {std::string(kAscii), 0};
-    if (IsValidUtf8(bytes.substr(static_cast<std::size_t>(high - bytes.begin())))) {
-        return {std::string(kUtf8), 0};
-    }
-    return {DetectLegacy(bytes, codePage), 0};
+    if (high == bytes.end()) return {{std::string(kAscii), 0}};
+    const std::string_view fromHigh = bytes.substr(static_cast<std::size_t>(high - bytes.begin()));
+    if (IsValidUtf8(fromHigh)) return {{std::string(kUtf8), 0}};
+    if (IsUtf8ButForRareStrays(fromHigh)) return {{std::string(kUtf8), 0}, true};
+    // The detector's last guess may be UTF-8 too, for bytes that are not.
+    std::string legacy = DetectLegacy(bytes, codePage);
+    const bool strays = legacy == kUtf8;
+    return {{std::move(legacy), 0}, strays};
+}
+
+}  // namespace
+
+DetectedEncoding DetectEncoding(std::string_view bytes, const CodePage& codePage) {
+    return Detect(bytes, codePage).encoding;
 }
 
 std::string DisplayName(std::string_view encodingName) {
@@ -310,11 +242,12 @@ std::string DisplayName(std::string_view encodingName) {
 }
 
 CodePageText ToCodePage(std::string bytes, const CodePage& codePage) {
-    const DetectedEncoding detected = DetectEncoding(bytes, codePage);
+    const Detection detection = Detect(bytes, codePage);
+    const DetectedEncoding& detected = detection.encoding;
     CodePageText result;
     result.encoding.name = detected.name;
     const std::string_view target = codePage.converterName();
-    if (detected.name == kAscii || detected.name == target) {
+    if (detected.name == kAscii || (detected.name == target && !detection.utf8Strays)) {
         result.bytes = std::move(bytes);
         return result;
     }
@@ -328,8 +261,21 @@ CodePageText ToCodePage(std::string bytes, const CodePage& codePage) {
     // other and ends the text once converted.
     if (detected.markLength == 0) text = BeforeNul(text);
     result.encoding.converted = true;
-    result.encoding.replaced =
-        Convert(text, detected.name, target, replacement, &result.bytes);
+    if (!detection.utf8Strays) {
+        result.encoding.replaced = Convert(text, detected.name, target, replacement, &result.bytes);
+        return result;
+    }
+    // Each stray sequence becomes one replacement, however many bytes it has, so that what is
+    // kept is valid UTF-8 and reads back the same once written. A UTF-8 text stays UTF-8, its
+    // mark included; only what the NUL ends is read.
+    std::string valid;
+    result.encoding.replaced = ReplaceUtf8Strays(BeforeNul(text), replacement, valid);
+    if (detected.name == target) {
+        result.bytes.assign(bytes, 0, detected.markLength);
+        result.bytes += valid;
+    } else {
+        result.encoding.replaced += Convert(valid, kUtf8, target, replacement, &result.bytes);
+    }
     return result;
 }
 

@@ -26,7 +26,9 @@ struct DetectedEncoding {
 
 // Decides the encoding of a file's bytes on a system with the given code page, in this order:
 // a byte order mark (UTF-8, UTF-16 and UTF-32 in either byte order); bytes that are all ASCII;
-// bytes that are all valid UTF-8; else the library detector. Its answer stands when it names a
+// bytes that are all valid UTF-8, or valid but for rare stray sequences (at most one per four
+// characters of three or four bytes, or per sixteen characters of any length); else the
+// library detector. Its answer stands when it names a
 // multi-byte encoding (GB18030, Big5, Shift_JIS, ...) that reads every byte. Otherwise the
 // first Chinese reading (GB18030, then Big5) that reads every byte, or else the one that reads
 // all but a rare few, is taken before a single-byte guess, which fits any bytes at all; when
@@ -53,10 +55,12 @@ struct CodePageText {
 };
 
 // Brings a file's bytes into the code page. Bytes already in it (ASCII, or the code page's own
-// encoding, a UTF-8 mark on a UTF-8 system included) come back unchanged, whatever stray bytes
-// they hold. Otherwise the mark is dropped and the rest converted; each sequence the converter
-// cannot read is replaced by the code page's replacement (U+FFFD in UTF-8, "?" in GBK, which
-// has no character for it) and counted. Never throws on any input, apart from running out of
+// encoding, a UTF-8 mark on a UTF-8 system included) come back unchanged; GBK ones whatever
+// stray bytes they hold. Otherwise the mark is dropped and the rest converted; each sequence
+// the converter cannot read is replaced by the code page's replacement (U+FFFD in UTF-8, "?" in
+// GBK, which has no character for it) and counted. UTF-8 with stray sequences has each of them
+// replaced and counted on either system (on a UTF-8 system keeping its mark), so that a UTF-8
+// system only ever holds valid UTF-8. Never throws on any input, apart from running out of
 // memory.
 CodePageText ToCodePage(std::string bytes, const CodePage& codePage);
 

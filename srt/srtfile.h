@@ -29,6 +29,12 @@ LineList LoadTextLines(const std::filesystem::path& path, const CodePage& codePa
 // The same rules on bytes already in memory.
 LineList SplitTextLines(std::string_view bytes, const CodePage& codePage);
 
+// Every byte read from a descriptor until its end (a regular file, a pipe, standard input),
+// reading on past what it was said to hold, so a file that grows or reports no size is read
+// whole. `expectedSize` is room made up front (0 when nothing is known). Throws FileError
+// "Cannot open file "<shownName>". <reason>" when a read fails.
+std::string ReadToEnd(int fd, std::size_t expectedSize, const std::string& shownName);
+
 // Splits a time line at the first "-->" into trimmed start and end texts. Without "-->" the
 // start is empty and the end is the line from its third byte on, trimmed.
 void SplitTimeLine(std::string_view line, std::string& start, std::string& end);

@@ -37,8 +37,7 @@ private:
     int fd_;
 };
 
-// All bytes of a regular file. Reads until the end rather than trusting the size, so files
-// that grow or report no size (/proc) are read whole as well.
+// All bytes of a regular file, however many it said it holds (/proc reports none).
 std::string ReadAllBytes(const std::filesystem::path& path) {
     // Linux has no share modes: a plain read-only open lets others read, and writers are not
     // kept out by anything but advisory locks, which editors do not take. Opening does not
@@ -55,20 +54,24 @@ std::string ReadAllBytes(const std::filesystem::path& path) {
         throw detail::MakeFileError("Cannot open", path, detail::NotRegularReason(info.st_mode));
     }
 
+    return ReadToEnd(file.get(), info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0,
+                     detail::FullPath(path));
+}
+
+}  // namespace
+
+std::string ReadToEnd(int fd, std::size_t expectedSize, const std::string& shownName) {
     // One byte more than the size, so the read that finds the end needs no larger buffer.
     constexpr std::size_t kChunk = 1 << 16;
-    std::size_t capacity = kChunk;
-    if (info.st_size > 0) {
-        capacity = std::max(capacity, static_cast<std::size_t>(info.st_size) + 1);
-    }
-    std::string bytes(capacity, '\0');
+    std::string bytes(std::max(kChunk, expectedSize + 1), '\0');
     std::size_t used = 0;
     for (;;) {
         if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-        const ssize_t got = ::read(file.get(), bytes.data() + used, bytes.size() - used);
+        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
         if (got < 0) {
             if (errno == EINTR) continue;
-            throw detail::MakeFileError("Cannot open", path, errno);
+            throw FileError("Cannot open file \"" + shownName + "\". " +
+                            detail::SystemReason(errno));
         }
         if (got == 0) break;
         used += static_cast<std::size_t>(got);
@@ -76,8 +79,6 @@ std::string ReadAllBytes(const std::filesystem::path& path) {
     bytes.resize(used);
     return bytes;
 }
-
-}  // namespace
 
 LineList SplitTextLines(std::string_view bytes, const CodePage& codePage) {
     // The text ends at the first NUL byte.

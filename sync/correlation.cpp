@@ -20,18 +20,30 @@ struct Plans {
     fftw_plan backward = nullptr;  // half-complex to real
 };
 
+// Destroyed at exit with the plans it holds, and FFTW's planner memory with them.
+struct PlanCache {
+    std::mutex planner;
+    std::map<std::size_t, Plans> plans;
+    ~PlanCache() {
+        for (auto& [size, made] : plans) {
+            if (made.forward) fftw_destroy_plan(made.forward);
+            if (made.backward) fftw_destroy_plan(made.backward);
+        }
+        fftw_cleanup();
+    }
+};
+
 const Plans& PlansFor(std::size_t n) {
-    static std::mutex planner;
-    static std::map<std::size_t, Plans> plans;
-    std::lock_guard lock(planner);
-    auto [at, made] = plans.try_emplace(n);
+    static PlanCache cache;
+    std::lock_guard lock(cache.planner);
+    auto [at, made] = cache.plans.try_emplace(n);
     if (made) {
         double* real = fftw_alloc_real(n);
         fftw_complex* half = fftw_alloc_complex(n / 2 + 1);
         if (!real || !half) {
             fftw_free(real);
             fftw_free(half);
-            plans.erase(at);
+            cache.plans.erase(at);
             throw std::bad_alloc();
         }
         const int size = static_cast<int>(n);

@@ -39,9 +39,19 @@ private:
 // overflow".
 const char* FloatingPointMessage(FloatingPointError::Kind kind);
 
+// A change that would move a time beyond the largest one a time code holds (596:31:23,647),
+// refused before any record is touched: written, the time would read as that largest one.
+// "The start of subtitle 3 would lie beyond 596:31:23,647, the largest time a time code
+// holds", the subtitle counted from 1 in the store's order (in the merged file's for a merge).
+class TimeRangeError : public Error {
+public:
+    TimeRangeError(int subtitle, bool end);
+};
+
 // Moves every start and end by `seconds` (negative: earlier); a time that would fall before 0
 // becomes 0, start and end independently. Returns false, touching nothing, when `seconds` is 0
-// or the store is empty. Leaves the last row current, without re-querying.
+// or the store is empty. Leaves the last row current, without re-querying. Throws
+// TimeRangeError when a time would move beyond the largest time code.
 bool ShiftAll(store::Dataset& sub, double seconds);
 
 // The start texts of the first and the last row, in the dataset's current order; leaves the
@@ -56,7 +66,8 @@ std::optional<StartTexts> FirstAndLastStart(store::Dataset& sub);
 // row's newLast (seconds); every end moves with its start, keeping the duration computed from
 // the unclamped start. Negative results become 0. Returns false for an empty store.
 // Throws FloatingPointError (DivisionByZero, or InvalidOperation when newFirst == newLast as
-// well) when the first and last starts are equal, before any record is touched.
+// well) when the first and last starts are equal, and TimeRangeError when a time would move
+// beyond the largest time code, both before any record is touched.
 bool ScaleAll(store::Dataset& sub, double newFirst, double newLast);
 
 // Puts prefix before and suffix after every subtitle text. Returns false for an empty store.
@@ -70,7 +81,8 @@ srt::LineList SplitAfter(store::Dataset& sub, double cut);
 
 // Appends one row per SRT block of `lines`, its times moved later by `offset` seconds and
 // written as fresh time codes (a negative sum as 0), its text as read, then re-queries.
-// Returns false, adding nothing, for an empty store.
+// Returns false, adding nothing, for an empty store. Throws TimeRangeError, adding nothing,
+// when a sum lies beyond the largest time code.
 bool MergeBlocks(store::Dataset& sub, const srt::LineList& lines, double offset);
 
 }  // namespace tirelle::tools

@@ -1,6 +1,10 @@
 // Shift, two-point scale and text wrap: walks that change every row in place.
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <utility>
 
 #include "tools/operations.h"
 #include "tools/walk.h"
@@ -21,6 +25,17 @@ double NotNegative(double seconds) {
     return seconds < 0 ? 0.0 : seconds;
 }
 
+// Throws TimeRangeError for the first row whose new times, as times(row) gives them (start and
+// end, already clamped at 0), a time code cannot hold; before anything is changed.
+template <class Times>
+void CheckTimes(const store::Dataset& sub, Times times) {
+    for (int row = 0; row < sub.rowCount(); ++row) {
+        const auto [start, end] = times(sub.rowAt(row));
+        if (!FitsTimeCode(start) || !FitsTimeCode(end))
+            throw TimeRangeError(row + 1, FitsTimeCode(start));
+    }
+}
+
 }  // namespace
 
 const char* FloatingPointMessage(FloatingPointError::Kind kind) {
@@ -38,13 +53,23 @@ const char* FloatingPointMessage(FloatingPointError::Kind kind) {
 FloatingPointError::FloatingPointError(Kind kind)
     : Error(FloatingPointMessage(kind)), kind_(kind) {}
 
+TimeRangeError::TimeRangeError(int subtitle, bool end)
+    : Error(std::string(end ? "The end" : "The start") + " of subtitle " +
+            std::to_string(subtitle) + " would lie beyond " +
+            MillisecondsToTime(std::numeric_limits<std::int32_t>::max()) +
+            ", the largest time a time code holds") {}
+
 bool ShiftAll(store::Dataset& sub, double seconds) {
     if (seconds == 0 || sub.isEmpty()) return false;
+    const auto shifted = [seconds](double time) {
+        return NotNegative(Held(static_cast<long double>(time) + seconds));
+    };
+    CheckTimes(sub, [&](const store::SubRecord& row) {
+        return std::pair(shifted(row.SubSort), shifted(row.SubSortEnd));
+    });
     TimeFields fields(sub);
     WalkAll(sub, [&] {
-        const double s = Held(static_cast<long double>(fields.start.asFloat()) + seconds);
-        const double e = Held(static_cast<long double>(fields.end.asFloat()) + seconds);
-        fields.setAndPost(sub, NotNegative(s), NotNegative(e));
+        fields.setAndPost(sub, shifted(fields.start.asFloat()), shifted(fields.end.asFloat()));
     });
     return true;
 }
@@ -74,13 +99,18 @@ bool ScaleAll(store::Dataset& sub, double newFirst, double newLast) {
                                               : FloatingPointError::Kind::DivisionByZero);
     const double ratio = Held(newSpan / span);
 
-    TimeFields fields(sub);
-    WalkAll(sub, [&] {
-        const double start = fields.start.asFloat();
+    const auto scaled = [&](double start, double end) {
         const double s = Held((static_cast<long double>(start) - first) * ratio + newFirst);
         // The duration comes from the unclamped start.
-        const double e = Held(static_cast<long double>(fields.end.asFloat()) + s - start);
-        fields.setAndPost(sub, NotNegative(s), NotNegative(e));
+        const double e = Held(static_cast<long double>(end) + s - start);
+        return std::pair(NotNegative(s), NotNegative(e));
+    };
+    CheckTimes(sub,
+               [&](const store::SubRecord& row) { return scaled(row.SubSort, row.SubSortEnd); });
+    TimeFields fields(sub);
+    WalkAll(sub, [&] {
+        const auto [s, e] = scaled(fields.start.asFloat(), fields.end.asFloat());
+        fields.setAndPost(sub, s, e);
     });
     return true;
 }

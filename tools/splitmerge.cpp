@@ -11,11 +11,15 @@ namespace tirelle::tools {
 
 namespace {
 
-// The time code of a difference or sum formed with a 64-bit significand and held as a double;
-// a negative time is written as 0, as the shift and the scale do.
-std::string TimeCodeOf(long double seconds) {
+// A difference or sum formed with a 64-bit significand, held as a double; a negative time is
+// 0, as the shift and the scale make it.
+double HeldTime(long double seconds) {
     const double held = static_cast<double>(seconds);
-    return SecondsToTimeCode(held < 0 ? 0.0 : held);
+    return held < 0 ? 0.0 : held;
+}
+
+std::string TimeCodeOf(long double seconds) {
+    return SecondsToTimeCode(HeldTime(seconds));
 }
 
 }  // namespace
@@ -44,11 +48,22 @@ srt::LineList SplitAfter(store::Dataset& sub, double cut) {
 
 bool MergeBlocks(store::Dataset& sub, const srt::LineList& lines, double offset) {
     if (sub.isEmpty()) return false;
+    // Every sum is checked before the first row is added.
+    const auto sum = [offset](const std::string& time) {
+        return HeldTime(static_cast<long double>(TimeToSeconds(time)) + offset);
+    };
+    int block = 0;
+    srt::ReadSrtBlocks(
+        lines, [&](const std::string& startText, const std::string& endText, const std::string&) {
+            ++block;
+            const bool startFits = FitsTimeCode(sum(startText));
+            if (!startFits || !FitsTimeCode(sum(endText))) throw TimeRangeError(block, startFits);
+        });
     std::string start;
     std::string end;
     const BlockTimes moved = [&](const std::string& startText, const std::string& endText) {
-        start = TimeCodeOf(static_cast<long double>(TimeToSeconds(startText)) + offset);
-        end = TimeCodeOf(static_cast<long double>(TimeToSeconds(endText)) + offset);
+        start = SecondsToTimeCode(sum(startText));
+        end = SecondsToTimeCode(sum(endText));
         return std::pair<std::string_view, std::string_view>(start, end);
     };
     store::RunBulkChange(ConnectionOf(sub), sub, [&] { AppendBlockRows(sub, lines, moved); });

@@ -40,6 +40,7 @@ struct Case {
     std::map<std::string, std::string> written;  // files afterwards, exactly
     bool outStartsWith = false;                  // `out` is only the start of the output
     const char* alsoThere = nullptr;             // an empty file put in the folder first
+    const char* locale = "C.UTF-8";
 };
 
 // ASCII bytes as UTF-16LE.
@@ -48,6 +49,12 @@ std::string Utf16le(const std::string& ascii) {
     for (const char c : ascii) out += {c, '\0'};
     return out;
 }
+
+const std::string kSimplified = "1\n0:0:1,5 --> 00:00:02,000\n头发干杯\n软件 ok\n";
+const std::string kReplacement = "\xEF\xBF\xBD";
+// EF BB BF 0A 30 3A EF saved: its second line is the time line, whose end text is what
+// follows its first two bytes.
+const std::string kSevenBytesSaved = "1\r\n --> " + kReplacement + "\r\n\r\n\r\n";
 
 TEST(CliTool, SubcommandsAndBadInput) {
     const std::string chinese = "\xE4\xBD\xA0\xE5\xA5\xBD";
@@ -58,7 +65,7 @@ TEST(CliTool, SubcommandsAndBadInput) {
          kTwo,
          0,
          "1\r\n00:00:00,000 --> 00:00:01,000\r\nHello\r\n\r\n"
-         "2\r\n00:00:03,599 --> 00:00:05,500\r\n" +
+         "2\r\n00:00:03,600 --> 00:00:05,500\r\n" +
              chinese + "\r\nline2\r\n\r\n",
          "",
          {}},
@@ -95,7 +102,7 @@ TEST(CliTool, SubcommandsAndBadInput) {
          0,
          "",
          "",
-         {{"part.srt", "1\r\n00:00:02,099 --> 00:00:04,000\r\n" + chinese + "\r\nline2\r\n\r\n"},
+         {{"part.srt", "1\r\n00:00:02,100 --> 00:00:04,000\r\n" + chinese + "\r\nline2\r\n\r\n"},
           {"two.srt", kTwo}}},
         {"merge another file at an offset",
          {"merge", "one.srt", "00:01:00,000", "two.srt"},
@@ -154,6 +161,66 @@ TEST(CliTool, SubcommandsAndBadInput) {
          "one.srt: Floating point division by zero.\n",
          {{"one.srt", kOne}}},
         {"nothing to save", {"convert", "-"}, "\r\n\r\n", 1, "", "-: 没找到可保存的文本~", {}},
+        {"a stray byte in UTF-8 is replaced, so UTF-8 can be written",
+         {"convert", "--to", "UTF-8"},
+         "1\n00:00:01,000 --> 00:00:02,000\n" + chinese + "\xFF" + chinese + "\n",
+         0,
+         "1\r\n00:00:01,000 --> 00:00:02,000\r\n" + chinese + kReplacement + chinese + "\r\n\r\n",
+         "（1 处无法转换，已替换）",
+         {}},
+        {"a mark, a line and a cut character: the first pass",
+         {"convert"},
+         "\xEF\xBB\xBF\n0:\xEF",
+         0,
+         kSevenBytesSaved,
+         "已按 UTF-8 编码读取：-（1 处无法转换，已替换）",
+         {}},
+        {"a mark, a line and a cut character: the second pass",
+         {"convert"},
+         kSevenBytesSaved,
+         0,
+         kSevenBytesSaved,
+         "",
+         {}},
+        {"a wrap text that is not UTF-8",
+         {"wrap", "<i>", "\xFF", "one.srt"},
+         "",
+         1,
+         "",
+         "is not UTF-8 text",
+         {}},
+        {"a shift beyond the largest time code is refused for that file",
+         {"shift", "2147478", "-i", "two.srt", "one.srt"},
+         "",
+         1,
+         "",
+         "two.srt: The end of subtitle 2 would lie beyond 596:31:23,647",
+         {{"two.srt", kTwo}, {"one.srt", "1\r\n596:31:21,000 --> 596:31:22,000\r\nalone\r\n\r\n"}}},
+        {"Simplified into Taiwan's Traditional, the times as they were",
+         {"chinese", "s2twp", "-i", "zh.srt"},
+         "",
+         0,
+         "",
+         "",
+         {{"zh.srt", "1\r\n0:0:1,5 --> 00:00:02,000\r\n頭髮乾杯\r\n軟體 ok\r\n\r\n"}}},
+        {"Traditional into Simplified on a GBK system",
+         {"chinese", "t2s"},
+         "1\n00:00:01,000 --> 00:00:02,000\n\xEE\x5E\xF3\x8C\n",
+         0,
+         "1\r\n00:00:01,000 --> 00:00:02,000\r\n\xCD\xB7\xB7\xA2\r\n\r\n",
+         "",
+         {},
+         false,
+         nullptr,
+         "zh_CN.GBK"},
+        {"an unknown conversion",
+         {"chinese", "s2x", "one.srt"},
+         "",
+         2,
+         "",
+         "unknown conversion 's2x' (known: s2t, t2s, s2tw, tw2s, s2twp, tw2sp, s2hk, hk2s, t2tw, "
+         "t2hk)",
+         {}},
         {"unknown subcommand", {"stretch", "2"}, "", 2, "", "unknown subcommand 'stretch'", {}},
         {"shift by a decimal comma",
          {"shift", "1,5", "one.srt"},
@@ -198,12 +265,42 @@ TEST(CliTool, SubcommandsAndBadInput) {
         TempFolder folder;
         folder.write("two.srt", kTwo);
         folder.write("one.srt", kOne);
+        folder.write("zh.srt", kSimplified);
         if (c.alsoThere) folder.write(c.alsoThere, "");
-        const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes);
+        const Outcome outcome = RunTool(folder, c.arguments, c.stdinBytes, c.locale);
         EXPECT_EQ(c.status, outcome.status);
         EXPECT_EQ(c.out, c.outStartsWith ? outcome.out.substr(0, c.out.size()) : outcome.out);
         tirelle::testing::ExpectMessage(c.err, outcome.err);
         tirelle::testing::ExpectFiles(folder, c.written);
+    }
+}
+
+// Values no time code can hold are refused before any file is read or written.
+TEST(CliTool, OutOfRangeValuesAreRefused) {
+    const std::string beyond = " lies beyond the largest time a time code holds, 596:31:23,647";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } rows[] = {
+        {{"shift", "1e308", "-i", "one.srt"}, "'1e308'" + beyond},
+        {{"shift", "1e15", "-i", "one.srt"}, "'1e15'" + beyond},
+        {{"shift", "9223372036854775807", "-i", "one.srt"}, "'9223372036854775807'" + beyond},
+        {{"shift", "-2147483.648", "-i", "one.srt"}, "'-2147483.648'" + beyond},
+        {{"shift", "-inf", "-i", "one.srt"}, "'-inf' is not a valid floating point value"},
+        {{"shift", "inf", "-i", "one.srt"}, "'inf' is not a valid floating point value"},
+        {{"shift", "NaN", "-i", "one.srt"}, "'NaN' is not a valid floating point value"},
+        {{"scale", "0", "1e15", "-i", "one.srt"}, "'1e15'" + beyond},
+        {{"scale", "-999999999:00:00", "0", "-i", "one.srt"}, "'-999999999:00:00'" + beyond},
+        {{"merge", "one.srt", "1e15", "-i", "one.srt"}, "'1e15'" + beyond},
+        {{"split", "600:00:00", "one.srt", "-o", "one.srt"}, "'600:00:00'" + beyond},
+    };
+    for (const auto& row : rows) {
+        TempFolder folder;
+        folder.write("one.srt", kOne);
+        const Outcome outcome = RunTool(folder, row.arguments, "");
+        EXPECT_EQ(2, outcome.status) << row.arguments[1];
+        EXPECT_NE(std::string::npos, outcome.err.find(row.message)) << outcome.err;
+        EXPECT_EQ(kOne, TempFolder::read(folder.file("one.srt"))) << row.arguments[1];
     }
 }
 

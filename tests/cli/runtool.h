@@ -20,9 +20,10 @@ struct Outcome {
     std::string out, err;
 };
 
-// Runs the tool in `folder` with a UTF-8 code page, `input` on standard input.
+// Runs the tool in `folder` with a UTF-8 code page (or the locale given), `input` on standard
+// input.
 inline Outcome RunTool(const TempFolder& folder, const std::vector<std::string>& arguments,
-                       const std::string& input) {
+                       const std::string& input, const char* locale = "C.UTF-8") {
     const auto in = folder.write(".stdin", input);
     const auto out = folder.file(".stdout"), err = folder.file(".stderr");
     const pid_t child = fork();
@@ -34,7 +35,7 @@ inline Outcome RunTool(const TempFolder& folder, const std::vector<std::string>&
         dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         if (chdir(folder.path().c_str()) != 0) _exit(127);
-        setenv("LC_ALL", "C.UTF-8", 1);
+        setenv("LC_ALL", locale, 1);
         setenv("XDG_CACHE_HOME", (folder.path() / ".cache").c_str(), 1);  // the media cache
         execv(argv[0], argv.data());
         _exit(127);

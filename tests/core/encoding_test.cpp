@@ -124,6 +124,83 @@ TEST(ToCodePage, ReplacesWhatCannotBeRead) {
     }
 }
 
+// Two cues, as in a short file.
+std::string TwoCues(const std::string& first, const std::string& second) {
+    return Cue(first) + "2\r\n00:00:03,000 --> 00:00:04,000\r\n" + second + "\r\n\r\n";
+}
+
+std::string Repeated(const std::string& text, int times) {
+    std::string out;
+    for (int k = 0; k < times; ++k) out += text;
+    return out;
+}
+
+// UTF-8 with rare stray sequences is UTF-8 on either system; where they are not rare, the
+// legacy readings decide, which on a GBK system never give UTF-8.
+TEST(DetectEncoding, Utf8ButForRareStrays) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool utf8;
+    } rows[] = {
+        {"four Chinese characters to a stray", Cue("字幕你好\xFF"), true},
+        {"three Chinese characters to a stray", Cue("字幕你\xFF"), false},
+        {"sixteen accented letters to a stray", Cue(Repeated("déjà vu, ", 8) + "\xE9"), true},
+        {"fifteen accented letters to a stray", Cue(Repeated("déjà vu, ", 7) + "é\xE9"), false},
+        {"a cut character counts once", Cue("字幕你好\xE4\xBD"), true},
+        {"a long file with two strays", Repeated(Cue("今天天气很好"), 50) + "\x80\xC0", true},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DetectEncoding(row.bytes, kGbk).name == "UTF-8", row.utf8) << row.name;
+        if (row.utf8) {
+            EXPECT_EQ(DetectEncoding(row.bytes, kUtf8).name, "UTF-8") << row.name;
+        }
+    }
+}
+
+// Each stray sequence of a UTF-8 text is replaced once and counted, on either system, so what
+// a UTF-8 system keeps is valid UTF-8 and reads back as itself.
+TEST(ToCodePage, ReplacesStraysInUtf8) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string text;  // UTF-8 read, U+FFFD for each replacement
+        std::size_t replaced;
+    } rows[] = {
+        {"a file cut inside the character after 字幕", TwoCues("字幕\xE4\xBD", "你好"),
+         TwoCues("字幕" + fffd, "你好"), 1},
+        {"a lone 0xFF among Chinese", Cue("字幕\xFF你好"), Cue("字幕" + fffd + "你好"), 1},
+        {"a mark, a line and a cut character", kUtf8Mark + "\n0:\xEF", kUtf8Mark + "\n0:" + fffd,
+         1},
+        // A stray continuation byte, an overlong form, a surrogate and a code above U+10FFFF:
+        // one replacement for each byte that cannot begin a character.
+        {"a fuzzed file",
+         Repeated(Cue("字幕测试"), 10) + Cue("\x80|\xC0\xAF|\xED\xA0\x80|\xF4\x90"),
+         Repeated(Cue("字幕测试"), 10) + Cue(fffd + "|" + Repeated(fffd, 2) + "|" +
+                                             Repeated(fffd, 3) + "|" + Repeated(fffd, 2)),
+         8},
+        {"Latin with a byte of Windows-1252", Cue(Repeated("déjà vu, ", 8) + "\xE9"),
+         Cue(Repeated("déjà vu, ", 8) + fffd), 1},
+        {"the text ends at the first NUL", Cue("字幕你好\xFF") + "\0\xFF"s, Cue("字幕你好" + fffd),
+         1},
+    };
+    for (const auto& row : rows) {
+        const CodePageText utf8 = ToCodePage(row.bytes, kUtf8);
+        EXPECT_EQ(utf8.bytes, row.text) << row.name;
+        EXPECT_EQ(utf8.encoding, (ReadEncoding{"UTF-8", true, row.replaced})) << row.name;
+        const CodePageText again = ToCodePage(utf8.bytes, kUtf8);
+        EXPECT_EQ(again.encoding.converted, false) << row.name;
+
+        std::string gbkText = row.text.substr(row.text.starts_with(kUtf8Mark) ? 3 : 0);
+        for (std::size_t at; (at = gbkText.find(fffd)) != std::string::npos;)
+            gbkText.replace(at, fffd.size(), "?");
+        const CodePageText gbk = ToCodePage(row.bytes, kGbk);
+        EXPECT_EQ(gbk.bytes, Encoded(gbkText, "GB18030")) << row.name;
+        EXPECT_EQ(gbk.encoding, (ReadEncoding{"UTF-8", true, row.replaced})) << row.name;
+    }
+}
+
 // Without a mark the text ends at the first NUL, so what follows decides nothing.
 TEST(DetectEncoding, BytesAfterNulDecideNothing) {
     EXPECT_EQ(DetectEncoding("1\r\nabc\0\xB0\xA1\xFF"s, kUtf8).name, "ASCII");

@@ -1,4 +1,4 @@
-// Time codes: reading "h:m:s" texts, truncating seconds to milliseconds, writing time codes and
+// Time codes: reading "h:m:s" texts, seconds to whole milliseconds, writing time codes and
 // plain number texts. Every table is also run under a locale whose decimal point is ",".
 
 #include "base/timecode.h"
@@ -177,17 +177,24 @@ struct MillisecondsRow {
 
 const MillisecondsRow kMillisecondsRows[] = {
     {5.123, 5123},
-    {61.001, 61000},
-    {5.1, 5099},
-    {0.3, 299},
-    {2.675, 2674},
+    // Doubles just below their decimal value count as it.
+    {61.001, 61001},
+    {5.1, 5100},
+    {0.3, 300},
+    {2.675, 2675},
     {0.001, 1},
     {5.5, 5500},
     {0, 0},
-    {0.7, 699},
-    {1.005, 1004},
-    {2147483.647, 2147483646},
+    {0.7, 700},
+    {1.005, 1005},
+    {52.25 - 0.2, 52050},
+    {2147483.647, 2147483647},
     {2147483.6475, 2147483647},
+    // Anything further below a whole number is truncated.
+    {1.0005, 1000},
+    {2.9999, 2999},
+    {0.999999998, 999},
+    {0.9999999995, 1000},
     // Negative seconds: still the largest whole number not greater than the product.
     {-0.0005, -1},
     {-5.1, -5100},
@@ -209,6 +216,22 @@ void CheckMillisecondsRows() {
 
 TEST(SecondsToMilliseconds, TruncatesExactProduct) {
     CheckMillisecondsRows();
+}
+
+TEST(FitsTimeCode, AsFarAsTheLargestTimeCodeEitherWay) {
+    const struct {
+        double seconds;
+        bool fits;
+    } rows[] = {
+        {2147483.647, true},
+        {2147483.6479, true},  // truncated to the largest time code
+        {2147483.648, false},
+        {-2147483.647, true},
+        {-2147483.648, false},
+        {-std::numeric_limits<double>::infinity(), false},
+        {std::numeric_limits<double>::quiet_NaN(), false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(FitsTimeCode(row.seconds), row.fits) << row.seconds;
 }
 
 struct TimeTextRow {
@@ -243,16 +266,23 @@ TEST(MillisecondsToTime, WritesTable) {
     CheckTimeTextRows();
 }
 
-TEST(TimeCodes, RoundTripTruncates) {
+TEST(TimeCodes, RoundTripKeepsWholeMilliseconds) {
     const struct {
         std::string in, out;
     } rows[] = {
-        {"00:01:01,001", "00:01:01,000"},   {"00:00:05,1", "00:00:05,099"},
-        {"00:00:05,123", "00:00:05,123"},   {"123:45:06,789", "123:45:06,788"},
-        {"123:45:06,500", "123:45:06,500"},
+        {"00:01:01,001", "00:01:01,001"},   {"00:00:05,1", "00:00:05,100"},
+        {"00:00:05,123", "00:00:05,123"},   {"123:45:06,789", "123:45:06,789"},
+        {"123:45:06,500", "123:45:06,500"}, {"00:00:01,0005", "00:00:01,000"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(SecondsToTimeCode(TimeToSeconds(row.in)), row.out) << "in: " << row.in;
+    }
+    // Every time code the program writes reads back to its own milliseconds, up to the largest.
+    std::mt19937 random(2024);
+    for (int round = 0; round < 100000; ++round) {
+        const auto count = static_cast<std::int32_t>(
+            round < 1000 ? std::numeric_limits<std::int32_t>::max() - round : random() >> 1);
+        ASSERT_EQ(SecondsToMilliseconds(TimeToSeconds(MillisecondsToTime(count))), count);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,7 +94,9 @@ TEST_F(ToolsTest, ShiftMovesAndClampsEachTimeOnItsOwn) {
         {-5.5, {"00:00:03,000", "00:00:04,000", "b"}, {"00:00:00,000", "00:00:00,000", "b"}},
         {-5.5, {"00:00:03,000", "00:00:08,000", "c"}, {"00:00:00,000", "00:00:02,500", "c"}},
         {0.0005, {"00:00:01,000", "00:00:02,000", "d"}, {"00:00:01,000", "00:00:02,000", "d"}},
-        {1, {"00:00:05,1", "junk", "e"}, {"00:00:06,099", "00:00:01,000", "e"}},
+        {1, {"00:00:05,1", "junk", "e"}, {"00:00:06,100", "00:00:01,000", "e"}},
+        // 52.25 - 0.2 lies a hair below 52.05 as a double: no millisecond is lost.
+        {-0.2, {"00:00:52,250", "00:00:02,874", "g"}, {"00:00:52,050", "00:00:02,674", "g"}},
         {3600, {"99:00:00,000", "99:59:59,999", "f"}, {"100:00:00,000", "100:59:59,999", "f"}},
     };
     for (const auto& c : cases) {
@@ -121,17 +124,17 @@ TEST_F(ToolsTest, ScaleMovesFirstAndLastAndKeepsDurations) {
           {"00:50:07,743", "00:50:10,743", "middle"},
           {"01:40:15,500", "01:40:17,500", "last"}}},
         // Both boxes empty: every start becomes 0 and every end its duration. 7 - 5.4 lies
-        // just below 1.6 as a double, so that duration loses its last millisecond.
+        // just below 1.6 as a double, and still gives the whole 1.6 s.
         {"",
          "",
-         {{"00:00:00,000", "00:00:01,599", "first"},
+         {{"00:00:00,000", "00:00:01,600", "first"},
           {"00:00:00,000", "00:00:03,000", "middle"},
           {"00:00:00,000", "00:00:02,000", "last"}}},
         // Reversed: the order of the starts turns round; a negative start becomes 0 while its
         // end keeps the duration from the unclamped start.
         {"00:00:10,000",
          "00:00:00,000",
-         {{"00:00:10,000", "00:00:11,599", "first"},
+         {{"00:00:10,000", "00:00:11,600", "first"},
           {"00:00:05,004", "00:00:08,004", "middle"},
           {"00:00:00,000", "00:00:02,000", "last"}}},
     };
@@ -193,6 +196,61 @@ TEST_F(ToolsTest, SplitWritesRowsAfterTheCutRelativeToIt) {
     EXPECT_EQ(SplitAfter(sub, 0).size(), 5u * 4 + 1);
     EXPECT_EQ(stored(), before);
     EXPECT_EQ(sub.currentRow(), 4);
+}
+
+// A part split off at a cut and merged back at the same cut has its times again, to the
+// millisecond, although the differences and sums are not exact in binary.
+TEST_F(ToolsTest, SplitThenMergeAtTheCutGivesTheTimesBack) {
+    const struct {
+        const char* cut;
+        Row row;
+        const char* splitTimes;
+    } cases[] = {
+        {"00:00:50,000", {"00:00:50,044", "00:00:52,250", "a"}, "00:00:00,044 --> 00:00:02,250"},
+        {"00:45:01,000", {"00:45:03,100", "01:02:03,789", "b"}, "00:00:02,100 --> 00:17:02,789"},
+        {"00:00:00,200", {"00:00:52,250", "00:00:52,874", "c"}, "00:00:52,050 --> 00:00:52,674"},
+    };
+    const Row anchor = {"99:00:00,000", "99:00:01,000", "anchor"};
+    for (const auto& c : cases) {
+        refill({c.row});
+        const srt::LineList part = SplitAfter(sub, TimeToSeconds(c.cut));
+        ASSERT_EQ(part.size(), 4u) << c.cut;
+        EXPECT_EQ(part[1], c.splitTimes) << c.row;
+        refill({anchor});
+        EXPECT_TRUE(MergeBlocks(sub, part, TimeToSeconds(c.cut)));
+        EXPECT_EQ(stored(), (std::vector<Row>{c.row, anchor})) << c.cut;
+    }
+}
+
+// A time beyond the largest time code would be written as 596:31:23,647: the shift, the scale
+// and the merge refuse it before any row is touched.
+TEST_F(ToolsTest, TimesBeyondTheLargestTimeCodeChangeNothing) {
+    const std::vector<Row> rows = {{"00:00:03,000", "00:00:04,000", "a"},
+                                   {"00:00:10,000", "00:00:12,000", "b"}};
+    const srt::LineList other = {"1", "00:00:00,500 --> 00:00:01,000", "x"};
+    const auto beyond = [](const char* time) {
+        return std::string("The ") + time +
+               " would lie beyond 596:31:23,647, the largest time a time code holds";
+    };
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        std::string message;
+    } cases[] = {
+        {"shift", [&] { ShiftAll(sub, 2147480.5); }, beyond("end of subtitle 1")},
+        {"scale", [&] { ScaleAll(sub, 0, 2147483.647); }, beyond("end of subtitle 2")},
+        {"merge", [&] { MergeBlocks(sub, other, 2147483.5); }, beyond("start of subtitle 1")},
+    };
+    for (const auto& c : cases) {
+        refill(rows);
+        try {
+            c.change();
+            ADD_FAILURE() << c.name << " went through";
+        } catch (const TimeRangeError& error) {
+            EXPECT_EQ(error.what(), c.message) << c.name;
+        }
+        EXPECT_EQ(stored(), rows) << c.name;
+    }
 }
 
 TEST_F(ToolsTest, MergeAddsBlocksAtTheOffsetAndRequeries) {

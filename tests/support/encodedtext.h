@@ -1,29 +1,21 @@
 #pragma once
-// Test texts in other encodings, made by the system's iconv from UTF-8.
-
-#include <iconv.h>
+// Test texts in other encodings, made by the system's converter from UTF-8.
 
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "base/textconverter.h"
+
 namespace tirelle::testing {
 
 // The UTF-8 text in `encoding` ("GBK", "BIG5", "UTF-16LE", ...), without a byte order mark.
 inline std::string Encoded(std::string_view utf8, const char* encoding) {
-    const iconv_t converter = ::iconv_open(encoding, "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error(std::string("no converter for ") + encoding);
-    std::string out(utf8.size() * 4 + 16, '\0');
-    char* input = const_cast<char*>(utf8.data());
-    std::size_t inputLeft = utf8.size();
-    char* output = out.data();
-    std::size_t outputLeft = out.size();
-    const std::size_t result = ::iconv(converter, &input, &inputLeft, &output, &outputLeft);
-    ::iconv_close(converter);
-    if (result == static_cast<std::size_t>(-1))
+    TextConverter converter(encoding, "UTF-8");
+    if (!converter.valid()) throw std::runtime_error(std::string("no converter for ") + encoding);
+    std::string out;
+    if (converter.convert(utf8, &out, {{}, 1, 1}).stoppedAt != std::string_view::npos)
         throw std::runtime_error(std::string("cannot write the text in ") + encoding);
-    out.resize(out.size() - outputLeft);
     return out;
 }
 

@@ -52,9 +52,9 @@ void CaptureTest::leadTime_data() {
     QTest::newRow("70") << 70 << "3"
                         << "00:00:07,000";
     // 10 - 2.9 lies exactly between two doubles and rounds to the one below 7.1: the start
-    // loses a millisecond to the truncation.
+    // still counts as 7.1 s.
     QTest::newRow("71") << 71 << "2.9"
-                        << "00:00:07,099";
+                        << "00:00:07,100";
     QTest::newRow("0") << 0 << "10"
                        << "00:00:00,000";
     QTest::newRow("100") << 100 << "0"
