@@ -126,8 +126,8 @@ TEST_F(SnapStepTest, TheCurrentRowOnly) {
     const SnapCounts counts = SnapCurrentToSpeech(sub, history, {{10.0, 12.0}, {20.1, 20.9}});
     EXPECT_EQ(counts.changed, 1u);
     const std::vector<testing::TypedRow> snapped = {{"00:00:10,300", "00:00:11,700", "a"},
-                                                    // written as the tools write times: truncated
-                                                    {"00:00:20,100", "00:00:20,899", "b"}};
+                                                    // 20.9 s is 20,900 ms, not truncated to 20,899
+                                                    {"00:00:20,100", "00:00:20,900", "b"}};
     EXPECT_EQ(shown(), snapped);
     EXPECT_EQ(history.undoLabel(), kSnapLabel);
 }
