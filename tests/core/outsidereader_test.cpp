@@ -13,6 +13,7 @@
 #include <fcntl.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "store/command.h"
 #include "store/connection.h"
@@ -27,7 +28,6 @@ namespace {
 
 std::string GeneratedFile(int blocks) {
     std::string file;
-    file.reserve(static_cast<std::size_t>(blocks) * 64);
     for (int i = 0; i < blocks; ++i) {
         const int s = 2 * i;
         char times[64];
@@ -40,31 +40,31 @@ std::string GeneratedFile(int blocks) {
 
 // In a child process, started before this one opens the store (so that it shares none of the
 // engine's state): counts the rows through a fresh read-only connection every 20 ms until the
-// pipe closes. Exits 0 when every count was one of the two allowed, 1 otherwise.
+// pipe closes. Exits 0 when it counted, every count one of the two allowed; 1 otherwise.
 pid_t StartReader(const std::string& store, const int stop[2], int before, int after) {
     const pid_t child = ::fork();
     if (child != 0) return child;
     ::close(stop[1]);
-    int bad = 0;
+    int bad = 0, counted = 0;
     char byte = 0;
     for (;;) {
         sqlite3* db = nullptr;
         if (sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_busy_timeout(db, 100);
-            sqlite3_stmt* count = nullptr;
-            if (sqlite3_prepare_v2(db, "select count(*) from Sub", -1, &count, nullptr) ==
-                    SQLITE_OK &&
-                sqlite3_step(count) == SQLITE_ROW) {
-                const int rows = sqlite3_column_int(count, 0);
-                if (rows != before && rows != after) ++bad;
-            }
-            sqlite3_finalize(count);
+            int rows = -1;
+            sqlite3_exec(db, "select count(*) from Sub",
+                         [](void* to, int, char** values, char**) {
+                             *static_cast<int*>(to) = std::atoi(values[0]);
+                             return 0;
+                         },
+                         &rows, nullptr);
+            if (rows >= 0) ++counted;
+            if (rows >= 0 && rows != before && rows != after) ++bad;
         }
         sqlite3_close(db);
         ::usleep(20000);
         if (::read(stop[0], &byte, 1) == 0) break;  // the writer end closed: done
     }
-    std::_Exit(bad == 0 ? 0 : 1);
+    std::_Exit(bad == 0 && counted > 0 ? 0 : 1);
 }
 
 TEST(OutsideReaders, ALongOpenCompletesWhileOtherProgramsReadTheStore) {
@@ -98,7 +98,7 @@ TEST(OutsideReaders, ALongOpenCompletesWhileOtherProgramsReadTheStore) {
         int status = -1;
         ASSERT_EQ(::waitpid(reader, &status, 0), reader);
         EXPECT_TRUE(WIFEXITED(status)) << "a reader died with signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "a reader saw a part of the table";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "a reader saw a part of the table, or could never count";
     }
     ::close(stop[0]);
     EXPECT_EQ(sub.recordCount(), kBlocks);
