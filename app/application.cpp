@@ -14,6 +14,7 @@
 #include "app/ui/dialogs.h"
 #include "app/ui/guard.h"
 #include "app/ui/scaling.h"
+#include "store/connection.h"
 
 namespace tirelle::app {
 
@@ -49,9 +50,23 @@ void installQtTranslations() {
     }
 }
 
+std::optional<store::StoreLock> claimStore(const std::filesystem::path& storeFile) {
+    store::StoreLock lock(storeFile);
+    if (lock.state() == store::StoreLock::State::HeldElsewhere) {
+        ui::dialogs().errorBox(nullptr, QStringLiteral("字幕库正被另一个 Tirelle 使用：") +
+                                            QString::fromStdString(storeFile.string()));
+        return std::nullopt;
+    }
+    return lock;
+}
+
 int runProgram() {
     const std::filesystem::path folder =
         QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
+    // Held until the program ends; a crash lets it go as well.
+    const std::optional<store::StoreLock> claim =
+        claimStore(store::StoreFolder(folder) / store::kStoreFileName);
+    if (!claim) return 1;
     SrtForm = new TSrtForm(TSrtForm::Options{folder, nullptr});
     ToolForm = SrtForm->toolForm();
     AboutForm = new TAboutForm(SrtForm);

@@ -236,6 +236,8 @@ protected:
 
 private:
     void openStore();
+    // The store's state in the status bar ("" hides it) and the title's read-only mark.
+    void showStoreState(const QString& text, bool readOnly);
     // N6Click with the file chosen by the dialog (none named) or given.
     void OpenSubtitles(const std::optional<QString>& named);
     void buildLayout();
@@ -259,6 +261,7 @@ private:
     void on(Sender* sender, Signal signal, Handler handler);
 
     std::filesystem::path folder_;
+    QLabel* storeState_ = nullptr;  // in the status bar: a store read-only or not open
     PlayerFactory makePlayer_;
     tools::FileSteps files_;
     std::unique_ptr<StatusLine> status_;

@@ -40,6 +40,9 @@ void TSrtForm::OpenSubtitles(const std::optional<QString>& named) {
                 [this](const srt::ReadEncoding& encoding) {
                     ShowReadEncoding(encoding, OpenDialog2.fileName);
                 });
+    // The lines matter only during the command; held on, a long file's lines would cost more
+    // than its rows in the store.
+    srt::LineList().swap(MemoF);
 }
 
 void TSrtForm::N9Click() {

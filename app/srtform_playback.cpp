@@ -4,6 +4,8 @@
 
 #include "app/srtform.h"
 #include "app/timing/capture.h"
+#include "app/ui/dialogs.h"
+#include "app/ui/textcodec.h"
 #include "app/widgets.h"
 #include "playback/player.h"
 
@@ -11,6 +13,12 @@ namespace tirelle::app {
 
 void TSrtForm::N4Click() {
     if (!ui::dialogs().runFileDialog(this, OpenDialog1)) return;
+    // The player and the waveform would open and close the store's own files (see isStoreFile).
+    if (ADOConn.isStoreFile(ui::localPath(OpenDialog1.fileName))) {
+        ui::dialogs().errorBox(this, QStringLiteral("不能把字幕库的文件当作视频打开：") +
+                                         OpenDialog1.fileName);
+        return;
+    }
     WMP1->setUrl(OpenDialog1.fileName);
     LoadWaveform(OpenDialog1.fileName);
     // Capture mode on without the click handler: the player starts playing by itself.

@@ -111,9 +111,10 @@ void TToolForm::BitBtn4Click() {
     const auto tell = [&](const srt::ReadEncoding& encoding) {
         if (context_.status) context_.status->showRead(encoding, file);
     };
-    if (context_.steps->merge({ui::localPath(file), std::nullopt}, ui::boxSeconds(Edit5), MemoF,
-                              tell))
-        finish();
+    const bool merged = context_.steps->merge({ui::localPath(file), std::nullopt},
+                                              ui::boxSeconds(Edit5), MemoF, tell);
+    srt::LineList().swap(MemoF);  // the lines matter only during the command
+    if (merged) finish();
 }
 
 }  // namespace tirelle::app

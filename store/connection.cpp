@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 #include <utility>
 
@@ -66,6 +68,22 @@ constexpr std::array kColumns = {"aid", "STime", "ETime", "SubText", "SubSort", 
 bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            sqlite3_strnicmp(a.data(), b.data(), static_cast<int>(a.size())) == 0;
+}
+
+// "file:" and the path with every byte but letters, digits and "/._-~" written as %XX.
+std::string FileUri(const std::filesystem::path& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (const unsigned char c : path.string()) {
+        if (std::isalnum(c) || std::strchr("/._-~", c)) {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    return uri;
 }
 
 std::string Quoted(const std::filesystem::path& path) {
@@ -199,9 +217,24 @@ void Connection::openFile(const std::filesystem::path& file) {
 
     sqlite3* db = nullptr;
     // One thread uses a connection (the UI thread), so the engine's own locking is left out.
-    const int flags =
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (exists ? 0 : SQLITE_OPEN_CREATE);
-    if (sqlite3_open_v2(path_.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (exists ? 0 : SQLITE_OPEN_CREATE);
+    std::string name = path_.string();
+    // The engine keeps its journal files beside the real file (a link is followed). In a folder
+    // that cannot be written it can make none, and a store in WAL mode cannot even be read the
+    // ordinary way: it is opened read-only, and with no journal there nobody can be writing it,
+    // so it is read as a file that does not change.
+    if (exists && !blank) {
+        std::error_code failed;
+        const auto real = std::filesystem::canonical(path_, failed);
+        if (!failed && ::access(real.parent_path().c_str(), W_OK) != 0) {
+            flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+            auto journal = real;
+            journal += "-wal";
+            name = FileUri(real) +
+                   (std::filesystem::exists(journal, ignored) ? "?mode=ro" : "?immutable=1");
+        }
+    }
+    if (sqlite3_open_v2(name.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close_v2(db);
         throw DatabaseError(prefix + message);
@@ -266,6 +299,26 @@ void Connection::execute(const std::string& sql, const std::string& errorPrefix)
     if (!db_) throw datasetError(errorPrefix, kConnectionClosedMessage);
     std::string message;
     if (!Run(db_, sql.c_str(), message)) throw datasetError(errorPrefix, message);
+}
+
+bool Connection::isStoreFile(const std::filesystem::path& file) const {
+    if (!db_) return false;
+    struct stat target {};
+    if (::stat(file.c_str(), &target) != 0) return false;
+    const char* main = sqlite3_db_filename(db_, "main");
+    if (!main || !*main) return false;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        struct stat own {};
+        const std::string name = std::string(main) + suffix;
+        if (::stat(name.c_str(), &own) == 0 && own.st_dev == target.st_dev &&
+            own.st_ino == target.st_ino)
+            return true;
+    }
+    return false;
+}
+
+bool Connection::readOnly() const {
+    return db_ && sqlite3_db_readonly(db_, "main") == 1;
 }
 
 bool Connection::inTransaction() const {

@@ -31,7 +31,8 @@ inline constexpr int kBusyTimeoutMs = 2000;
 // that holds anything is never rewritten to make it fit: when it is not an SQLite database,
 // has no table Sub or one whose aid is not the integer primary key, cannot be read or stays
 // locked past the busy timeout, open() throws DatabaseError, the file is left as it was and
-// the connection stays closed. A valid store gets WAL journaling with every commit synced
+// the connection stays closed. A store in a folder that cannot be written (DB.mdb a link into
+// one, say) is opened read-only. A valid store gets WAL journaling with every commit synced
 // (synchronous=FULL), the index and the bookkeeping the preview statements need, created when
 // absent.
 //
@@ -55,9 +56,19 @@ public:
     // finalized; it is never used again.
     void close();
     bool isOpen() const { return db_ != nullptr; }
+    // True when the store can only be read: a file this user may not write, or a store in a
+    // folder where the engine cannot keep its journal (opened read-only then).
+    bool readOnly() const;
     // True while an explicit transaction is open (the engine may end one by itself after some
     // errors, such as a full disk).
     bool inTransaction() const;
+
+    // True when `file` is the open store or one of the engine's journal files beside it (found
+    // by the file itself, so through any link). Such a file must never be opened by anything
+    // else in this process: closing any descriptor of it drops every lock the engine holds on
+    // it, and another program reading the store could then cut its shared index short under
+    // this one. Looks only at the files' identities, opening nothing.
+    bool isStoreFile(const std::filesystem::path& file) const;
 
     // Full path of the file last opened (empty before the first open).
     const std::filesystem::path& path() const { return path_; }

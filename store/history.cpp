@@ -21,7 +21,10 @@ constexpr const char* kName = "History";
 constexpr const char* kCreateStepsSql =
     "create table if not exists SubHistory (step INTEGER PRIMARY KEY, label TEXT NOT NULL, "
     "undone INTEGER NOT NULL DEFAULT 0, changes BLOB, firstRow INTEGER, lastRow INTEGER, "
-    "digest INTEGER, bytes INTEGER NOT NULL DEFAULT 0)";
+    "digest INTEGER, bytes INTEGER NOT NULL DEFAULT 0, recordDigest INTEGER)";
+// Stores made before the record's own digest was kept get the column; their steps keep NULL
+// and are checked without it.
+constexpr const char* kAddRecordDigestSql = "alter table SubHistory add column recordDigest INTEGER";
 // Rows kept for WholeTable steps, in one rowid range per step. Untyped columns keep every
 // value exactly as the table gave it.
 constexpr const char* kCreateRowsSql =
@@ -92,6 +95,38 @@ void HistoryRowFunction(sqlite3_context* context, int count, sqlite3_value** val
     sqlite3_result_int(context, 1);
 }
 
+std::uint64_t BlobDigest(const std::string& bytes) {
+    std::uint64_t hash = kFnvOffset;
+    Mix(hash, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    return hash;
+}
+
+// Whether a changeset reads to its end as changes of the six columns of Sub.
+bool ChangesetReads(const std::string& changes) {
+    if (changes.empty()) return false;
+    sqlite3_changeset_iter* it = nullptr;
+    if (sqlite3changeset_start(&it, static_cast<int>(changes.size()),
+                               const_cast<char*>(changes.data())) != SQLITE_OK) {
+        sqlite3changeset_finalize(it);
+        return false;
+    }
+    int rc = SQLITE_ROW;
+    bool fits = true;
+    while (fits && (rc = sqlite3changeset_next(it)) == SQLITE_ROW) {
+        const char* table = nullptr;
+        int columns = 0, op = 0, indirect = 0;
+        fits = sqlite3changeset_op(it, &table, &columns, &op, &indirect) == SQLITE_OK && table &&
+               sqlite3_stricmp(table, "Sub") == 0 && columns == 6;
+    }
+    const bool done = fits && rc == SQLITE_DONE;
+    return sqlite3changeset_finalize(it) == SQLITE_OK && done;
+}
+
+HistoryDamaged Damaged(bool undoing, const std::string& label) {
+    return HistoryDamaged((undoing ? "无法撤销“" : "无法重做“") + label +
+                          "”：历史记录已损坏，字幕保持不变");
+}
+
 [[noreturn]] void Fail(sqlite3* db) {
     throw datasetError(kName, db ? sqlite3_errmsg(db) : kConnectionClosedMessage);
 }
@@ -148,6 +183,9 @@ struct History::StepRow {
     std::int64_t firstRow = 0;
     std::int64_t lastRow = -1;
     std::int64_t digest = 0;
+    bool hasRange = false;
+    bool hasDigest = false;
+    std::optional<std::int64_t> recordDigest;
 };
 
 History::History() = default;
@@ -175,6 +213,9 @@ void History::open(Connection& connection) {
     connection_ = &connection;  // steps still give changes their transaction
     if (sqlite3_db_readonly(db, "main") == 1) return;  // nothing can be changed, nothing undone
     Run(db, kCreateStepsSql);
+    if (SingleInt(db, "select count(*) from pragma_table_info('SubHistory') "
+                      "where name = 'recordDigest'") == 0)
+        Run(db, kAddRecordDigestSql);
     Run(db, kCreateRowsSql);
     if (sqlite3_create_function_v2(db, "HistoryRow", 6, SQLITE_UTF8 | SQLITE_DIRECTONLY,
                                    &accumulator_, HistoryRowFunction, nullptr, nullptr,
@@ -258,11 +299,11 @@ std::int64_t History::tableDigest() {
 
 void History::append(const std::string& label, Record record, const std::string& changes,
                      std::int64_t firstRow, std::int64_t lastRow, std::int64_t digest,
-                     std::int64_t bytes) {
+                     std::int64_t bytes, std::uint64_t recordDigest) {
     if (hasRedo_) dropRedoSteps();
     Statement& insert = cached(insertStep_,
                                "insert into SubHistory (label, changes, firstRow, lastRow, "
-                               "digest, bytes) values (?1, ?2, ?3, ?4, ?5, ?6)");
+                               "digest, bytes, recordDigest) values (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     insert.bindText(1, label);
     if (record == Record::Changes) {
         insert.bindBlob(2, changes.data(), static_cast<int>(changes.size()));
@@ -276,6 +317,8 @@ void History::append(const std::string& label, Record record, const std::string&
         insert.bindInt64(5, digest);
     }
     insert.bindInt64(6, bytes);
+    insert.bindInt64(7, static_cast<std::int64_t>(
+                            record == Record::Changes ? BlobDigest(changes) : recordDigest));
     try {
         insert.step();
         insert.reset();
@@ -350,24 +393,31 @@ StepResult History::swap(bool undoing) {
     if (!db || recording()) return {};
     Run(db, "savepoint undo_history");
     StepResult result;
+    StepRow row;
     try {
         // The step is read inside the transaction, so another program's step cannot come
         // between the reading and the swap.
-        StepRow row;
         Statement find(db,
-                       undoing ? "select step, label, changes, firstRow, lastRow, digest from "
-                                 "SubHistory where undone = 0 order by step desc limit 1"
-                               : "select step, label, changes, firstRow, lastRow, digest from "
-                                 "SubHistory where undone = 1 order by step limit 1",
+                       undoing ? "select step, label, changes, firstRow, lastRow, digest, "
+                                 "recordDigest from SubHistory where undone = 0 "
+                                 "order by step desc limit 1"
+                               : "select step, label, changes, firstRow, lastRow, digest, "
+                                 "recordDigest from SubHistory where undone = 1 "
+                                 "order by step limit 1",
                        kName);
         if (find.step()) {
             row.step = find.columnInt64(0);
             row.label = find.columnBytes(1);
             row.hasChanges = !find.isNull(2);
             row.changes = find.columnBytes(2);
+            row.hasRange = find.columnType(3) == SQLITE_INTEGER &&
+                           find.columnType(4) == SQLITE_INTEGER;
             row.firstRow = find.columnInt64(3);
             row.lastRow = find.columnInt64(4);
+            row.hasDigest = find.columnType(5) == SQLITE_INTEGER;
             row.digest = find.columnInt64(5);
+            if (find.columnType(6) == SQLITE_INTEGER) row.recordDigest = find.columnInt64(6);
+            if (!whole(row)) throw Damaged(undoing, row.label);
             if (row.hasChanges) {
                 result = applyChanges(row, undoing);
                 Statement mark(db, "update SubHistory set undone = ?1 where step = ?2", kName);
@@ -382,6 +432,18 @@ StepResult History::swap(bool undoing) {
             connection_->recomputeSpanBound(kName);
         }
         Run(db, "release undo_history");
+    } catch (const HistoryDamaged&) {
+        Abandon(db, "undo_history");
+        connection_->noteRollback();
+        // The subtitles stay as they were; the step, and the steps only it leads to, leave the
+        // history so that the user can go on.
+        try {
+            dropDamaged(row.step, undoing);
+        } catch (...) {
+        }
+        readState();
+        notify();
+        throw;
     } catch (...) {
         Abandon(db, "undo_history");
         connection_->noteRollback();
@@ -391,6 +453,51 @@ StepResult History::swap(bool undoing) {
     readState();
     if (!result.label.empty()) notify();
     return result;
+}
+
+bool History::whole(const StepRow& row) {
+    if (row.hasChanges) {
+        if (row.recordDigest &&
+            static_cast<std::uint64_t>(*row.recordDigest) != BlobDigest(row.changes))
+            return false;
+        return ChangesetReads(row.changes);
+    }
+    if (!row.hasRange || !row.hasDigest || row.lastRow < row.firstRow - 1) return false;
+    Statement rows(db(), "select count(*) from SubHistoryRows where rowid between ?1 and ?2",
+                   kName);
+    rows.bindInt64(1, row.firstRow);
+    rows.bindInt64(2, row.lastRow);
+    rows.step();
+    return rows.columnInt64(0) == row.lastRow - row.firstRow + 1;
+}
+
+void History::dropDamaged(std::int64_t step, bool undoing) {
+    sqlite3* db = this->db();
+    HistoryWrites writes(*connection_, db);
+    // Undo: the step and every older one, which only an undo of it could reach. Redo: the step
+    // and every undone one after it.
+    const std::string dropped = undoing ? "(undone = 0 and step <= ?1)"
+                                        : "(undone = 1 and step >= ?1)";
+    Run(db, "savepoint history_drop");
+    try {
+        // A damaged range may reach into the rows of a step that stays: those rows stay.
+        Statement rows(db,
+                       "delete from SubHistoryRows where exists (select 1 from SubHistory h "
+                       "where " + dropped + " and SubHistoryRows.rowid between h.firstRow and "
+                       "h.lastRow) and not exists (select 1 from SubHistory k where not " +
+                           dropped + " and SubHistoryRows.rowid between k.firstRow and "
+                           "k.lastRow)",
+                       kName);
+        rows.bindInt64(1, step);
+        rows.step();
+        Statement steps(db, "delete from SubHistory where " + dropped, kName);
+        steps.bindInt64(1, step);
+        steps.step();
+        Run(db, "release history_drop");
+    } catch (...) {
+        Abandon(db, "history_drop");
+        throw;
+    }
 }
 
 StepResult History::applyChanges(const StepRow& row, bool undoing) {
@@ -404,7 +511,8 @@ StepResult History::applyChanges(const StepRow& row, bool undoing) {
     if (rc == SQLITE_ABORT)
         throw HistoryConflict((undoing ? "无法撤销“" : "无法重做“") + row.label +
                               "”：有关的字幕已在本程序之外被修改，字幕保持不变");
-    if (rc != SQLITE_OK) Fail(db);
+    // A changeset that read to its end but cannot be applied does not fit the table.
+    if (rc != SQLITE_OK) throw Damaged(undoing, row.label);
 
     // A row the step wrote that exists now: inserted or updated rows after a redo, deleted or
     // updated rows after an undo. The key is the first primary-key column.
@@ -450,8 +558,15 @@ void History::swapTable(StepRow& row, bool undoing) {
     Statement restore(db, RestoreSql(), kName);
     restore.bindInt64(1, row.firstRow);
     restore.bindInt64(2, row.lastRow);
-    restore.step();
+    try {
+        restore.step();
+    } catch (const DatabaseError&) {
+        throw Damaged(undoing, row.label);  // rows that are not rows of the table (a twice-used aid)
+    }
     const std::int64_t digest = static_cast<std::int64_t>(accumulator_.digest);
+    if (sqlite3_changes64(db) != row.lastRow - row.firstRow + 1 ||
+        (row.recordDigest && *row.recordDigest != digest))
+        throw Damaged(undoing, row.label);
     Statement drop(db, "delete from SubHistoryRows where rowid between ?1 and ?2", kName);
     drop.bindInt64(1, row.firstRow);
     drop.bindInt64(2, row.lastRow);
@@ -459,7 +574,7 @@ void History::swapTable(StepRow& row, bool undoing) {
 
     Statement mark(db,
                    "update SubHistory set undone = ?1, firstRow = ?2, lastRow = ?3, digest = ?4, "
-                   "bytes = ?5 where step = ?6",
+                   "bytes = ?5, recordDigest = ?7 where step = ?6",
                    kName);
     mark.bindInt64(1, undoing ? 1 : 0);
     mark.bindInt64(2, firstRow);
@@ -467,6 +582,7 @@ void History::swapTable(StepRow& row, bool undoing) {
     mark.bindInt64(4, digest);
     mark.bindInt64(5, bytes);
     mark.bindInt64(6, row.step);
+    mark.bindInt64(7, row.digest);  // the rows kept now are the table the step found
     mark.step();
 }
 
@@ -488,8 +604,9 @@ UndoStep::UndoStep(History& history, std::string label, Record record)
             if (sqlite3session_attach(session_, "Sub") != SQLITE_OK) Fail(db);
         } else {
             HistoryWrites writes(*history.connection_, db);
-            history.copyTable(firstRow_, lastRow_, false);
+            history.copyTable(firstRow_, lastRow_, true);
             bytes_ = history.accumulator_.bytes;
+            recordDigest_ = history.accumulator_.digest;
         }
         changesAtStart_ = sqlite3_total_changes64(db);
     } catch (...) {
@@ -518,11 +635,11 @@ void UndoStep::commit() {
             const std::string changes(static_cast<const char*>(data), static_cast<std::size_t>(size));
             sqlite3_free(data);
             HistoryWrites writes(*history_->connection_, db);
-            if (size > 0) history_->append(label_, record_, changes, 0, -1, 0, size);
+            if (size > 0) history_->append(label_, record_, changes, 0, -1, 0, size, 0);
         } else {
             HistoryWrites writes(*history_->connection_, db);
             history_->append(label_, record_, std::string(), firstRow_, lastRow_,
-                             history_->tableDigest(), bytes_);
+                             history_->tableDigest(), bytes_, recordDigest_);
         }
         history_->runCached(history_->endStep_, "release undo_step");
     } catch (...) {

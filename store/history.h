@@ -42,6 +42,15 @@ public:
     using Error::Error;
 };
 
+// An undo or redo refused because the step's record is damaged: its rows are missing, its
+// changeset does not read, or its record no longer matches the digest taken when it was made.
+// Nothing in the table was changed; the step, and the steps only it leads to, were dropped from
+// the history.
+class HistoryDamaged : public HistoryConflict {
+public:
+    using HistoryConflict::HistoryConflict;
+};
+
 enum class Record { Changes, WholeTable };
 
 struct HistoryLimits {
@@ -88,8 +97,9 @@ public:
     bool recording() const { return recording_ != nullptr; }
 
     // Takes back the newest step not undone / does again the oldest undone step, in one
-    // transaction. Throws HistoryConflict (nothing changed) or DatabaseError; nothing to do
-    // gives an empty label. Not while a step is recording.
+    // transaction. The step is checked whole first. Throws HistoryConflict or HistoryDamaged
+    // (nothing changed) or DatabaseError; nothing to do gives an empty label. Not while a step
+    // is recording.
     StepResult undo();
     StepResult redo();
 
@@ -111,11 +121,14 @@ private:
     sqlite3* transactionHandle() const;  // the connection's handle while it is open
     void readState();
     StepResult swap(bool undoing);
+    // Whether the step's record is all there: its rows, its changeset, their digest.
+    bool whole(const StepRow& row);
+    void dropDamaged(std::int64_t step, bool undoing);
     StepResult applyChanges(const StepRow& row, bool undoing);
     void swapTable(StepRow& row, bool undoing);
     void append(const std::string& label, Record record, const std::string& changes,
                 std::int64_t firstRow, std::int64_t lastRow, std::int64_t digest,
-                std::int64_t bytes);
+                std::int64_t bytes, std::uint64_t recordDigest);
     void dropRedoSteps();
     void trim();
     // Copies every row of Sub into SubHistoryRows; gives the rowid range, digest and bytes.
@@ -181,6 +194,7 @@ private:
     std::int64_t firstRow_ = 0;
     std::int64_t lastRow_ = -1;
     std::int64_t bytes_ = 0;
+    std::uint64_t recordDigest_ = 0;  // of the rows copied (whole-table steps)
     bool open_ = false;
     bool records_ = false;  // false: only the transaction, the history being closed
     std::int64_t changesAtStart_ = 0;  // the connection's change count once the step began

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "base/codepage.h"
+#include "base/errors.h"
 #include "srt/encoding.h"
 #include "srt/srtfile.h"
 
@@ -34,6 +35,12 @@ inline constexpr const char* kMergeStep = "合并字幕";
 
 // Where a subtitle file comes from: the file at `path`, or `bytes` already read (standard
 // input), which are then taken through the same conversion and splitting.
+// A step refused because the store is not open, or can only be read. The message is UTF-8.
+class StoreUnavailable : public Error {
+public:
+    using Error::Error;
+};
+
 struct SubtitleSource {
     std::filesystem::path path;
     std::optional<std::string> bytes;
@@ -92,6 +99,9 @@ public:
     bool wrap(std::string_view prefix, std::string_view suffix);
 
 private:
+    // Every step needs an open store, and one that changes rows a store that can be written:
+    // otherwise StoreUnavailable, before anything is read or asked.
+    void requireStore(bool changes) const;
     // Runs `change` (which tells whether it changed anything) as one step of the history.
     bool asStep(const char* label, const std::function<bool()>& change);
 

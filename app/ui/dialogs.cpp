@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPushButton>
 #include <QUrl>
 
@@ -19,6 +21,28 @@ namespace {
 
 // The real dialogs. Every box is application-modal and runs a nested event loop, in which
 // timers keep ticking and player events keep arriving.
+// Icons and type names from the file's name alone. Qt's own provider reads a file whose name it
+// does not know to guess its type; a read of the store's journal files (DB.mdb-wal, DB.mdb-shm)
+// from this process, closed again, would drop every lock the engine holds on them, and another
+// program reading the store would then take the shared index for its own and cut it short.
+class NameOnlyIcons : public QFileIconProvider {
+public:
+    QIcon icon(const QFileInfo& info) const override {
+        if (info.isDir()) return QFileIconProvider::icon(QAbstractFileIconProvider::Folder);
+        const QIcon themed = QIcon::fromTheme(typeOf(info).iconName());
+        return themed.isNull() ? QFileIconProvider::icon(QAbstractFileIconProvider::File) : themed;
+    }
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QFileIconProvider::type(info);
+        return typeOf(info).comment();
+    }
+
+private:
+    static QMimeType typeOf(const QFileInfo& info) {
+        return QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    }
+};
+
 class QtDialogs : public Dialogs {
 public:
     void notice(QWidget* parent, const QString& text) override {
@@ -59,6 +83,8 @@ public:
     bool runFileDialog(QWidget* parent, FileDialog& dialog) override {
         QFileDialog box(parent);
         box.setOption(QFileDialog::DontUseNativeDialog);
+        static NameOnlyIcons icons;
+        box.setIconProvider(&icons);
         if (dialog.kind == FileDialog::Kind::Open) {
             box.setAcceptMode(QFileDialog::AcceptOpen);
             box.setFileMode(QFileDialog::AnyFile);  // a name that does not exist may be typed

@@ -127,5 +127,38 @@ TEST(FileStepsNote, SaysWhatTheReadConverted) {
     }
 }
 
+TEST_F(FileStepsTest, TheStoresOwnFilesAreNeverReadAsSubtitles) {
+    const auto store = connection.path();
+    const auto link = folder.file("store-link.srt");
+    std::filesystem::create_symlink(store, link);
+    const auto before = rows();
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        SCOPED_TRACE(suffix);
+        auto file = store;
+        file += suffix;
+        ASSERT_TRUE(std::filesystem::exists(file));
+        EXPECT_THROW(steps.open({file, std::nullopt}, lines), FileError);
+        EXPECT_THROW(steps.merge({file, std::nullopt}, 0, lines), FileError);
+    }
+    EXPECT_THROW(steps.open({link, std::nullopt}, lines), FileError);
+    EXPECT_EQ(rows(), before);
+}
+
+TEST_F(FileStepsTest, EveryStepSaysSoWhenTheStoreIsNotOpen) {
+    const auto file = folder.write("in.srt", kFile);
+    sub.close();
+    const std::function<void()> cases[] = {
+        [&] { steps.open({file, std::nullopt}, lines); },
+        [&] { steps.merge({file, std::nullopt}, 0, lines); },
+        [&] { steps.shift(1); },
+        [&] { steps.scale(0, 1); },
+        [&] { steps.wrap("<", ">"); },
+        [&] { steps.save(folder.file("out.srt"), lines); },
+        [&] { steps.split(0, folder.file("part.srt")); },
+    };
+    for (const auto& step : cases) EXPECT_THROW(step(), StoreUnavailable);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.srt")));
+}
+
 }  // namespace
 }  // namespace tirelle::tools

@@ -207,6 +207,55 @@ TEST_F(HistoryTest, UndoOfAStepWhoseRowsChangedOutsideIsRefusedAndChangesNothing
     }
 }
 
+TEST_F(HistoryTest, ADamagedStepIsRefusedChangesNothingAndLeavesTheHistory) {
+    struct Case {
+        const char* name;
+        std::size_t step;  // index into StepCases
+        bool undoFirst;    // damage the step once undone, then redo it
+        std::string damage;
+    };
+    const std::string newest = " where step = (select max(step) from SubHistory)";
+    const std::string newestRow =
+        " where rowid = (select lastRow from SubHistory" + newest + ")";
+    const Case cases[] = {
+        {"rows out of range", 4, false,
+         "update SubHistory set firstRow = 900000000, lastRow = 900000005" + newest},
+        {"a row of the copy gone", 5, false, "delete from SubHistoryRows" + newestRow},
+        {"a row of the copy changed", 6, false,
+         "update SubHistoryRows set SubText = 'x'" + newestRow},
+        {"random blob", 0, false, "update SubHistory set changes = randomblob(300000)" + newest},
+        {"short garbage changeset", 1, false,
+         "update SubHistory set changes = x'12345678abcdef'" + newest},
+        {"garbage changeset to redo", 2, true,
+         "update SubHistory set changes = x'5400010000'" + newest},
+        {"rows out of range to redo", 5, true,
+         "update SubHistory set firstRow = -7, lastRow = -2" + newest},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StepCases()[c.step].change(*this);
+        if (c.undoFirst) history.undo();
+        outside(c.damage.c_str());
+        const auto kept = Snapshot(connection);
+        const int steps = history.stepCount();
+        try {
+            c.undoFirst ? history.redo() : history.undo();
+            ADD_FAILURE() << "the damaged step was taken";
+        } catch (const HistoryDamaged& refused) {
+            EXPECT_NE(std::string(refused.what()).find("历史记录已损坏"), std::string::npos);
+        }
+        EXPECT_EQ(Snapshot(connection), kept);
+        EXPECT_LT(history.stepCount(), steps);
+        EXPECT_FALSE(c.undoFirst ? history.canRedo() : history.canUndo());
+        // The user goes on: a new step is undone as usual.
+        sub.requery();
+        StepCases()[1].change(*this);
+        EXPECT_EQ(history.undo().label, StepCases()[1].label);
+        EXPECT_EQ(Snapshot(connection), kept);
+        sub.requery();
+    }
+}
+
 TEST_F(HistoryTest, OldestStepsGoPastTheLimitOfStepsOrBytes) {
     history.setLimits({3, std::int64_t{1} << 30});
     for (int i = 0; i < 5; ++i) add({{"00:00:0" + std::to_string(i) + ",000", "", "r"}});

@@ -575,5 +575,49 @@ TEST(StoreConnection, ScratchQueryReadsByNameAndPosition) {
     EXPECT_THROW(find.first(), DatabaseError);
 }
 
+// DB.mdb a link to a store in a folder this user cannot write: the engine can keep no journal
+// there, so the store is opened read-only, its rows read, and every change refused.
+TEST(StoreConnection, AStoreInAFolderThatCannotBeWrittenOpensReadOnly) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to set up a folder for another user";
+    testing::TempFolder folder;
+    const fs::path theirs = folder.file("theirs");
+    const fs::path program = folder.file("program");
+    fs::create_directories(theirs);
+    fs::create_directories(program);
+    {
+        Connection connection;
+        connection.open(theirs);
+        Dataset sub;
+        OpenDataset(sub, connection);
+        AddRow(sub, "00:00:01,000", "00:00:04,000", "one");
+        AddRow(sub, "00:00:02,000", "00:00:03,000", "two");
+    }
+    fs::permissions(theirs / kStoreFileName, fs::perms::all);  // the file itself may be written
+    fs::permissions(folder.path(), fs::perms::all);
+    fs::create_symlink(theirs / kStoreFileName, program / kStoreFileName);
+    ASSERT_EQ(::chown(program.c_str(), testing::ordinaryUserId(), static_cast<gid_t>(-1)), 0);
+    const std::string before = testing::TempFolder::read(theirs / kStoreFileName);
+
+    const auto report = testing::runAsOrdinaryUser([&]() -> std::string {
+        Connection connection;
+        connection.open(program);
+        if (!connection.readOnly()) return "opened for writing";
+        Dataset sub;
+        OpenDataset(sub, connection);
+        if (sub.recordCount() != 2) return "rows: " + std::to_string(sub.recordCount());
+        try {
+            sub.edit();
+            sub.fieldByName("SubText").setAsString("changed");
+            sub.post();
+            return "posted";
+        } catch (const DatabaseError&) {
+        }
+        return "";
+    });
+    if (!report) GTEST_SKIP() << "cannot run as another user here";
+    EXPECT_EQ(*report, "");
+    EXPECT_EQ(testing::TempFolder::read(theirs / kStoreFileName), before);
+}
+
 }  // namespace
 }  // namespace tirelle::store

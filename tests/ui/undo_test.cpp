@@ -52,6 +52,7 @@ private slots:
     void eachCommandIsUndoneAndRedone();
     void historySurvivesARestart();
     void refusedUndoSaysSoAndChangesNothing();
+    void damagedStepIsRefusedAndLeavesTheMenu();
     void ctrlZInTheEditorBelongsToTheEditor();
 
 private:
@@ -188,6 +189,22 @@ void UndoTest::refusedUndoSaysSoAndChangesNothing() {
     fixture->form->Sub.requery();
     QCOMPARE(texts(fixture->form->Sub), (QStringList{"a", "b"}));
     QCOMPARE(item("UndoItem")->text(), QString("撤销 新增字幕"));
+}
+
+void UndoTest::damagedStepIsRefusedAndLeavesTheMenu() {
+    sqlite3* outside = nullptr;
+    QCOMPARE(sqlite3_open((fixture->folder.path() / "DB.mdb").c_str(), &outside), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(outside, "update SubHistory set changes = x'0102030405060708'",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(outside);
+    fixture->form->UndoItemClick();
+    QCOMPARE(fixture->dialogs.notices,
+             QStringList{"无法撤销“新增字幕”：历史记录已损坏，字幕保持不变"});
+    fixture->form->Sub.requery();
+    QCOMPARE(texts(fixture->form->Sub), (QStringList{"a", "b", "c"}));
+    QVERIFY(!item("UndoItem")->isEnabled());
+    QCOMPARE(item("UndoItem")->text(), QString("撤销"));
 }
 
 void UndoTest::ctrlZInTheEditorBelongsToTheEditor() {
