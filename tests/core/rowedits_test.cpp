@@ -1,0 +1,117 @@
+// Edits of single rows: the text rules of a split and a merge, and the store steps behind the
+// keys and the list's row actions (one undo step each, nothing changed when refused).
+
+#include <gtest/gtest.h>
+
+#include "tests/support/storewithhistory.h"
+#include "tests/support/typedrows.h"
+#include "tools/rowedits.h"
+
+using namespace tirelle;
+namespace support = tirelle::testing;
+using support::TypedRow;
+
+namespace {
+
+std::vector<TypedRow> rowsOf(store::Dataset& sub) {
+    std::vector<TypedRow> rows;
+    for (const store::SubRecord& row : sub.rows()) rows.push_back({row.STime, row.ETime, row.SubText});
+    return rows;
+}
+
+struct RowEditsTest : ::testing::Test {
+    RowEditsTest() {
+        support::AppendRows(store.sub, kRows);
+        store.sub.requery();
+    }
+    // Two rows; the first has three lines.
+    const std::vector<TypedRow> kRows = {{"00:00:01,000", "00:00:04,000", "one\r\ntwo\r\nthree"},
+                                         {"00:00:05,000", "00:00:06,500", "next"}};
+    support::StoreWithHistory store;
+};
+
+}  // namespace
+
+TEST(SplitText, CutsAtTheBreakNearestTheMiddle) {
+    struct Case {
+        const char* text;
+        const char* first;
+        const char* second;
+    };
+    const Case cases[] = {
+        {"ab\r\ncd", "ab", "cd"},
+        {"a\r\nlonger line\r\nb", "a\r\nlonger line", "b"},
+        {"first long line\r\nx\r\ny", "first long line", "x\r\ny"},
+        {"lf\nonly", "lf", "only"},
+        {"one line", "one line", "one line"},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        const auto [first, second] = tools::SplitText(c.text);
+        EXPECT_EQ(first, c.first) << c.text;
+        EXPECT_EQ(second, c.second) << c.text;
+    }
+}
+
+TEST(JoinTexts, TrimsAndJoinsWithALineBreak) {
+    EXPECT_EQ(tools::JoinTexts(" a \r\n", "b"), "a\r\nb");
+    EXPECT_EQ(tools::JoinTexts("", "b"), "b");
+    EXPECT_EQ(tools::JoinTexts("a", "  "), "a");
+}
+
+TEST_F(RowEditsTest, SplitInsideTheRowMakesTwoHalvesAsOneStep) {
+    const int stepsBefore = store.history.stepCount();
+    ASSERT_EQ(tools::SplitCurrentRow(store.sub, &store.history, 2.5), tools::RowEditOutcome::Done);
+    EXPECT_EQ(rowsOf(store.sub), (std::vector<TypedRow>{
+                                     {"00:00:01,000", "00:00:02,500", "one\r\ntwo"},
+                                     {"00:00:02,500", "00:00:04,000", "three"},
+                                     kRows[1]}));
+    EXPECT_EQ(store.sub.currentRow(), 0);
+    EXPECT_EQ(store.history.stepCount(), stepsBefore + 1);
+    store.history.undo();
+    store.sub.requery();
+    EXPECT_EQ(rowsOf(store.sub), kRows);
+}
+
+TEST_F(RowEditsTest, SplitOutsideTheRowChangesNothing) {
+    for (const double at : {1.0, 4.0, 0.5, 5.5}) {
+        EXPECT_EQ(tools::SplitCurrentRow(store.sub, &store.history, at),
+                  tools::RowEditOutcome::OutsideRow)
+            << at;
+        EXPECT_EQ(rowsOf(store.sub), kRows);
+    }
+}
+
+TEST_F(RowEditsTest, MergeJoinsWithTheNextRowAsOneStep) {
+    const int stepsBefore = store.history.stepCount();
+    ASSERT_EQ(tools::MergeWithNextRow(store.sub, &store.history), tools::RowEditOutcome::Done);
+    EXPECT_EQ(rowsOf(store.sub),
+              (std::vector<TypedRow>{{"00:00:01,000", "00:00:06,500", "one\r\ntwo\r\nthree\r\nnext"}}));
+    EXPECT_EQ(store.history.stepCount(), stepsBefore + 1);
+    // The last row has nothing to merge with.
+    EXPECT_EQ(tools::MergeWithNextRow(store.sub, &store.history), tools::RowEditOutcome::NoNextRow);
+    store.history.undo();
+    store.sub.requery();
+    EXPECT_EQ(rowsOf(store.sub), kRows);
+}
+
+TEST_F(RowEditsTest, NudgesMoveOneEdgeAndNeverBelowZero) {
+    struct Case {
+        tools::RowEdge edge;
+        double by;
+        TypedRow expected;
+    };
+    const Case cases[] = {
+        {tools::RowEdge::Start, -0.1, {"00:00:00,900", "00:00:04,000", kRows[0].text}},
+        {tools::RowEdge::End, 0.04, {"00:00:01,000", "00:00:04,040", kRows[0].text}},
+        {tools::RowEdge::Start, -5, {"00:00:00,000", "00:00:04,000", kRows[0].text}},
+    };
+    for (const Case& c : cases) {
+        support::StoreWithHistory fresh;
+        support::AppendRows(fresh.sub, kRows);
+        fresh.sub.requery();
+        tools::NudgeEdge(fresh.sub, c.edge, c.by);
+        EXPECT_EQ(rowsOf(fresh.sub)[0], c.expected) << c.by;
+        EXPECT_EQ(fresh.sub.state(), store::DatasetState::Browse);
+    }
+}
