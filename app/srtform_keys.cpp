@@ -35,6 +35,7 @@ struct KeyItem {
     const char* caption;  // UTF-8; "-" for a separator
     QKeySequence key;
     std::function<void(timing::KeyActions&)> run;
+    bool seeks = false;  // the preview catches up at once, before the player reports the seek
 };
 
 constexpr QKeyCombination alt(Qt::Key key) {
@@ -50,12 +51,12 @@ std::vector<KeyItem> playItems() {
     return {
         {"PlayPauseItem", "播放/暂停（视频、播放条、波形上也可按空格）", QKeySequence(Qt::Key_F5),
          [](K& k) { k.playPause(); }},
-        {"BackSecondItem", "后退 1 秒", alt(Qt::Key_Left), [](K& k) { k.seekBy(-1); }},
-        {"ForwardSecondItem", "前进 1 秒", alt(Qt::Key_Right), [](K& k) { k.seekBy(1); }},
-        {"BackFiveItem", "后退 5 秒", alt(Qt::Key_PageUp), [](K& k) { k.seekBy(-5); }},
-        {"ForwardFiveItem", "前进 5 秒", alt(Qt::Key_PageDown), [](K& k) { k.seekBy(5); }},
-        {"BackFrameItem", "上一帧", alt(Qt::Key_Comma), [](K& k) { k.stepFrames(-1); }},
-        {"ForwardFrameItem", "下一帧", alt(Qt::Key_Period), [](K& k) { k.stepFrames(1); }},
+        {"BackSecondItem", "后退 1 秒", alt(Qt::Key_Left), [](K& k) { k.seekBy(-1); }, true},
+        {"ForwardSecondItem", "前进 1 秒", alt(Qt::Key_Right), [](K& k) { k.seekBy(1); }, true},
+        {"BackFiveItem", "后退 5 秒", alt(Qt::Key_PageUp), [](K& k) { k.seekBy(-5); }, true},
+        {"ForwardFiveItem", "前进 5 秒", alt(Qt::Key_PageDown), [](K& k) { k.seekBy(5); }, true},
+        {"BackFrameItem", "上一帧", alt(Qt::Key_Comma), [](K& k) { k.stepFrames(-1); }, true},
+        {"ForwardFrameItem", "下一帧", alt(Qt::Key_Period), [](K& k) { k.stepFrames(1); }, true},
         {"PlaySep1", "-", {}, {}},
         {"PlayRowItem", "播放当前字幕", QKeySequence(Qt::Key_F6),
          [](K& k) { k.playCurrentRow(); }},
@@ -99,7 +100,12 @@ void TSrtForm::buildKeys() {
         QAction* action = addItem(menu, QString::fromLatin1(item.name), QString::fromUtf8(item.caption));
         if (!item.run) continue;
         action->setShortcut(item.key);
-        on(action, &QAction::triggered, [this, run = item.run](bool) { run(*keys_); });
+        on(action, &QAction::triggered, [this, run = item.run, seeks = item.seeks](bool) {
+            run(*keys_);
+            // The player reports a seek once it is made; the position box, the caption and the
+            // list show the new place now (the report brings them up to date again).
+            if (seeks && !WMP1->url().isEmpty()) preview_->resync();
+        });
     }
 
     // Space plays and pauses where it types nothing: the video (a click gives it the focus),
