@@ -58,8 +58,7 @@ std::vector<KeyItem> playItems() {
         {"BackFrameItem", "上一帧", alt(Qt::Key_Comma), [](K& k) { k.stepFrames(-1); }, true},
         {"ForwardFrameItem", "下一帧", alt(Qt::Key_Period), [](K& k) { k.stepFrames(1); }, true},
         {"PlaySep1", "-", {}, {}},
-        {"PlayRowItem", "播放当前字幕", QKeySequence(Qt::Key_F6),
-         [](K& k) { k.playCurrentRow(); }},
+        {"PlayRowItem", "播放当前字幕", QKeySequence(Qt::Key_F6), [](K& k) { k.playCurrentRow(); }},
         {"StartHereItem", "开始时间设为播放位置", QKeySequence(Qt::Key_F9),
          [](K& k) { k.setEdgeFromPosition(RowEdge::Start); }},
         {"EndHereItem", "结束时间设为播放位置", QKeySequence(Qt::Key_F10),
@@ -87,8 +86,7 @@ std::vector<KeyItem> playItems() {
 }  // namespace
 
 void TSrtForm::buildKeys() {
-    keys_ = std::make_unique<timing::KeyActions>(*WMP1, Sub, &UndoHistory, *timingView_,
-                                                 *capture_);
+    keys_ = std::make_unique<timing::KeyActions>(*WMP1, Sub, &UndoHistory, *timingView_, *capture_);
     keys_->tell = [this](const std::string& text) { ShowStatus(QString::fromUtf8(text), 5000); };
 
     // "播放" comes right after "编辑".
@@ -97,7 +95,8 @@ void TSrtForm::buildKeys() {
     menu->menuAction()->setObjectName(QStringLiteral("PlayMenu"));
     MainMenu1->insertMenu(menuItem(QStringLiteral("N2")), menu);
     for (const KeyItem& item : playItems()) {
-        QAction* action = addItem(menu, QString::fromLatin1(item.name), QString::fromUtf8(item.caption));
+        QAction* action =
+            addItem(menu, QString::fromLatin1(item.name), QString::fromUtf8(item.caption));
         if (!item.run) continue;
         action->setShortcut(item.key);
         on(action, &QAction::triggered, [this, run = item.run, seeks = item.seeks](bool) {

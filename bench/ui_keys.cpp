@@ -10,9 +10,9 @@
 #include <QApplication>
 #include <QTest>
 #include <algorithm>
-#include <cstdio>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -68,9 +68,9 @@ void timePresses(benchmark::State& state, Press press, Check check) {
     for (auto _ : state) {
         const auto begin = std::chrono::steady_clock::now();
         press(f);
-        took.push_back(std::chrono::duration<double, std::milli>(
-                           std::chrono::steady_clock::now() - begin)
-                           .count());
+        took.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                .count());
     }
     std::sort(took.begin(), took.end());
     if (!took.empty()) {

@@ -118,8 +118,7 @@ RowEditOutcome MergeWithNextRow(store::Dataset& sub, store::History* history) {
     if (here.row + 1 >= sub.rowCount()) return RowEditOutcome::NoNextRow;
     const store::SubRecord& next = sub.rowAt(here.row + 1);
     const std::string endText = next.ETime;
-    const std::string text =
-        JoinTexts(sub.fieldByName("SubText").asString(), next.SubText);
+    const std::string text = JoinTexts(sub.fieldByName("SubText").asString(), next.SubText);
     asStep(history, "合并字幕", [&] {
         store::SuspendedUpdates hidden(sub);
         sub.next();

@@ -15,7 +15,8 @@ namespace {
 
 std::vector<TypedRow> rowsOf(store::Dataset& sub) {
     std::vector<TypedRow> rows;
-    for (const store::SubRecord& row : sub.rows()) rows.push_back({row.STime, row.ETime, row.SubText});
+    for (const store::SubRecord& row : sub.rows())
+        rows.push_back({row.STime, row.ETime, row.SubText});
     return rows;
 }
 
@@ -62,8 +63,8 @@ TEST(JoinTexts, TrimsAndJoinsWithALineBreak) {
 TEST_F(RowEditsTest, SplitInsideTheRowMakesTwoHalvesAsOneStep) {
     const int stepsBefore = store.history.stepCount();
     ASSERT_EQ(tools::SplitCurrentRow(store.sub, &store.history, 2.5), tools::RowEditOutcome::Done);
-    EXPECT_EQ(rowsOf(store.sub), (std::vector<TypedRow>{
-                                     {"00:00:01,000", "00:00:02,500", "one\r\ntwo"},
+    EXPECT_EQ(rowsOf(store.sub),
+              (std::vector<TypedRow>{{"00:00:01,000", "00:00:02,500", "one\r\ntwo"},
                                      {"00:00:02,500", "00:00:04,000", "three"},
                                      kRows[1]}));
     EXPECT_EQ(store.sub.currentRow(), 0);
@@ -85,8 +86,9 @@ TEST_F(RowEditsTest, SplitOutsideTheRowChangesNothing) {
 TEST_F(RowEditsTest, MergeJoinsWithTheNextRowAsOneStep) {
     const int stepsBefore = store.history.stepCount();
     ASSERT_EQ(tools::MergeWithNextRow(store.sub, &store.history), tools::RowEditOutcome::Done);
-    EXPECT_EQ(rowsOf(store.sub),
-              (std::vector<TypedRow>{{"00:00:01,000", "00:00:06,500", "one\r\ntwo\r\nthree\r\nnext"}}));
+    EXPECT_EQ(
+        rowsOf(store.sub),
+        (std::vector<TypedRow>{{"00:00:01,000", "00:00:06,500", "one\r\ntwo\r\nthree\r\nnext"}}));
     EXPECT_EQ(store.history.stepCount(), stepsBefore + 1);
     // The last row has nothing to merge with.
     EXPECT_EQ(tools::MergeWithNextRow(store.sub, &store.history), tools::RowEditOutcome::NoNextRow);

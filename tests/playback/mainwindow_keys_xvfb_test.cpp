@@ -1,7 +1,8 @@
 // The playback keys with the real player and picture (under xvfb-run): play and pause, a seek
 // and a frame step while paused shown at once, Space after a click on the video, F9 from the
-// real position, and F6 after the end of the file replaying the row rather than the start.
-// The open menu "播放" is saved as build/artefacts/keys_menu.png.
+// real position, Space on the waveform strip, and F6 after the end of the file replaying the row
+// rather than the start. The open menu "播放", the window and the list's context menu are saved in
+// build/artefacts/ (keys_menu.png, keys_window.png, keys_rowmenu.png).
 
 #include <QDir>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 
 #include "app/listview/subtitlegrid.h"
 #include "app/srtform.h"
+#include "app/waveform/wavestrip.h"
 #include "base/timecode.h"
 #include "playback/player.h"
 #include "tests/support/formfixture.h"
@@ -32,7 +34,8 @@ void MainWindowKeysTest::keysDriveTheRealPlayer() {
     form.show();
     form.activateWindow();  // no window manager under xvfb-run gives it the keyboard
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    fixture.addRows({{"00:00:02,000", "00:00:03,000", "two"}, {"00:00:05,000", "00:00:06,000", "five"}});
+    fixture.addRows(
+        {{"00:00:02,000", "00:00:03,000", "two"}, {"00:00:05,000", "00:00:06,000", "five"}});
     int state = 0;
     connect(form.WMP1, &tirelle::playback::Player::PlayStateChange, [&](int s) { state = s; });
     fixture.dialogs.fileAnswers = {video};
@@ -72,8 +75,18 @@ void MainWindowKeysTest::keysDriveTheRealPlayer() {
     QTest::keyClick(list, Qt::Key_F6);
     QTRY_COMPARE_WITH_TIMEOUT(state, 3, 5000);
     QTRY_VERIFY(form.WMP1->currentPosition() > 5.1);
-    QVERIFY2(form.WMP1->currentPosition() < 6.5, qPrintable(QString::number(form.WMP1->currentPosition())));
+    QVERIFY2(form.WMP1->currentPosition() < 6.5,
+             qPrintable(QString::number(form.WMP1->currentPosition())));
     QTRY_COMPARE_WITH_TIMEOUT(state, 2, 3000);  // stopped at the row's end
+
+    // Space on the waveform strip, once a click gave it the focus.
+    QTRY_VERIFY_WITH_TIMEOUT(form.WaveStrip1->isVisible(), 10000);
+    QTest::mouseClick(form.WaveStrip1, Qt::LeftButton);
+    QTRY_VERIFY(form.WaveStrip1->hasFocus());
+    QTest::keyClick(form.WaveStrip1, Qt::Key_Space);
+    QTRY_COMPARE(state, 3);
+    QTest::keyClick(list, Qt::Key_F5);
+    QTRY_COMPARE(state, 2);
 
     auto* menu = form.findChild<QMenu*>(QStringLiteral("PlayMenu"));
     menu->popup(form.mapToGlobal(QPoint(100, 30)));
@@ -82,6 +95,11 @@ void MainWindowKeysTest::keysDriveTheRealPlayer() {
     dir.mkpath(QStringLiteral("."));
     QVERIFY(menu->grab().save(dir.absoluteFilePath(QStringLiteral("keys_menu.png"))));
     menu->close();
+    form.PopupMenu1->popup(form.DBGridEh1->mapToGlobal(QPoint(60, 60)));
+    QVERIFY(QTest::qWaitForWindowExposed(form.PopupMenu1));
+    QVERIFY(form.grab().save(dir.absoluteFilePath(QStringLiteral("keys_window.png"))));
+    QVERIFY(form.PopupMenu1->grab().save(dir.absoluteFilePath(QStringLiteral("keys_rowmenu.png"))));
+    form.PopupMenu1->close();
 }
 
 TIRELLE_TEST_MAIN(MainWindowKeysTest)

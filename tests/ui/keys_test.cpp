@@ -66,22 +66,22 @@ private slots:
         QTest::addColumn<double>("position");
         QTest::addColumn<QStringList>("calls");
         const auto alt = [](Qt::Key key) { return QKeySequence(Qt::ALT | key); };
-        QTest::newRow("F5 in the list pauses") << "list" << QKeySequence(Qt::Key_F5) << 10.0
-                                               << QStringList{"pause"};
-        QTest::newRow("Alt+Right in the text box") << "memo" << alt(Qt::Key_Right) << 10.0
-                                                   << QStringList{"seek 11"};
-        QTest::newRow("Alt+PgUp in the editor") << "editor" << alt(Qt::Key_PageUp) << 10.0
-                                                << QStringList{"seek 5"};
-        QTest::newRow("Alt+PgDn on the video") << "video" << alt(Qt::Key_PageDown) << 10.0
-                                               << QStringList{"seek 15"};
-        QTest::newRow("Alt+Left not before 0") << "list" << alt(Qt::Key_Left) << 0.4
-                                               << QStringList{"seek 0"};
-        QTest::newRow("Alt+. a frame on") << "memo" << alt(Qt::Key_Period) << 10.0
-                                          << QStringList{"pause", "seek 10.04"};
-        QTest::newRow("Alt+, from inside a frame") << "editor" << alt(Qt::Key_Comma) << 10.02
-                                                   << QStringList{"pause", "seek 9.96"};
-        QTest::newRow("Space on the video") << "video" << QKeySequence(Qt::Key_Space) << 10.0
-                                            << QStringList{"pause"};
+        QTest::newRow("F5 in the list pauses")
+            << "list" << QKeySequence(Qt::Key_F5) << 10.0 << QStringList{"pause"};
+        QTest::newRow("Alt+Right in the text box")
+            << "memo" << alt(Qt::Key_Right) << 10.0 << QStringList{"seek 11"};
+        QTest::newRow("Alt+PgUp in the editor")
+            << "editor" << alt(Qt::Key_PageUp) << 10.0 << QStringList{"seek 5"};
+        QTest::newRow("Alt+PgDn on the video")
+            << "video" << alt(Qt::Key_PageDown) << 10.0 << QStringList{"seek 15"};
+        QTest::newRow("Alt+Left not before 0")
+            << "list" << alt(Qt::Key_Left) << 0.4 << QStringList{"seek 0"};
+        QTest::newRow("Alt+. a frame on")
+            << "memo" << alt(Qt::Key_Period) << 10.0 << QStringList{"pause", "seek 10.04"};
+        QTest::newRow("Alt+, from inside a frame")
+            << "editor" << alt(Qt::Key_Comma) << 10.02 << QStringList{"pause", "seek 9.96"};
+        QTest::newRow("Space on the video")
+            << "video" << QKeySequence(Qt::Key_Space) << 10.0 << QStringList{"pause"};
     }
     void playbackKeysActWhereverTheFocusIs() {
         QFETCH(QString, focus);
@@ -126,16 +126,20 @@ private slots:
         QTest::addColumn<QKeySequence>("key");
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
-        QTest::newRow("F9") << QKeySequence(Qt::Key_F9) << "00:00:02,700" << "00:00:04,000";
-        QTest::newRow("F10") << QKeySequence(Qt::Key_F10) << "00:00:03,000" << "00:00:02,700";
+        QTest::newRow("F9") << QKeySequence(Qt::Key_F9) << "00:00:02,700"
+                            << "00:00:04,000";
+        QTest::newRow("F10") << QKeySequence(Qt::Key_F10) << "00:00:03,000"
+                             << "00:00:02,700";
         QTest::newRow("start earlier") << QKeySequence(Qt::ALT | Qt::Key_1) << "00:00:02,900"
                                        << "00:00:04,000";
         QTest::newRow("end later") << QKeySequence(Qt::ALT | Qt::Key_4) << "00:00:03,000"
                                    << "00:00:04,100";
         QTest::newRow("start a frame later")
-            << QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_2) << "00:00:03,040" << "00:00:04,000";
+            << QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_2) << "00:00:03,040"
+            << "00:00:04,000";
         QTest::newRow("end a frame earlier")
-            << QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_3) << "00:00:03,000" << "00:00:03,960";
+            << QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_3) << "00:00:03,000"
+            << "00:00:03,960";
     }
     void rowKeysPostTheCurrentRowAsOneStep() {
         QFETCH(QKeySequence, key);
