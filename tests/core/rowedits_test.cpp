@@ -54,12 +54,6 @@ TEST(SplitText, CutsAtTheBreakNearestTheMiddle) {
     }
 }
 
-TEST(JoinTexts, TrimsAndJoinsWithALineBreak) {
-    EXPECT_EQ(tools::JoinTexts(" a \r\n", "b"), "a\r\nb");
-    EXPECT_EQ(tools::JoinTexts("", "b"), "b");
-    EXPECT_EQ(tools::JoinTexts("a", "  "), "a");
-}
-
 TEST_F(RowEditsTest, SplitInsideTheRowMakesTwoHalvesAsOneStep) {
     const int stepsBefore = store.history.stepCount();
     ASSERT_EQ(tools::SplitCurrentRow(store.sub, &store.history, 2.5), tools::RowEditOutcome::Done);
@@ -74,15 +68,6 @@ TEST_F(RowEditsTest, SplitInsideTheRowMakesTwoHalvesAsOneStep) {
     EXPECT_EQ(rowsOf(store.sub), kRows);
 }
 
-TEST_F(RowEditsTest, SplitOutsideTheRowChangesNothing) {
-    for (const double at : {1.0, 4.0, 0.5, 5.5}) {
-        EXPECT_EQ(tools::SplitCurrentRow(store.sub, &store.history, at),
-                  tools::RowEditOutcome::OutsideRow)
-            << at;
-        EXPECT_EQ(rowsOf(store.sub), kRows);
-    }
-}
-
 TEST_F(RowEditsTest, MergeJoinsWithTheNextRowAsOneStep) {
     const int stepsBefore = store.history.stepCount();
     ASSERT_EQ(tools::MergeWithNextRow(store.sub, &store.history), tools::RowEditOutcome::Done);
@@ -95,25 +80,4 @@ TEST_F(RowEditsTest, MergeJoinsWithTheNextRowAsOneStep) {
     store.history.undo();
     store.sub.requery();
     EXPECT_EQ(rowsOf(store.sub), kRows);
-}
-
-TEST_F(RowEditsTest, NudgesMoveOneEdgeAndNeverBelowZero) {
-    struct Case {
-        tools::RowEdge edge;
-        double by;
-        TypedRow expected;
-    };
-    const Case cases[] = {
-        {tools::RowEdge::Start, -0.1, {"00:00:00,900", "00:00:04,000", kRows[0].text}},
-        {tools::RowEdge::End, 0.04, {"00:00:01,000", "00:00:04,040", kRows[0].text}},
-        {tools::RowEdge::Start, -5, {"00:00:00,000", "00:00:04,000", kRows[0].text}},
-    };
-    for (const Case& c : cases) {
-        support::StoreWithHistory fresh;
-        support::AppendRows(fresh.sub, kRows);
-        fresh.sub.requery();
-        tools::NudgeEdge(fresh.sub, c.edge, c.by);
-        EXPECT_EQ(rowsOf(fresh.sub)[0], c.expected) << c.by;
-        EXPECT_EQ(fresh.sub.state(), store::DatasetState::Browse);
-    }
 }
