@@ -1,5 +1,5 @@
-// Edits of single rows: the text rules of a split and a merge, and the store steps behind the
-// keys and the list's row actions (one undo step each, nothing changed when refused).
+// Edits of single rows: where a split cuts the text, and the split as one undo step (the keys
+// and the other row actions are tested through the window, tests/ui/keys_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -63,20 +63,6 @@ TEST_F(RowEditsTest, SplitInsideTheRowMakesTwoHalvesAsOneStep) {
                                      kRows[1]}));
     EXPECT_EQ(store.sub.currentRow(), 0);
     EXPECT_EQ(store.history.stepCount(), stepsBefore + 1);
-    store.history.undo();
-    store.sub.requery();
-    EXPECT_EQ(rowsOf(store.sub), kRows);
-}
-
-TEST_F(RowEditsTest, MergeJoinsWithTheNextRowAsOneStep) {
-    const int stepsBefore = store.history.stepCount();
-    ASSERT_EQ(tools::MergeWithNextRow(store.sub, &store.history), tools::RowEditOutcome::Done);
-    EXPECT_EQ(
-        rowsOf(store.sub),
-        (std::vector<TypedRow>{{"00:00:01,000", "00:00:06,500", "one\r\ntwo\r\nthree\r\nnext"}}));
-    EXPECT_EQ(store.history.stepCount(), stepsBefore + 1);
-    // The last row has nothing to merge with.
-    EXPECT_EQ(tools::MergeWithNextRow(store.sub, &store.history), tools::RowEditOutcome::NoNextRow);
     store.history.undo();
     store.sub.requery();
     EXPECT_EQ(rowsOf(store.sub), kRows);

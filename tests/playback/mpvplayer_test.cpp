@@ -231,12 +231,6 @@ private slots:
         QVERIFY2(player->currentPosition() > 3.2, qPrintable(QString::number(player->currentPosition())));
     }
 
-    void frameRateIsTheVideos() {
-        QCOMPARE(MpvPlayer(nullptr, MpvPlayer::Options{.headless = true}).frameRate(), 0.0);
-        openPlaying();
-        QTRY_COMPARE(player->frameRate(), 25.0);
-    }
-
     void seeksInQuickSuccessionEachReportOnce_data() {
         QTest::addColumn<bool>("playing");
         QTest::newRow("paused") << false;

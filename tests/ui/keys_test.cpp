@@ -57,8 +57,6 @@ private slots:
             << "memo" << alt(Qt::Key_Right) << 10.0 << QStringList{"seek 11"};
         QTest::newRow("Alt+PgUp in the editor")
             << "editor" << alt(Qt::Key_PageUp) << 10.0 << QStringList{"seek 5"};
-        QTest::newRow("Alt+PgDn on the video")
-            << "video" << alt(Qt::Key_PageDown) << 10.0 << QStringList{"seek 15"};
         QTest::newRow("Alt+Left not before 0")
             << "list" << alt(Qt::Key_Left) << 0.4 << QStringList{"seek 0"};
         QTest::newRow("Alt+. a frame on")
