@@ -13,6 +13,7 @@
 #include "app/listview/subtitlegrid.h"
 #include "app/statusline.h"
 #include "app/timing/capture.h"
+#include "app/timing/keyactions.h"
 #include "app/timing/preview.h"
 #include "app/timing/timingview.h"
 #include "app/ui/scaling.h"
@@ -71,6 +72,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     Sub.beforePost = [this](store::Dataset& dataset) { SubBeforePost(dataset); };
 
     connectHandlers();
+    buildKeys();
     createToolForm();
     connectHistory();
     ui::guarded([this] { FormCreate(); });

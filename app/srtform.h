@@ -12,6 +12,7 @@
 //   srtform_appearance.cpp  fonts, row lines, help and about
 //   srtform_waveform.cpp    the waveform strip under the video
 //   srtform_history.cpp     the edit menu: undo and redo
+//   srtform_keys.cpp        the menu "播放", its shortcuts and the list's row actions
 
 #include <QMainWindow>
 #include <cstdint>
@@ -51,6 +52,7 @@ class SubtitleGrid;
 }
 namespace tirelle::timing {
 class Capture;
+class KeyActions;
 class Preview;
 class TimingView;
 }  // namespace tirelle::timing
@@ -153,6 +155,8 @@ public:
     // The live preview and the timing capture, whose handlers below hand over to them.
     timing::Preview& preview() const { return *preview_; }
     timing::Capture& capture() const { return *capture_; }
+    // The playback keys and row actions of the menu "播放" and the list's context menu.
+    timing::KeyActions& keyActions() const { return *keys_; }
 
     // Live preview (srtform_timing.cpp)
     void WMP1PlayStateChange(int NewState);
@@ -254,6 +258,7 @@ private:
     void refreshEditMenu();
     void takeStep(bool undoing);
     void makeTiming();
+    void buildKeys();
     bool chooseFont();  // FontDialog1 on its own font; true when a font was chosen
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     // Connects a signal to a handler that runs through the error guard.
@@ -268,6 +273,7 @@ private:
     std::unique_ptr<timing::TimingView> timingView_;
     std::unique_ptr<timing::Preview> preview_;
     std::unique_ptr<timing::Capture> capture_;
+    std::unique_ptr<timing::KeyActions> keys_;
     std::unique_ptr<store::DatasetObserver> stripRows_;
     int shownPercent_ = -1;
     bool stripWanted_ = false;  // audio found: the strip belongs under the video

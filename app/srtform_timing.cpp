@@ -8,6 +8,7 @@
 
 #include "app/srtform.h"
 #include "app/timing/capture.h"
+#include "app/timing/keyactions.h"
 #include "app/timing/preview.h"
 #include "app/timing/timingview.h"
 #include "app/ui/textcodec.h"
@@ -84,6 +85,7 @@ const std::string& TSrtForm::previewCaption() const {
 void TSrtForm::WMP1PlayStateChange(int NewState) {
     // The player reports values beyond the three as well; they change nothing.
     preview_->playStateChanged(static_cast<playback::PlayState>(NewState));
+    if (keys_) keys_->playStateChanged(static_cast<playback::PlayState>(NewState));
 }
 
 void TSrtForm::Timer2Timer() {

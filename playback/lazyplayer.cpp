@@ -60,6 +60,10 @@ void LazyPlayer::setCurrentPosition(double seconds) {
     if (real_) real_->setCurrentPosition(seconds);
 }
 
+double LazyPlayer::frameRate() const {
+    return real_ ? real_->frameRate() : 0.0;
+}
+
 QWidget* LazyPlayer::widget() {
     return pane_.data();
 }

@@ -28,6 +28,7 @@ public:
     void pause() override;
     double currentPosition() const override;
     void setCurrentPosition(double seconds) override;
+    double frameRate() const override;
     QWidget* widget() override;
     void showInBounds(const QRect& bounds) override;
 

@@ -27,7 +27,7 @@ namespace tirelle::playback {
 namespace {
 
 // Tags of the observed properties.
-enum Observed : unsigned long long { kPause = 1, kEof, kIdle, kTimePos, kDuration };
+enum Observed : unsigned long long { kPause = 1, kEof, kIdle, kTimePos, kDuration, kContainerFps, kMeasuredFps };
 
 MpvCore::Options coreOptions(const MpvPlayer::Options& options) {
     MpvCore::Options list = {
@@ -87,6 +87,8 @@ MpvPlayer::MpvPlayer(QWidget* parent, Options options)
     core_->observe(kIdle, "idle-active", MPV_FORMAT_FLAG);
     core_->observe(kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
     core_->observe(kDuration, "duration", MPV_FORMAT_DOUBLE);
+    core_->observe(kContainerFps, "container-fps", MPV_FORMAT_DOUBLE);
+    core_->observe(kMeasuredFps, "estimated-vf-fps", MPV_FORMAT_DOUBLE);
     core_->requestLog("error");
     buildView(parent);
     core_->setWakeup(&MpvPlayer::onWakeup, this);
@@ -338,11 +340,13 @@ void MpvPlayer::loadNow() {
 
 void MpvPlayer::play() {
     if (!facts_.started && !facts_.loading) return;  // nothing to play
-    if (facts_.started && facts_.eof) {
-        // Played to the end: play starts again from the beginning.
+    if (facts_.started && facts_.eof && !seekedSinceEnd_) {
+        // Played to the end: play starts again from the beginning. A seek asked for since (a
+        // range replay: seek, then play) is where playback goes on instead, also while the
+        // core still reports the end because that seek has not been made yet.
         setCurrentPosition(0);
-        facts_.eof = false;
     }
+    facts_.eof = false;  // the seek moves away from the end
     core_->setFlag("pause", false);
     facts_.paused = false;
     facts_.stopped = false;
@@ -390,7 +394,13 @@ void MpvPlayer::setCurrentPosition(double seconds) {
     issueSeek(target);
 }
 
+double MpvPlayer::frameRate() const {
+    if (containerFps_ > 0) return containerFps_;
+    return measuredFps_ > 0 ? measuredFps_ : 0.0;
+}
+
 void MpvPlayer::issueSeek(double target) {
+    seekedSinceEnd_ = true;
     const PendingSeek seek{currentPosition(), target};
     // One seek at a time: the core merges seeks that follow each other closely into one
     // restart, and then the restarts could not be told apart. Later ones wait their turn.
@@ -487,6 +497,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     break;
                 case kEof:
                     facts_.eof = flag;
+                    if (flag) seekedSinceEnd_ = false;
                     // The core stops at the end but stays unpaused, so that a seek back would
                     // play on; the end is a pause here, and a seek back keeps it paused.
                     if (flag && !facts_.paused) pauseAtEnd();
@@ -500,6 +511,12 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 case kDuration:
                     duration_ = number;
                     clock_.setDuration(number);
+                    break;
+                case kContainerFps:
+                    containerFps_ = isDouble && std::isfinite(number) ? number : 0;
+                    break;
+                case kMeasuredFps:
+                    measuredFps_ = isDouble && std::isfinite(number) ? number : 0;
                     break;
                 default:
                     break;
@@ -515,6 +532,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             dropSeeks();
             clock_.reset();
             duration_ = 0;
+            containerFps_ = 0;
+            measuredFps_ = 0;
+            seekedSinceEnd_ = false;
             lastLogError_.clear();
             break;
         case MPV_EVENT_PLAYBACK_RESTART:

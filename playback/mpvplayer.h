@@ -22,6 +22,7 @@
 //    only the latest is made (the ones passed over are reported when the one before them
 //    ends). Without media loaded nothing happens and no event comes; while a file is being
 //    opened the seek is made once it plays.
+//  - play at the end after a seek asked for since the end plays from that seek's target.
 //  - currentPosition: no call into the core; the last time the core reported, moved on by the
 //    time passed since while playing (at most PositionClock::kMaxLead ahead, never past the
 //    end, never back), or the target of the last seek until playback moves past it.
@@ -79,6 +80,8 @@ public:
     void stop();
     double currentPosition() const override;
     void setCurrentPosition(double seconds) override;
+    // The container's declared rate, else the rate measured from the decoded frames.
+    double frameRate() const override;
     QWidget* widget() override;
     void showInBounds(const QRect& bounds) override;
 
@@ -150,6 +153,9 @@ private:
     PlaybackFacts facts_;
     PositionClock clock_;
     double duration_ = 0;
+    double containerFps_ = 0;  // "container-fps", 0 while unknown
+    double measuredFps_ = 0;   // "estimated-vf-fps", 0 while unknown
+    bool seekedSinceEnd_ = false;  // a seek was asked for since the end was reached
     int reported_ = Stopped;
     std::optional<double> seekAfterLoad_;
     std::optional<PendingSeek> inFlight_;  // handed to the core, not finished yet

@@ -13,6 +13,9 @@
 //    PositionChange(old, new) follows per seek, whoever asked for it. Until playback moves on,
 //    currentPosition() reads back s.
 //  - showInBounds(rect): the view re-lays out its picture inside rect (parent coordinates).
+//  - frameRate(): synchronous and cheap; the video's frames per second as the media declares
+//    them (or as measured while playing when it declares none); 0 while unknown or without a
+//    picture.
 // Events may arrive from inside a call the program makes, or later from the event loop;
 // handlers must cope with both. Failures throw PlayerError.
 
@@ -47,6 +50,8 @@ public:
     virtual void pause() = 0;
     virtual double currentPosition() const = 0;
     virtual void setCurrentPosition(double seconds) = 0;
+    // Frames per second of the loaded video, 0 while unknown.
+    virtual double frameRate() const { return 0; }
 
     // The view that shows the picture and the transport bar; the window reparents it.
     virtual QWidget* widget() = 0;

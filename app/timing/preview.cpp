@@ -130,6 +130,8 @@ void Preview::lookAhead() {
 }
 
 void Preview::resync() {
+    // The position box follows a seek at once, also while paused (the timer is off then).
+    showPosition();
     if (sub_.isEmpty()) return;
     find_.close();
     find_.setCommandText(store::LatestStartSql(player_.currentPosition()));

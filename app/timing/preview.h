@@ -69,7 +69,7 @@ public:
     // pending edit in the list.
     void refresh();
 
-    // After a seek: the cursor goes to the row with the latest start at or before the position
+    // After a seek: the position box shows the new position; the cursor goes to the row with the latest start at or before the position
     // (it stays when none starts exactly there), then a refresh.
     void resync();
 

@@ -216,6 +216,21 @@ private slots:
                  qPrintable(QString::number(player->currentPosition())));
     }
 
+    void seekThenPlayAtTheEndPlaysFromTheSeek() {
+        // The range replay after the end of the file: a seek, at once a play.
+        openPlaying();
+        player->setCurrentPosition(9.8);
+        QTRY_COMPARE(events.states, (QList<int>{3, 2}));
+        player->setCurrentPosition(3.0);
+        player->play();
+        QTRY_COMPARE(events.positions.size(), 2);
+        QCOMPARE(events.positions[1].second, 3.0);
+        QTRY_VERIFY(player->currentPosition() > 3.2);
+        QTest::qWait(200);
+        QCOMPARE(events.positions.size(), 2);  // no second seek back to 0
+        QVERIFY2(player->currentPosition() > 3.2, qPrintable(QString::number(player->currentPosition())));
+    }
+
     void seeksInQuickSuccessionEachReportOnce_data() {
         QTest::addColumn<bool>("playing");
         QTest::newRow("paused") << false;

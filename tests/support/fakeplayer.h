@@ -37,6 +37,7 @@ public:
     void pause() override;
     double currentPosition() const override;
     void setCurrentPosition(double seconds) override;
+    double frameRate() const override { return frameRate_; }
     QWidget* widget() override;  // a plain QWidget, made on first use, owned by the double
     void showInBounds(const QRect& bounds) override;
 
@@ -45,6 +46,8 @@ public:
     // The clock: jumps to `seconds` / moves on by `seconds`; no event.
     void setPosition(double seconds) { position_ = seconds; }
     void advance(double seconds) { position_ += seconds; }
+    // What frameRate() reads: 25 unless set (0: unknown).
+    void setFrameRate(double fps) { frameRate_ = fps; }
     // What the player's own bar or the media would do: a state report (any value, e.g. 1 at a
     // stop or 2 at the end) or a seek, with its events and without an entry in calls.
     void reportState(int state);
@@ -73,6 +76,7 @@ private:
 
     QString url_;
     double position_ = 0;
+    double frameRate_ = 25;
     int state_ = playback::Stopped;
     QRect bounds_;
     Delivery delivery_ = Delivery::Synchronous;

@@ -138,6 +138,8 @@ void MainWindowTest::menuTable() {
     FormFixture fixture;
     QStringList seen;
     for (QAction* top : fixture.form->MainMenu1->actions()) {
+        // The playback menu has its own test (keys_test); the others keep their table.
+        if (top->objectName() == QLatin1String("PlayMenu")) continue;
         seen << top->objectName() + " " + top->text();
         for (QAction* item : top->menu()->actions())
             seen << "  " + item->objectName() + " " + (item->isSeparator() ? "-" : item->text());
@@ -152,7 +154,7 @@ void MainWindowTest::menuTable() {
         "  N20 关于",      "  N21 帮助"};
     QCOMPARE(seen, expected);
     const QList<QAction*> popup = fixture.form->PopupMenu1->actions();
-    QCOMPARE(popup.size(), 1);
+    QCOMPARE(popup.size(), 4);  // "删除" first, the row actions beside it
     QCOMPARE(popup.first()->objectName(), QStringLiteral("N15"));
     QCOMPARE(popup.first()->text(), QStringLiteral("删除"));
 }
