@@ -66,6 +66,7 @@ void TSrtForm::N23Click() {
             .inputText(this, QStringLiteral("请输入"), QStringLiteral("行高"), QStringLiteral("3"))
             .value_or(QStringLiteral("3"));
     DBGridEh1->setRowLines(ParseInteger(ui::fromQString(answer)).value_or(3));
+    ShowStatus(QStringLiteral("列表行高：%1 行").arg(DBGridEh1->rowLines()));
 }
 
 void TSrtForm::N21Click() {
@@ -79,7 +80,9 @@ void TSrtForm::N21Click() {
     ui::dialogs().openDocument(this, help, [this, help] {
         ui::guarded([&] {
             if (!helpForm_) helpForm_ = new THelpForm(this);
-            if (!helpForm_->showDocument(help))
+            if (helpForm_->showDocument(help))
+                ShowStatus(QStringLiteral("帮助已在程序的帮助窗口中打开"));
+            else
                 ShowStatus(QStringLiteral("无法读取帮助文件：") + help);
         });
     });

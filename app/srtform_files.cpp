@@ -38,14 +38,16 @@ void TSrtForm::OpenSubtitles(const std::optional<QString>& named) {
         return;
     // The whole replacement is one step of the history; when a block fails, what was posted
     // before it stays and can be undone as well.
-    bool converted = false;
+    std::optional<srt::ReadEncoding> read;
     files_.open({ui::localPath(OpenDialog2.fileName), std::nullopt}, MemoF,
                 [&](const srt::ReadEncoding& encoding) {
-                    converted = encoding.converted;
+                    read = encoding;
                     ShowReadEncoding(encoding, OpenDialog2.fileName);
                 });
-    // A converted file keeps the note on its encoding.
-    if (!converted)
+    // A converted file keeps the note on its encoding, told again after the step's own.
+    if (read && read->converted)
+        ShowReadEncoding(*read, OpenDialog2.fileName);
+    else
         status_->report(tools::OpenedReport(Sub.recordCount(), shownName(OpenDialog2.fileName)));
 }
 

@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 
 #include "app/srtform.h"
+#include "app/statusline.h"
 #include "app/timing/capture.h"
 #include "app/widgets.h"
 #include "playback/player.h"
@@ -12,6 +13,8 @@ namespace tirelle::app {
 void TSrtForm::N4Click() {
     if (!ui::dialogs().runFileDialog(this, OpenDialog1)) return;
     WMP1->setUrl(OpenDialog1.fileName);
+    // What the audio's reading says next takes the line over.
+    ShowStatus(QStringLiteral("已打开视频：") + QString::fromStdString(shownName(OpenDialog1.fileName)));
     LoadWaveform(OpenDialog1.fileName);
     // Capture mode on without the click handler: the player starts playing by itself.
     capture().videoOpened();

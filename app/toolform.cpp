@@ -125,17 +125,20 @@ void TToolForm::BitBtn5Click() {
 void TToolForm::BitBtn4Click() {
     if (Edit6->text().isEmpty()) return;
     const QString file = Edit6->text();
-    bool converted = false;
+    std::optional<srt::ReadEncoding> read;
     const auto tell = [&](const srt::ReadEncoding& encoding) {
-        converted = encoding.converted;
+        read = encoding;
         if (context_.status) context_.status->showRead(encoding, file);
     };
     const int before = sub().recordCount();
     if (!context_.steps->merge({ui::localPath(file), std::nullopt}, ui::boxSeconds(Edit5), MemoF,
                                tell))
         return report(tools::UnchangedReport(tools::kMergeStep));
-    // A converted file keeps the note on its encoding.
-    if (!converted) report(tools::MergedReport(sub().recordCount() - before, shownName(file)));
+    // A converted file keeps the note on its encoding, told again after the step's own.
+    if (read && read->converted && context_.status)
+        context_.status->showRead(*read, file);
+    else
+        report(tools::MergedReport(sub().recordCount() - before, shownName(file)));
     finish();
 }
 
