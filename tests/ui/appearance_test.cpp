@@ -224,12 +224,6 @@ void AppearanceTest::captionDrawsStyleTags() {
     QCOMPARE(formatAt(15).fontWeight(), int(QFont::Bold));   // "x"
     // The store keeps the tags.
     QCOMPARE(fixture->form->Sub.rowAt(0).SubText, "<i>slanted</i> & <b>x</b>");
-
-    // Without a styling tag the caption stays plain text.
-    fixture->addRows({{"00:00:10,000", "00:00:12,000", "<p>plain</p>"}});
-    fixture->player->setCurrentPosition(11.0);
-    QCOMPARE(caption->textFormat(), Qt::PlainText);
-    QCOMPARE(caption->text(), QStringLiteral("<p>plain</p>\n"));
 }
 
 void AppearanceTest::aboutBoxIsFreshEachTime() {
