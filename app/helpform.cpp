@@ -15,6 +15,11 @@ void HelpBrowser::showPage(HelpDocument document) {
 }
 
 QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
+    // A link to a place in the page itself.
+    const auto page = [](const QUrl& url) { return url.adjusted(QUrl::RemoveFragment); };
+    if (type == QTextDocument::HtmlResource &&
+        page(document_.base.resolved(name)) == page(document_.base))
+        return document_.html;
     const std::optional<QByteArray> body = document_.part(name);
     if (!body) return {};  // nothing from outside the document
     if (type == QTextDocument::ImageResource) {

@@ -14,7 +14,8 @@ void TSrtForm::N4Click() {
     if (!ui::dialogs().runFileDialog(this, OpenDialog1)) return;
     WMP1->setUrl(OpenDialog1.fileName);
     // What the audio's reading says next takes the line over.
-    ShowStatus(QStringLiteral("已打开视频：") + QString::fromStdString(shownName(OpenDialog1.fileName)));
+    ShowStatus(QStringLiteral("已打开视频：") +
+               QString::fromStdString(shownName(OpenDialog1.fileName)));
     LoadWaveform(OpenDialog1.fileName);
     // Capture mode on without the click handler: the player starts playing by itself.
     capture().videoOpened();

@@ -96,8 +96,7 @@ void TToolForm::BitBtn2Click() {
     if (!context_.steps->scale(ui::boxSeconds(Edit2), ui::boxSeconds(Edit3)))
         return report(tools::UnchangedReport(tools::kScaleStep));
     report(tools::ScaleReport(SecondsToTimeCode(ui::boxSeconds(Edit2)),
-                              SecondsToTimeCode(ui::boxSeconds(Edit3)),
-                              sub().recordCount()));
+                              SecondsToTimeCode(ui::boxSeconds(Edit3)), sub().recordCount()));
     finish();
 }
 
@@ -114,7 +113,8 @@ void TToolForm::BitBtn3Click() {
     if (sub().isEmpty()) return;
     if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
     context_.steps->split(ui::boxSeconds(Edit4), ui::localPath(SaveDialog1.fileName));
-    report(tools::SplitReport(SecondsToTimeCode(ui::boxSeconds(Edit4)), shownName(SaveDialog1.fileName)));
+    report(tools::SplitReport(SecondsToTimeCode(ui::boxSeconds(Edit4)),
+                              shownName(SaveDialog1.fileName)));
     finish();
 }
 

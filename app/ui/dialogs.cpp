@@ -2,12 +2,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QProcess>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 
@@ -103,9 +103,10 @@ public:
             opener->deleteLater();
             if (cannotOpen) cannotOpen();
         };
-        QObject::connect(opener, &QProcess::errorOccurred, opener, [failed](QProcess::ProcessError error) {
-            if (error == QProcess::FailedToStart) failed();
-        });
+        QObject::connect(opener, &QProcess::errorOccurred, opener,
+                         [failed](QProcess::ProcessError error) {
+                             if (error == QProcess::FailedToStart) failed();
+                         });
         QObject::connect(opener, &QProcess::finished, opener,
                          [opener, failed](int code, QProcess::ExitStatus status) {
                              if (code != 0 || status != QProcess::NormalExit)

@@ -2,11 +2,11 @@
 // lines, the help document and the about box.
 
 #include <QAction>
+#include <QBuffer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QBuffer>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -59,15 +59,22 @@ void AppearanceTest::fontDialogStartsFromTheTarget_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("title");
     QTest::addColumn<Target>("target");
-    QTest::newRow("caption") << "N3" << "字幕预览字体" << Target([](auto& form) {
-        return FontChoice{form.Label3->font(), form.Label3->palette().color(QPalette::WindowText)};
-    });
-    QTest::newRow("text box") << "N7" << "字幕输入框字体" << Target([](auto& form) {
-        return FontChoice{form.Memo1->font(), form.Memo1->palette().color(QPalette::Text)};
-    });
-    QTest::newRow("list") << "N22" << "列表框字体" << Target([](auto& form) {
-        return FontChoice{form.DBGridEh1->listFont(), form.DBGridEh1->listColor()};
-    });
+    QTest::newRow("caption") << "N3"
+                             << "字幕预览字体" << Target([](auto& form) {
+                                    return FontChoice{
+                                        form.Label3->font(),
+                                        form.Label3->palette().color(QPalette::WindowText)};
+                                });
+    QTest::newRow("text box")
+        << "N7"
+        << "字幕输入框字体" << Target([](auto& form) {
+               return FontChoice{form.Memo1->font(), form.Memo1->palette().color(QPalette::Text)};
+           });
+    QTest::newRow("list")
+        << "N22"
+        << "列表框字体" << Target([](auto& form) {
+               return FontChoice{form.DBGridEh1->listFont(), form.DBGridEh1->listColor()};
+           });
 }
 
 void AppearanceTest::fontDialogStartsFromTheTarget() {
@@ -169,13 +176,17 @@ void AppearanceTest::helpOpensTheDocumentBesideTheProgram() {
     const QByteArray mhtml =
         "MIME-Version: 1.0\r\nContent-Type: multipart/related;\r\n boundary=\"--b\"\r\n\r\n"
         "----b\r\nContent-Type: text/html; charset=utf-8\r\n"
-        "Content-Transfer-Encoding: quoted-printable\r\nContent-Location: file:///doc/help.html\r\n\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\nContent-Location: "
+        "file:///doc/help.html\r\n\r\n"
         "<html><head><title>=E5=B8=AE=E5=8A=A9</title></head><body><p>=E4=BD=BF=E7=94=A8=\r\n"
         "=E5=B8=AE=E5=8A=A9</p><img src=3D\"pics/a.png\"><img src=3D\"cid:b@x\"></body></html>\r\n"
         "----b\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n"
-        "Content-Location: file:///doc/pics/a.png\r\n\r\n" + png.toBase64() + "\r\n"
+        "Content-Location: file:///doc/pics/a.png\r\n\r\n" +
+        png.toBase64() +
+        "\r\n"
         "----b\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n"
-        "Content-ID: <b@x>\r\n\r\n" + png.toBase64() + "\r\n----b--\r\n";
+        "Content-ID: <b@x>\r\n\r\n" +
+        png.toBase64() + "\r\n----b--\r\n";
     if (present) fixture->folder.write("help.mht", mhtml.toStdString());
     fixture->dialogs.documentOpens = {desktopOpens};
     fixture->form->menuItem(QStringLiteral("N21"))->trigger();
@@ -191,9 +202,10 @@ void AppearanceTest::helpOpensTheDocumentBesideTheProgram() {
     QCOMPARE(help->Browser->toPlainText().trimmed(), QStringLiteral("使用帮助") + pictures);
     QCOMPARE(help->windowTitle(), QStringLiteral("帮助 - 帮助"));
     for (const char* name : {"pics/a.png", "cid:b@x"}) {
-        const QImage shown = help->Browser->loadResource(QTextDocument::ImageResource,
-                                                         QUrl(QString::fromLatin1(name)))
-                                 .value<QImage>();
+        const QImage shown =
+            help->Browser
+                ->loadResource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(name)))
+                .value<QImage>();
         QCOMPARE(shown.size(), QSize(3, 2));
     }
     // Nothing outside the document is fetched.
@@ -219,9 +231,9 @@ void AppearanceTest::captionDrawsStyleTags() {
     };
     QCOMPARE(formatAt(0).foreground().color(), QColor(0, 255, 0));
     QCOMPARE(formatAt(1).foreground().style(), Qt::NoBrush);  // "<" after the font's end
-    QVERIFY(formatAt(5).fontItalic());                       // "s" of slanted
-    QVERIFY(!formatAt(13).fontItalic());                     // "&"
-    QCOMPARE(formatAt(15).fontWeight(), int(QFont::Bold));   // "x"
+    QVERIFY(formatAt(5).fontItalic());                        // "s" of slanted
+    QVERIFY(!formatAt(13).fontItalic());                      // "&"
+    QCOMPARE(formatAt(15).fontWeight(), int(QFont::Bold));    // "x"
     // The store keeps the tags.
     QCOMPARE(fixture->form->Sub.rowAt(0).SubText, "<i>slanted</i> & <b>x</b>");
 }

@@ -54,41 +54,50 @@ void FeedbackTest::commandReportsAndCaptionFollows_data() {
         sub.edit();
         sub.fieldByName("SubText").setAsString("edited");
         sub.post();
-    }) << "已修改字幕" << "second\r\nedited\r\n";
+    }) << "已修改字幕"
+                               << "second\r\nedited\r\n";
     QTest::newRow("delete") << Command([](FormFixture& f) {
         f.dialogs.questionAnswers = {true};
         f.form->N15Click();
-    }) << "已删除字幕 00:00:02,000（余 2 条）" << "one\r\n";
+    }) << "已删除字幕 00:00:02,000（余 2 条）"
+                            << "one\r\n";
     QTest::newRow("insert") << Command([](FormFixture& f) {
         f.form->Edit1->setText("00:00:02,500");
         f.form->Edit2->setText("00:00:04,000");
         f.form->Memo1->setPlainText("new");
         f.form->BitBtn3Click();
-    }) << "已插入字幕 00:00:02,500 --> 00:00:04,000（共 4 条）" << "new\r\nsecond\r\none\r\n";
+    }) << "已插入字幕 00:00:02,500 --> 00:00:04,000（共 4 条）"
+                            << "new\r\nsecond\r\none\r\n";
     QTest::newRow("shift") << Command([](FormFixture& f) { shift(f, "1.5"); })
-                           << "时间平移 +1.500 秒：3 条" << "one\r\n";
-    QTest::newRow("shift by nothing") << Command([](FormFixture& f) { shift(f, "0"); })
-                                      << "时间平移：没有改变" << "second\r\none\r\n";
+                           << "时间平移 +1.500 秒：3 条"
+                           << "one\r\n";
+    QTest::newRow("shift by nothing")
+        << Command([](FormFixture& f) { shift(f, "0"); }) << "时间平移：没有改变"
+        << "second\r\none\r\n";
     QTest::newRow("undo") << Command([](FormFixture& f) {
         shift(f, "-0.2");
         f.form->UndoItemClick();
-    }) << "已撤销：时间平移" << "second\r\none\r\n";
+    }) << "已撤销：时间平移"
+                          << "second\r\none\r\n";
     QTest::newRow("redo") << Command([](FormFixture& f) {
         shift(f, "1.5");
         f.form->UndoItemClick();
         f.form->RedoItemClick();
-    }) << "已重做：时间平移" << "one\r\n";
+    }) << "已重做：时间平移"
+                          << "one\r\n";
     QTest::newRow("open") << Command([](FormFixture& f) {
         const auto file =
             f.folder.write("in.srt", "1\r\n00:00:02,900 --> 00:00:03,500\r\nopened\r\n\r\n");
         f.dialogs.questionAnswers = {false};
         f.dialogs.fileAnswers = {QString::fromStdString(file.string())};
         f.form->N6Click();
-    }) << "已读取 1 条字幕：in.srt" << "opened\r\n";
+    }) << "已读取 1 条字幕：in.srt"
+                          << "opened\r\n";
     QTest::newRow("save") << Command([](FormFixture& f) {
         f.dialogs.fileAnswers = {QString::fromStdString((f.folder.path() / "out.srt").string())};
         f.form->N9Click();
-    }) << "已保存 3 条字幕：out.srt" << "second\r\none\r\n";
+    }) << "已保存 3 条字幕：out.srt"
+                          << "second\r\none\r\n";
 }
 
 void FeedbackTest::commandReportsAndCaptionFollows() {
