@@ -23,6 +23,7 @@
 #include "playback/lazyplayer.h"
 #include "playback/mediamodule.h"
 #include "playback/player.h"
+#include "tools/reports.h"
 
 namespace tirelle::app {
 
@@ -144,8 +145,12 @@ void TSrtForm::N15Click() {
     if (Sub.isEmpty()) return;  // nothing to delete, nothing asked
     // A row being edited goes unstored, a new row is discarded; the row deleted is the one that
     // was current when the question was asked.
+    const int before = Sub.recordCount();
+    const std::string start = Sub.fieldByName("STime").asString();
     DBGridEh1->deleteIfAgreed(
         [this] { return ui::dialogs().question(this, QStringLiteral("确定?")); });
+    if (Sub.recordCount() < before)
+        status_->report(tools::DeletedReport(ui::toQString(start).toStdString(), Sub.recordCount()));
 }
 
 void TSrtForm::FormClose() {

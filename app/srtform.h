@@ -63,6 +63,7 @@ class FormTimer;
 class PeakLoader;
 class Splitter;
 class StatusLine;
+class THelpForm;
 class TToolForm;
 class StripHandle;
 class ToggleButton;
@@ -163,6 +164,10 @@ public:
     void WMP1PositionChange(double oldPosition, double newPosition);
     void Timer2Timer();
     void RefreshPreview();
+    // After every change of the store (an edit, an insert, a delete, an undo, a tool, an open):
+    // the caption shows the subtitles active at the position with their current texts, once
+    // the running handler is done.
+    void StoreChanged();
 
     // Timing capture and insertion (srtform_timing.cpp)
     void SpButtonEClick();
@@ -214,6 +219,8 @@ public:
     void N23Click();
     void N20Click();
     void N21Click();
+    // The program's own help window, once the desktop could not open the document.
+    THelpForm* helpForm() const { return helpForm_; }
 
     // Waveform strip under the video (srtform_waveform.cpp)
     WaveStrip* WaveStrip1 = nullptr;
@@ -259,7 +266,9 @@ private:
     void takeStep(bool undoing);
     void makeTiming();
     void buildKeys();
-    bool chooseFont();  // FontDialog1 on its own font; true when a font was chosen
+    // The font dialog titled `title` on the target's font and colour; true when a font was
+    // chosen (then in FontDialog1).
+    bool chooseFont(const QString& title, const ui::FontChoice& target);
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     // Connects a signal to a handler that runs through the error guard.
     template <class Sender, class Signal, class Handler>
@@ -278,7 +287,9 @@ private:
     int shownPercent_ = -1;
     bool stripWanted_ = false;  // audio found: the strip belongs under the video
     bool closed_ = false;
+    bool storeChangePending_ = false;
     TToolForm* toolForm_ = nullptr;
+    THelpForm* helpForm_ = nullptr;  // made at the first help the desktop cannot open
 };
 
 // The three windows, set by the program entry.

@@ -2,7 +2,9 @@
 // questions and dialogs, the file steps do the work.
 
 #include "app/srtform.h"
+#include "app/statusline.h"
 #include "app/ui/textcodec.h"
+#include "tools/reports.h"
 
 namespace tirelle::app {
 
@@ -36,13 +38,20 @@ void TSrtForm::OpenSubtitles(const std::optional<QString>& named) {
         return;
     // The whole replacement is one step of the history; when a block fails, what was posted
     // before it stays and can be undone as well.
+    std::optional<srt::ReadEncoding> read;
     files_.open({ui::localPath(OpenDialog2.fileName), std::nullopt}, MemoF,
-                [this](const srt::ReadEncoding& encoding) {
+                [&](const srt::ReadEncoding& encoding) {
+                    read = encoding;
                     ShowReadEncoding(encoding, OpenDialog2.fileName);
                 });
     // The lines matter only during the command; held on, a long file's lines would cost more
     // than its rows in the store.
     srt::LineList().swap(MemoF);
+    // A converted file keeps the note on its encoding, told again after the step's own.
+    if (read && read->converted)
+        ShowReadEncoding(*read, OpenDialog2.fileName);
+    else
+        status_->report(tools::OpenedReport(Sub.recordCount(), shownName(OpenDialog2.fileName)));
 }
 
 void TSrtForm::N9Click() {
@@ -54,6 +63,7 @@ void TSrtForm::N9Click() {
     if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
     StopCapture();
     files_.save(ui::localPath(SaveDialog1.fileName), MemoF);
+    status_->report(tools::SavedReport(Sub.recordCount(), shownName(SaveDialog1.fileName)));
 }
 
 }  // namespace tirelle::app

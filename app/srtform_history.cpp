@@ -6,6 +6,8 @@
 #include "app/listview/subtitlegrid.h"
 #include "app/srtform.h"
 #include "playback/player.h"
+#include "tools/reports.h"
+#include "app/statusline.h"
 
 namespace tirelle::app {
 
@@ -19,7 +21,13 @@ void TSrtForm::connectHistory() {
                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     on(undo, &QAction::triggered, [this](bool) { UndoItemClick(); });
     on(redo, &QAction::triggered, [this](bool) { RedoItemClick(); });
-    UndoHistory.changed = [this] { refreshEditMenu(); };
+    UndoHistory.changed = [this] {
+        refreshEditMenu();
+        // Every change of the store is a step: the caption follows it, and the status bar says
+        // what it was until the command that made it says more.
+        status_->report(tools::ChangeReport(UndoHistory.undoLabel()));
+        StoreChanged();
+    };
     refreshEditMenu();
 }
 
@@ -50,7 +58,10 @@ void TSrtForm::takeStep(bool undoing) {
     // A pending edit is completed first (what is typed in the list's editor included): stored,
     // it is the newest step, the one an undo takes back.
     Sub.moveBy(0);
-    if (undoing ? !UndoHistory.canUndo() : !UndoHistory.canRedo()) return;
+    if (undoing ? !UndoHistory.canUndo() : !UndoHistory.canRedo()) {
+        status_->report(tools::StepReport(undoing, {}));
+        return;
+    }
     const std::optional<std::int64_t> current =
         Sub.isEmpty() ? std::nullopt : std::optional<std::int64_t>(Sub.bookmark().aid);
     const int place = Sub.currentRow();
@@ -62,6 +73,7 @@ void TSrtForm::takeStep(bool undoing) {
         ui::dialogs().notice(this, QString::fromUtf8(refused.what()));
         return;
     }
+    status_->report(tools::StepReport(undoing, result.label));
     Sub.requery();
     // The preview catches up as after a seek; then the cursor goes to the row the step changed,
     // or stays on the row it was on, where that row still exists, or at its place in the list.

@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 
 #include "app/srtform.h"
+#include "app/statusline.h"
 #include "app/timing/capture.h"
 #include "app/ui/dialogs.h"
 #include "app/ui/textcodec.h"
@@ -20,6 +21,9 @@ void TSrtForm::N4Click() {
         return;
     }
     WMP1->setUrl(OpenDialog1.fileName);
+    // What the audio's reading says next takes the line over.
+    ShowStatus(QStringLiteral("已打开视频：") +
+               QString::fromStdString(shownName(OpenDialog1.fileName)));
     LoadWaveform(OpenDialog1.fileName);
     // Capture mode on without the click handler: the player starts playing by itself.
     capture().videoOpened();

@@ -6,7 +6,9 @@
 #include <QPlainTextEdit>
 #include <QSlider>
 
+#include "app/captionhtml.h"
 #include "app/srtform.h"
+#include "app/statusline.h"
 #include "app/timing/capture.h"
 #include "app/timing/keyactions.h"
 #include "app/timing/preview.h"
@@ -14,6 +16,7 @@
 #include "app/ui/textcodec.h"
 #include "app/widgets.h"
 #include "playback/player.h"
+#include "tools/reports.h"
 
 namespace tirelle::app {
 
@@ -29,7 +32,9 @@ public:
         edit(box)->setText(ui::toQString(text));
     }
     void showCaption(const std::string& caption) override {
-        form_.Label3->setText(ui::toDisplay(caption));
+        const CaptionText shown = captionText(caption);
+        form_.Label3->setTextFormat(shown.format);
+        form_.Label3->setText(shown.text);
     }
     bool isDown(timing::Toggle toggle) const override { return button(toggle)->isDown(); }
     void setDown(timing::Toggle toggle, bool down) override { button(toggle)->setDown(down); }
@@ -100,6 +105,20 @@ void TSrtForm::WMP1PositionChange(double, double) {
     preview_->resync();
 }
 
+void TSrtForm::StoreChanged() {
+    // After the change's own handler: a walk over the store or a step being recorded is never
+    // interrupted, and several changes in one handler bring one update.
+    if (storeChangePending_) return;
+    storeChangePending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            storeChangePending_ = false;
+            if (!closed_) ui::guarded([this] { preview_->storeChanged(); });
+        },
+        Qt::QueuedConnection);
+}
+
 // --- timing capture and insertion
 
 double TSrtForm::LeadTime() const {
@@ -131,7 +150,12 @@ void TSrtForm::StopCapture() {
 }
 
 void TSrtForm::BitBtn3Click() {
+    const int before = Sub.recordCount();
     capture_->insert();
+    if (Sub.recordCount() > before)
+        status_->report(tools::InsertedReport(
+            ui::toQString(Sub.fieldByName("STime").asString()).toStdString(),
+            ui::toQString(Sub.fieldByName("ETime").asString()).toStdString(), Sub.recordCount()));
 }
 
 void TSrtForm::DBGridEh1CellClick(int) {

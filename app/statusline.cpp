@@ -8,8 +8,16 @@
 
 namespace tirelle::app {
 
+std::string shownName(const QString& fileName) {
+    return QFileInfo(fileName).fileName().toStdString();
+}
+
 void StatusLine::show(const QString& text, int timeoutMs) {
     bar_->showMessage(text, timeoutMs);
+}
+
+void StatusLine::report(const std::string& utf8) {
+    show(QString::fromStdString(utf8));
 }
 
 void StatusLine::showRead(const srt::ReadEncoding& encoding, const QString& fileName) {

@@ -3,6 +3,7 @@
 // through here.
 
 #include <QString>
+#include <string>
 
 class QStatusBar;
 
@@ -12,6 +13,9 @@ struct ReadEncoding;
 
 namespace tirelle::app {
 
+// A file's name as a report shows it (UTF-8, without its folder).
+std::string shownName(const QString& fileName);
+
 class StatusLine {
 public:
     explicit StatusLine(QStatusBar* bar) : bar_(bar) {}
@@ -19,6 +23,8 @@ public:
     // The text stays until the next one, or for timeoutMs milliseconds when that is above 0.
     // An empty text clears the line.
     void show(const QString& text, int timeoutMs = 0);
+    // A report of what a command did (UTF-8, see tools/reports.h), until the next one.
+    void report(const std::string& utf8);
 
     // After a read that converted the file: "已按 <encoding> 编码读取：<file name>", with the
     // count of replaced sequences when there were any. A read in the code page clears the line,

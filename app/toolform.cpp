@@ -13,6 +13,7 @@
 #include "store/dataset.h"
 #include "tools/filesteps.h"
 #include "tools/operations.h"
+#include "tools/reports.h"
 
 namespace tirelle::app {
 
@@ -60,6 +61,10 @@ void TToolForm::showPage(int page) {
     exec();
 }
 
+void TToolForm::report(const std::string& utf8) {
+    if (context_.status) context_.status->report(utf8);
+}
+
 void TToolForm::finish() {
     ui::dialogs().notice(this, QStringLiteral("ok"));
     close();
@@ -72,7 +77,10 @@ store::Dataset& TToolForm::sub() const {
 void TToolForm::BitBtn1Click() {
     double seconds = 0;
     if (!ReadNumber(ui::fromQString(Edit1->text()), seconds)) seconds = 0;
-    if (context_.steps->shift(seconds)) finish();  // 0 or an empty store: nothing, no message
+    // 0 or an empty store: nothing, no message box.
+    if (!context_.steps->shift(seconds)) return report(tools::UnchangedReport(tools::kShiftStep));
+    report(tools::ShiftReport(seconds, sub().recordCount()));
+    finish();
 }
 
 void TToolForm::TabSheet2Show() {
@@ -85,19 +93,28 @@ void TToolForm::TabSheet2Show() {
 }
 
 void TToolForm::BitBtn2Click() {
-    if (context_.steps->scale(ui::boxSeconds(Edit2), ui::boxSeconds(Edit3))) finish();
+    if (!context_.steps->scale(ui::boxSeconds(Edit2), ui::boxSeconds(Edit3)))
+        return report(tools::UnchangedReport(tools::kScaleStep));
+    report(tools::ScaleReport(SecondsToTimeCode(ui::boxSeconds(Edit2)),
+                              SecondsToTimeCode(ui::boxSeconds(Edit3)), sub().recordCount()));
+    finish();
 }
 
 void TToolForm::BitBtn6Click() {
     const std::string prefix = ui::fromQString(Edit7->text());
     const std::string suffix = ui::fromQString(Edit8->text());
-    if (context_.steps->wrap(prefix, suffix)) finish();
+    if (!context_.steps->wrap(prefix, suffix))
+        return report(tools::UnchangedReport(tools::kWrapStep));
+    report(tools::WrapReport(sub().recordCount()));
+    finish();
 }
 
 void TToolForm::BitBtn3Click() {
     if (sub().isEmpty()) return;
     if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
     context_.steps->split(ui::boxSeconds(Edit4), ui::localPath(SaveDialog1.fileName));
+    report(tools::SplitReport(SecondsToTimeCode(ui::boxSeconds(Edit4)),
+                              shownName(SaveDialog1.fileName)));
     finish();
 }
 
@@ -108,13 +125,22 @@ void TToolForm::BitBtn5Click() {
 void TToolForm::BitBtn4Click() {
     if (Edit6->text().isEmpty()) return;
     const QString file = Edit6->text();
+    std::optional<srt::ReadEncoding> read;
     const auto tell = [&](const srt::ReadEncoding& encoding) {
+        read = encoding;
         if (context_.status) context_.status->showRead(encoding, file);
     };
+    const int before = sub().recordCount();
     const bool merged = context_.steps->merge({ui::localPath(file), std::nullopt},
                                               ui::boxSeconds(Edit5), MemoF, tell);
     srt::LineList().swap(MemoF);  // the lines matter only during the command
-    if (merged) finish();
+    if (!merged) return report(tools::UnchangedReport(tools::kMergeStep));
+    // A converted file keeps the note on its encoding, told again after the step's own.
+    if (read && read->converted && context_.status)
+        context_.status->showRead(*read, file);
+    else
+        report(tools::MergedReport(sub().recordCount() - before, shownName(file)));
+    finish();
 }
 
 }  // namespace tirelle::app

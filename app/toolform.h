@@ -103,6 +103,8 @@ private:
     void connectHandlers();
     // The end of every operation that did something: "ok", then the window closes.
     void finish();
+    // Tells the status line what the tool did (UTF-8).
+    void report(const std::string& utf8);
     store::Dataset& sub() const;
 
     ToolContext context_;

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -10,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 
@@ -100,8 +100,9 @@ public:
         return true;
     }
 
-    std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& current) override {
-        return runFontDialog(parent, current);
+    std::optional<FontChoice> chooseFont(QWidget* parent, const QString& title,
+                                         const FontChoice& current) override {
+        return runFontDialog(parent, title, current);
     }
 
     std::optional<QString> inputText(QWidget* parent, const QString& caption, const QString& prompt,
@@ -118,9 +119,29 @@ public:
         return box.textValue();
     }
 
-    void openDocument(QWidget*, const QString& path) override {
-        // The viewer is started on its own; whether it can show the file is not looked at.
-        if (QFileInfo(path).isFile()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    void openDocument(QWidget* parent, const QString& path,
+                      std::function<void()> cannotOpen) override {
+        if (!QFileInfo(path).isFile()) return;
+        // xdg-open ends with a failure at once when no program handles the document; while it
+        // runs, or after it ended well, the desktop has it. Nothing here waits for it.
+        auto* opener = new QProcess(parent);
+        const auto failed = [opener, cannotOpen] {
+            opener->deleteLater();
+            if (cannotOpen) cannotOpen();
+        };
+        QObject::connect(opener, &QProcess::errorOccurred, opener,
+                         [failed](QProcess::ProcessError error) {
+                             if (error == QProcess::FailedToStart) failed();
+                         });
+        QObject::connect(opener, &QProcess::finished, opener,
+                         [opener, failed](int code, QProcess::ExitStatus status) {
+                             if (code != 0 || status != QProcess::NormalExit)
+                                 failed();
+                             else
+                                 opener->deleteLater();
+                         });
+        opener->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        opener->start(QStringLiteral("xdg-open"), {path});
     }
 };
 

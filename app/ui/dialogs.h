@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -51,15 +52,19 @@ public:
     virtual void errorBox(QWidget* parent, const QString& text) = 0;
     // Runs a file dialog; on acceptance stores the chosen path in dialog.fileName.
     virtual bool runFileDialog(QWidget* parent, FileDialog& dialog) = 0;
-    // Font dialog opened on `current`, offering the effects and the colour; the chosen font and
-    // colour (the colour as it was unless one was picked), or nothing when cancelled.
-    virtual std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& current) = 0;
+    // Font dialog with the title `title`, opened on `current`, offering the effects and the
+    // colour; the chosen font and colour (the colour as it was unless one was picked), or
+    // nothing when cancelled.
+    virtual std::optional<FontChoice> chooseFont(QWidget* parent, const QString& title,
+                                                 const FontChoice& current) = 0;
     // One-line input box; the typed text after OK, nothing after Cancel or the close box.
     virtual std::optional<QString> inputText(QWidget* parent, const QString& caption,
                                              const QString& prompt, const QString& initial) = 0;
-    // Hands a document to the desktop's default viewer. Failures (a missing file, no viewer)
-    // are not reported.
-    virtual void openDocument(QWidget* parent, const QString& path) = 0;
+    // Hands an existing document to the desktop's default viewer. When the desktop has none
+    // that opens it, `cannotOpen` runs, later, on the GUI thread (not while `parent` is gone).
+    // A missing file is not reported.
+    virtual void openDocument(QWidget* parent, const QString& path,
+                              std::function<void()> cannotOpen) = 0;
 };
 
 // The dialogs the whole program uses. Never null: QtDialogs until another is installed.

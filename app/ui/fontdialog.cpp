@@ -101,8 +101,10 @@ private:
 
 }  // namespace
 
-std::optional<FontChoice> runFontDialog(QWidget* parent, const FontChoice& current) {
+std::optional<FontChoice> runFontDialog(QWidget* parent, const QString& title,
+                                        const FontChoice& current) {
     QFontDialog dialog(parent);
+    dialog.setWindowTitle(title);
     dialog.setOption(QFontDialog::DontUseNativeDialog);
     dialog.setCurrentFont(current.font);
     auto* colour = new ColourChoice(dialog, current.color);

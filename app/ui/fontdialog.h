@@ -10,8 +10,9 @@ class QWidget;
 
 namespace tirelle::ui {
 
-// Shows the dialog on `current`; the font and colour chosen, or nothing when cancelled. The
-// colour stays as it was unless the user picks another.
-std::optional<FontChoice> runFontDialog(QWidget* parent, const FontChoice& current);
+// Shows the dialog, titled `title`, on `current`; the font and colour chosen, or nothing when
+// cancelled. The colour stays as it was unless the user picks another.
+std::optional<FontChoice> runFontDialog(QWidget* parent, const QString& title,
+                                        const FontChoice& current);
 
 }  // namespace tirelle::ui

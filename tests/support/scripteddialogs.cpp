@@ -51,8 +51,9 @@ bool ScriptedDialogs::runFileDialog(QWidget*, ui::FileDialog& dialog) {
     return true;
 }
 
-std::optional<ui::FontChoice> ScriptedDialogs::chooseFont(QWidget*, const ui::FontChoice& current) {
-    log << "font";
+std::optional<ui::FontChoice> ScriptedDialogs::chooseFont(QWidget*, const QString& title,
+                                                         const ui::FontChoice& current) {
+    log << "font: " + title;
     lastFontShown = current;
     return take(fontAnswers, unexpected, std::optional<ui::FontChoice>());
 }
@@ -64,8 +65,15 @@ std::optional<QString> ScriptedDialogs::inputText(QWidget*, const QString& capti
     return take(inputAnswers, unexpected, std::optional<QString>());
 }
 
-void ScriptedDialogs::openDocument(QWidget*, const QString& path) {
+void ScriptedDialogs::openDocument(QWidget*, const QString& path,
+                                   std::function<void()> cannotOpen) {
     log << "document: " + path;
+    bool opens = true;
+    if (!documentOpens.empty()) {
+        opens = documentOpens.front();
+        documentOpens.pop_front();
+    }
+    if (!opens && cannotOpen) cannotOpen();
 }
 
 }  // namespace tirelle::testing

@@ -24,9 +24,10 @@ public:
     std::deque<std::optional<QString>> fileAnswers;  // nothing = cancelled
     std::deque<std::optional<ui::FontChoice>> fontAnswers;
     std::deque<std::optional<QString>> inputAnswers;
+    std::deque<bool> documentOpens;  // not a dialog: when empty, the desktop opens it
 
     // --- what was shown, in order: "notice: text", "question: text", "confirm: title: text",
-    // "error: text", "open OpenDialog2", "save SaveDialog1", "font", "input: caption: prompt",
+    // "error: text", "open OpenDialog2", "save SaveDialog1", "font: title", "input: caption: prompt",
     // "document: path"
     QStringList log;
     QStringList errors;   // texts of error boxes
@@ -42,11 +43,13 @@ public:
     bool confirm(QWidget* parent, const QString& title, const QString& text) override;
     void errorBox(QWidget* parent, const QString& text) override;
     bool runFileDialog(QWidget* parent, ui::FileDialog& dialog) override;
-    std::optional<ui::FontChoice> chooseFont(QWidget* parent,
+    std::optional<ui::FontChoice> chooseFont(QWidget* parent, const QString& title,
                                              const ui::FontChoice& current) override;
     std::optional<QString> inputText(QWidget* parent, const QString& caption, const QString& prompt,
                                      const QString& initial) override;
-    void openDocument(QWidget* parent, const QString& path) override;
+    // The desktop opens the document unless `documentOpens` holds false at its front.
+    void openDocument(QWidget* parent, const QString& path,
+                      std::function<void()> cannotOpen) override;
 };
 
 }  // namespace tirelle::testing
