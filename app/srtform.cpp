@@ -72,6 +72,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 
     connectHandlers();
     createToolForm();
+    buildAnalysis();
     connectHistory();
     ui::guarded([this] { FormCreate(); });
     Timer2->setEnabled(true);  // ticks from start-up on

@@ -12,6 +12,7 @@
 //   srtform_appearance.cpp  fonts, row lines, help and about
 //   srtform_waveform.cpp    the waveform strip under the video
 //   srtform_history.cpp     the edit menu: undo and redo
+//   srtform_speech.cpp      the speech and cuts of the video: status, snap commands, capture options
 
 #include <QMainWindow>
 #include <cstdint>
@@ -35,6 +36,7 @@
 #include "tools/filesteps.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -57,6 +59,7 @@ class TimingView;
 
 namespace tirelle::app {
 
+class CutLoader;
 class FormTimer;
 class PeakLoader;
 class Splitter;
@@ -65,6 +68,7 @@ class TToolForm;
 class StripHandle;
 class ToggleButton;
 class WaveStrip;
+class WorkProgress;
 
 class TSrtForm : public QMainWindow {
     Q_OBJECT
@@ -222,6 +226,25 @@ public:
     // Sets the start (end == false) or end time text of the subtitle `aid` to the time code of
     // `seconds` and posts the row, as an edit in the list would; nothing when the row is gone.
     void PostEdgeTime(std::int64_t aid, bool end, double seconds);
+
+    // Speech and cuts of the video (srtform_speech.cpp)
+    CutLoader* Cuts = nullptr;
+    WorkProgress* Work = nullptr;
+    QLabel* SpeechLabel = nullptr;
+    QLabel* CutsLabel = nullptr;
+    QCheckBox* SpeechCaptureBox = nullptr;
+    QCheckBox* CutCaptureBox = nullptr;
+    // 对齐语音（当前行） and 对齐语音（全部）: one undo step each; nothing, said in the status
+    // bar, without speech.
+    void SnapCurrentItemClick();
+    void SnapAllItemClick();
+    // 镜头对齐 over every row as one undo step; nothing, said so, without cuts.
+    void AlignCutsItemClick();
+    // Either capture option clicked: the capture's adjustment set from both.
+    void CaptureBoxClick();
+    // The cancel button of the work's progress: the audio and the cuts both stop.
+    void WorkCancelClick();
+
     // Undo and redo (srtform_history.cpp)
     void UndoItemClick();
     void RedoItemClick();
@@ -248,6 +271,13 @@ private:
     // Shows or hides the strip and its handle as stripWanted_ says, except in full screen.
     void showWaveStrip();
     void PeaksArrived();
+    void buildAnalysis();
+    void SpeechChange();
+    void CutsStateChange();
+    void RefreshWork();
+    // Why the snap to speech cannot run; empty when it can.
+    QString speechMissing() const;
+    void SnapToSpeech(bool all);
     void connectHistory();
     void refreshEditMenu();
     void takeStep(bool undoing);
