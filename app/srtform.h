@@ -36,7 +36,6 @@
 #include "tools/filesteps.h"
 
 class QAction;
-class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -44,6 +43,7 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
+class QToolButton;
 
 namespace tirelle::playback {
 class Player;
@@ -232,8 +232,11 @@ public:
     WorkProgress* Work = nullptr;
     QLabel* SpeechLabel = nullptr;
     QLabel* CutsLabel = nullptr;
-    QCheckBox* SpeechCaptureBox = nullptr;
-    QCheckBox* CutCaptureBox = nullptr;
+    // The capture's options "捕获时对齐语音" (captured times onto the speech near) and "也对齐
+    // 镜头" (then onto a cut within a few frames), on a button in the capture strip.
+    QAction* SpeechCaptureAction = nullptr;
+    QAction* CutCaptureAction = nullptr;
+    QToolButton* CaptureSnapButton = nullptr;
     // 对齐语音（当前行） and 对齐语音（全部）: one undo step each; nothing, said in the status
     // bar, without speech.
     void SnapCurrentItemClick();
@@ -241,7 +244,7 @@ public:
     // 镜头对齐 over every row as one undo step; nothing, said so, without cuts.
     void AlignCutsItemClick();
     // Either capture option clicked: the capture's adjustment set from both.
-    void CaptureBoxClick();
+    void CaptureOptionClick();
     // The cancel button of the work's progress: the audio and the cuts both stop.
     void WorkCancelClick();
 

@@ -3,9 +3,10 @@
 // land captured times on them.
 
 #include <QAction>
-#include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include "app/srtform.h"
 #include "app/timing/capture.h"
@@ -34,14 +35,27 @@ void TSrtForm::buildAnalysis() {
     statusBar()->addPermanentWidget(CutsLabel);
     statusBar()->addPermanentWidget(Work);
 
-    // Right of the position box; off, so capture writes the times as taken until asked.
-    SpeechCaptureBox = new QCheckBox(QStringLiteral("捕获时对齐语音"), Panel7);
-    SpeechCaptureBox->setObjectName(QStringLiteral("SpeechCaptureBox"));
-    SpeechCaptureBox->setGeometry(ui::scaled(580, 8, 150, 21));
-    CutCaptureBox = new QCheckBox(QStringLiteral("也对齐镜头"), Panel7);
-    CutCaptureBox->setObjectName(QStringLiteral("CutCaptureBox"));
-    CutCaptureBox->setGeometry(ui::scaled(580, 44, 150, 21));
-    CutCaptureBox->setEnabled(false);
+    // In the capture strip's one free place, between the slider and the insert button: a
+    // button that turns the snap of captured times on and off, its menu with both options.
+    // Off, so capture writes the times as taken until asked.
+    SpeechCaptureAction = new QAction(QStringLiteral("捕获时对齐语音"), this);
+    SpeechCaptureAction->setObjectName(QStringLiteral("SpeechCaptureAction"));
+    SpeechCaptureAction->setIconText(QStringLiteral("对齐"));
+    SpeechCaptureAction->setCheckable(true);
+    CutCaptureAction = new QAction(QStringLiteral("也对齐镜头"), this);
+    CutCaptureAction->setObjectName(QStringLiteral("CutCaptureAction"));
+    CutCaptureAction->setCheckable(true);
+    CutCaptureAction->setEnabled(false);
+    auto* options = new QMenu(this);
+    options->addAction(SpeechCaptureAction);
+    options->addAction(CutCaptureAction);
+    CaptureSnapButton = new QToolButton(Panel7);
+    CaptureSnapButton->setObjectName(QStringLiteral("CaptureSnapButton"));
+    CaptureSnapButton->setDefaultAction(SpeechCaptureAction);
+    CaptureSnapButton->setMenu(options);
+    CaptureSnapButton->setPopupMode(QToolButton::MenuButtonPopup);
+    CaptureSnapButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    CaptureSnapButton->setGeometry(ui::scaled(390, 46, 46, 24));
 
     on(Peaks, &PeakLoader::speechChanged, [this] { SpeechChange(); });
     on(Peaks, &PeakLoader::stateChanged, [this] { RefreshWork(); });
@@ -49,8 +63,8 @@ void TSrtForm::buildAnalysis() {
     on(Cuts, &CutLoader::stateChanged, [this] { CutsStateChange(); });
     on(Cuts, &CutLoader::progressChanged, [this] { RefreshWork(); });
     on(Work, &WorkProgress::cancelRequested, [this] { WorkCancelClick(); });
-    on(SpeechCaptureBox, &QCheckBox::clicked, [this](bool) { CaptureBoxClick(); });
-    on(CutCaptureBox, &QCheckBox::clicked, [this](bool) { CaptureBoxClick(); });
+    on(SpeechCaptureAction, &QAction::triggered, [this](bool) { CaptureOptionClick(); });
+    on(CutCaptureAction, &QAction::triggered, [this](bool) { CaptureOptionClick(); });
     on(menuItem(QStringLiteral("SnapCurrentItem")), &QAction::triggered, [this](bool) { SnapCurrentItemClick(); });
     on(menuItem(QStringLiteral("SnapAllItem")), &QAction::triggered, [this](bool) { SnapAllItemClick(); });
     on(menuItem(QStringLiteral("AlignCutsItem")), &QAction::triggered, [this](bool) { AlignCutsItemClick(); });
@@ -184,9 +198,9 @@ void TSrtForm::AlignCutsItemClick() {
 
 // --- the capture's options
 
-void TSrtForm::CaptureBoxClick() {
-    CutCaptureBox->setEnabled(SpeechCaptureBox->isChecked());
-    if (!SpeechCaptureBox->isChecked()) {
+void TSrtForm::CaptureOptionClick() {
+    CutCaptureAction->setEnabled(SpeechCaptureAction->isChecked());
+    if (!SpeechCaptureAction->isChecked()) {
         capture().adjustTime = {};  // times exactly as taken
         return;
     }
@@ -197,7 +211,7 @@ void TSrtForm::CaptureBoxClick() {
             if (const auto at = speech::NearestEdge(Peaks->speechSpans(), t, kind, speech::SnapOptions{}.window))
                 t = *at;
         }
-        if (CutCaptureBox->isChecked() && Cuts->state() == CutLoader::State::Ready)
+        if (CutCaptureAction->isChecked() && Cuts->state() == CutLoader::State::Ready)
             t = shots::SnapToCut(Cuts->cuts(), t);
         return t;
     };

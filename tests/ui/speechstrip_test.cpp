@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -209,16 +208,16 @@ void SpeechStripTest::captureLandsOnSpeechAndCuts() {
     const double near = cut + 3 * form.Cuts->cuts().frameDuration();
     fixture->player->setPosition(near);
 
-    QCOMPARE(form.SpeechCaptureBox->isChecked(), false);  // off: times as taken
-    QCOMPARE(form.CutCaptureBox->isEnabled(), false);
+    QCOMPARE(form.SpeechCaptureAction->isChecked(), false);  // off: times as taken
+    QCOMPARE(form.CutCaptureAction->isEnabled(), false);
     form.CaptureStep();
     QCOMPARE(form.Edit2->text(), form.Edit_TimePos->text());
 
-    form.SpeechCaptureBox->click();
-    form.CutCaptureBox->click();
+    form.SpeechCaptureAction->trigger();
+    form.CutCaptureAction->trigger();
     form.CaptureStep();
     QCOMPARE(form.Edit2->text(), timeText(cut));
-    form.SpeechCaptureBox->click();  // off again: the cut no longer pulls
+    form.SpeechCaptureAction->trigger();  // off again: the cut no longer pulls
     form.CaptureStep();
     QCOMPARE(form.Edit2->text(), form.Edit_TimePos->text());
 
@@ -230,7 +229,7 @@ void SpeechStripTest::captureLandsOnSpeechAndCuts() {
     while (i + 1 < spans.size() && spans[i + 1].start < spans[i].end + 0.8) ++i;
     QVERIFY(i + 1 < spans.size());
     fixture->player->setPosition(spans[i].end + 0.2);
-    form.SpeechCaptureBox->click();
+    form.SpeechCaptureAction->trigger();
     form.CaptureStep();
     QCOMPARE(form.Edit2->text(), timeText(spans[i].end));
 }
