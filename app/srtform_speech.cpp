@@ -65,9 +65,12 @@ void TSrtForm::buildAnalysis() {
     on(Work, &WorkProgress::cancelRequested, [this] { WorkCancelClick(); });
     on(SpeechCaptureAction, &QAction::triggered, [this](bool) { CaptureOptionClick(); });
     on(CutCaptureAction, &QAction::triggered, [this](bool) { CaptureOptionClick(); });
-    on(menuItem(QStringLiteral("SnapCurrentItem")), &QAction::triggered, [this](bool) { SnapCurrentItemClick(); });
-    on(menuItem(QStringLiteral("SnapAllItem")), &QAction::triggered, [this](bool) { SnapAllItemClick(); });
-    on(menuItem(QStringLiteral("AlignCutsItem")), &QAction::triggered, [this](bool) { AlignCutsItemClick(); });
+    on(menuItem(QStringLiteral("SnapCurrentItem")), &QAction::triggered,
+       [this](bool) { SnapCurrentItemClick(); });
+    on(menuItem(QStringLiteral("SnapAllItem")), &QAction::triggered,
+       [this](bool) { SnapAllItemClick(); });
+    on(menuItem(QStringLiteral("AlignCutsItem")), &QAction::triggered,
+       [this](bool) { AlignCutsItemClick(); });
 }
 
 // --- the status bar
@@ -82,8 +85,9 @@ void TSrtForm::SpeechChange() {
             SpeechLabel->setText(QStringLiteral("正在检测语音…"));
             break;
         case PeakLoader::Speech::Found:
-            SpeechLabel->setText(QStringLiteral("已找到语音 %1 段").arg(Peaks->speechSpans().size()) +
-                                 (note.isEmpty() ? QString() : QStringLiteral("（%1）").arg(note)));
+            SpeechLabel->setText(
+                QStringLiteral("已找到语音 %1 段").arg(Peaks->speechSpans().size()) +
+                (note.isEmpty() ? QString() : QStringLiteral("（%1）").arg(note)));
             break;
         case PeakLoader::Speech::NoSpeech:
             SpeechLabel->setText(QStringLiteral("没有找到语音"));
@@ -103,7 +107,8 @@ void TSrtForm::CutsStateChange() {
             CutsLabel->clear();
             break;
         case CutLoader::State::Ready:
-            CutsLabel->setText(QStringLiteral("已找到镜头切换 %1 处").arg(Cuts->cuts().times.size()));
+            CutsLabel->setText(
+                QStringLiteral("已找到镜头切换 %1 处").arg(Cuts->cuts().times.size()));
             break;
         case CutLoader::State::Unavailable:
             CutsLabel->setText(QStringLiteral("未能查找镜头：%1").arg(Cuts->message()));
@@ -121,7 +126,8 @@ void TSrtForm::RefreshWork() {
     const bool audio = Peaks->state() == PeakLoader::State::Loading;
     const bool cuts = Cuts->state() == CutLoader::State::Detecting;
     if (audio && cuts)
-        Work->show(QStringLiteral("正在读取音频、查找镜头"), (Peaks->progress() + Cuts->progress()) / 2);
+        Work->show(QStringLiteral("正在读取音频、查找镜头"),
+                   (Peaks->progress() + Cuts->progress()) / 2);
     else if (audio)
         Work->show(QStringLiteral("正在读取音频、检测语音"), Peaks->progress());
     else if (cuts)
@@ -167,8 +173,9 @@ void TSrtForm::SnapToSpeech(bool all) {
     StopCapture();
     Sub.moveBy(0);  // a pending edit is stored first, as its own step
     const std::int64_t current = Sub.bookmark().aid;
-    const speech::SnapCounts counts = all ? speech::SnapAllToSpeech(Sub, UndoHistory, Peaks->speechSpans())
-                                          : speech::SnapCurrentToSpeech(Sub, UndoHistory, Peaks->speechSpans());
+    const speech::SnapCounts counts =
+        all ? speech::SnapAllToSpeech(Sub, UndoHistory, Peaks->speechSpans())
+            : speech::SnapCurrentToSpeech(Sub, UndoHistory, Peaks->speechSpans());
     if (all) Sub.locate("aid", current);
     ShowStatus(QString::fromStdString(speech::SnapMessage(counts)));
 }
@@ -186,7 +193,8 @@ void TSrtForm::AlignCutsItemClick() {
         case CutLoader::State::Cancelled:
             return ShowStatus(QStringLiteral("查找镜头已取消，没有镜头可对齐"));
     }
-    if (Cuts->cuts().times.empty()) return ShowStatus(QStringLiteral("此视频没有镜头切换，没有对齐"));
+    if (Cuts->cuts().times.empty())
+        return ShowStatus(QStringLiteral("此视频没有镜头切换，没有对齐"));
     if (!Sub.active() || Sub.isEmpty()) return ShowStatus(QStringLiteral("没有字幕可对齐"));
     StopCapture();
     Sub.moveBy(0);
@@ -207,8 +215,10 @@ void TSrtForm::CaptureOptionClick() {
     capture().adjustTime = [this](timing::Capture::Edge edge, double seconds) {
         double t = seconds;
         if (Peaks->speech() == PeakLoader::Speech::Found) {
-            const auto kind = edge == timing::Capture::Edge::Start ? speech::Edge::Onset : speech::Edge::Offset;
-            if (const auto at = speech::NearestEdge(Peaks->speechSpans(), t, kind, speech::SnapOptions{}.window))
+            const auto kind =
+                edge == timing::Capture::Edge::Start ? speech::Edge::Onset : speech::Edge::Offset;
+            if (const auto at = speech::NearestEdge(Peaks->speechSpans(), t, kind,
+                                                    speech::SnapOptions{}.window))
                 t = *at;
         }
         if (CutCaptureAction->isChecked() && Cuts->state() == CutLoader::State::Ready)

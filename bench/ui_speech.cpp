@@ -21,6 +21,7 @@ struct SpeechFixture : tirelle::bench::ListedStore {
     tirelle::store::History history;
     tirelle::speech::SpeechSpans speech[2];
     tirelle::shots::ShotCuts cuts[2];
+    int turn = 0;  // the set the next run moves the rows to (the rows are on the other)
 
     explicit SpeechFixture(int rows) : ListedStore(rows, "and its second line") {
         history.open(connection);
@@ -44,24 +45,22 @@ SpeechFixture& fixture() {
 
 void BM_SnapAllToSpeech(benchmark::State& state) {
     auto& f = fixture();
-    int turn = 0;
     for (auto _ : state) {
-        const auto counts = tirelle::speech::SnapAllToSpeech(f.sub, f.history, f.speech[turn]);
+        const auto counts = tirelle::speech::SnapAllToSpeech(f.sub, f.history, f.speech[f.turn]);
         QCoreApplication::processEvents();  // the list drawn once
         if (counts.changed == 0) state.SkipWithError("nothing moved");
-        turn = 1 - turn;
+        f.turn = 1 - f.turn;
     }
 }
 BENCHMARK(BM_SnapAllToSpeech)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_AlignToCuts(benchmark::State& state) {
     auto& f = fixture();
-    int turn = 0;
     for (auto _ : state) {
-        const auto alignment = tirelle::shots::AlignStoreToCuts(f.sub, f.cuts[turn], &f.history);
+        const auto alignment = tirelle::shots::AlignStoreToCuts(f.sub, f.cuts[f.turn], &f.history);
         QCoreApplication::processEvents();
         if (alignment.changes.empty()) state.SkipWithError("nothing moved");
-        turn = 1 - turn;
+        f.turn = 1 - f.turn;
     }
 }
 BENCHMARK(BM_AlignToCuts)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -105,14 +105,16 @@ void CutLoader::load(const QString& path) {
 void CutLoader::run(std::shared_ptr<Job> job) {
     const quint64 generation = job->generation;
     auto post = [this, job](auto&& call) {
-        if (!job->cancel) QMetaObject::invokeMethod(this, std::forward<decltype(call)>(call), Qt::QueuedConnection);
+        if (!job->cancel)
+            QMetaObject::invokeMethod(this, std::forward<decltype(call)>(call),
+                                      Qt::QueuedConnection);
     };
     auto done = [&](shots::StoredCuts result, bool cached) {
         const bool complete = result.status == shots::DetectStatus::Complete;
         post([this, generation, complete, cached, cuts = std::move(result.cuts),
               message = complete ? QString() : Why(result)]() mutable {
-            finish(generation, complete ? State::Ready : State::Unavailable, std::move(cuts), std::move(message),
-                   cached);
+            finish(generation, complete ? State::Ready : State::Unavailable, std::move(cuts),
+                   std::move(message), cached);
         });
         job->done = true;
     };
@@ -122,7 +124,8 @@ void CutLoader::run(std::shared_ptr<Job> job) {
         if (auto stored = cache.load(*key)) return done(std::move(*stored), true);
     if (!job->detect) {
         post([this, generation, message = QString::fromStdString(job->missing)] {
-            finish(generation, State::Unavailable, {}, QStringLiteral("无法载入镜头检测：%1").arg(message), false);
+            finish(generation, State::Unavailable, {},
+                   QStringLiteral("无法载入镜头检测：%1").arg(message), false);
         });
         job->done = true;
         return;
@@ -155,7 +158,8 @@ void CutLoader::moved(quint64 generation, double share) {
     emit progressChanged();
 }
 
-void CutLoader::finish(quint64 generation, State state, shots::ShotCuts cuts, QString message, bool cached) {
+void CutLoader::finish(quint64 generation, State state, shots::ShotCuts cuts, QString message,
+                       bool cached) {
     if (generation != generation_) return;
     state_ = state;
     cuts_ = std::move(cuts);

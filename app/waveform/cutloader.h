@@ -31,7 +31,8 @@ public:
     };
 
     // `cacheFolder` empty: no cache. `threads` 0: as many as the detector likes.
-    explicit CutLoader(std::filesystem::path cacheFolder, int threads = 0, QObject* parent = nullptr);
+    explicit CutLoader(std::filesystem::path cacheFolder, int threads = 0,
+                       QObject* parent = nullptr);
     ~CutLoader() override;
 
     // Starts on the file at `path`; the old work is stopped and its cuts are gone.
@@ -59,7 +60,8 @@ private:
     void reapFinished();
     void run(std::shared_ptr<Job> job);
     void moved(quint64 generation, double share);
-    void finish(quint64 generation, State state, shots::ShotCuts cuts, QString message, bool cached);
+    void finish(quint64 generation, State state, shots::ShotCuts cuts, QString message,
+                bool cached);
 
     std::filesystem::path cacheFolder_;
     int threads_;

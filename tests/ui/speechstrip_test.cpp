@@ -80,16 +80,23 @@ private:
         fixture->dialogs.fileAnswers = {path};
         fixture->form->N4Click();
         auto& form = *fixture->form;
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(form.Peaks->state() != PeakLoader::State::Loading, 60000); }();
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(form.Cuts->state() != CutLoader::State::Detecting, 60000); }();
+        [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(form.Peaks->state() != PeakLoader::State::Loading, 60000);
+        }();
+        [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(form.Cuts->state() != CutLoader::State::Detecting, 60000);
+        }();
         return true;
     }
-    void trigger(const char* item) { fixture->form->menuItem(QString::fromLatin1(item))->trigger(); }
+    void trigger(const char* item) {
+        fixture->form->menuItem(QString::fromLatin1(item))->trigger();
+    }
     QString status() const { return fixture->form->statusBar()->currentMessage(); }
     std::vector<std::pair<double, double>> rowTimes() {
         std::vector<std::pair<double, double>> times;
         for (int row = 0; row < fixture->form->Sub.rowCount(); ++row)
-            times.emplace_back(fixture->form->Sub.rowAt(row).SubSort, fixture->form->Sub.rowAt(row).SubSortEnd);
+            times.emplace_back(fixture->form->Sub.rowAt(row).SubSort,
+                               fixture->form->Sub.rowAt(row).SubSortEnd);
         return times;
     }
 
@@ -132,7 +139,8 @@ void SpeechStripTest::draggedEdgeSnaps() {
     strip.show();
     std::optional<double> got;
     connect(&strip, &WaveStrip::edgeDragged, [&](qint64, bool, double seconds) { got = seconds; });
-    drag(&strip, strip.xAt(end ? 12 : 10), strip.xAt(to), shift ? Qt::ShiftModifier : Qt::NoModifier);
+    drag(&strip, strip.xAt(end ? 12 : 10), strip.xAt(to),
+         shift ? Qt::ShiftModifier : Qt::NoModifier);
     QVERIFY(got.has_value());
     QVERIFY2(std::abs(*got - lands) < 0.006, qPrintable(QString::number(*got)));
 }
@@ -141,7 +149,8 @@ void SpeechStripTest::snapAllIsOneStepOntoTheSpeech() {
     if (!open("speech/speech-20db.mp4")) QSKIP("no test media (run scripts/make-test-media)");
     auto& form = *fixture->form;
     QCOMPARE(form.Peaks->speech(), PeakLoader::Speech::Found);
-    QCOMPARE(form.SpeechLabel->text(), QStringLiteral("已找到语音 %1 段").arg(form.Peaks->speechSpans().size()));
+    QCOMPARE(form.SpeechLabel->text(),
+             QStringLiteral("已找到语音 %1 段").arg(form.Peaks->speechSpans().size()));
     // Every line of the film, its edges 0.25 s off as hand timing leaves them.
     std::vector<std::pair<double, double>> truth;
     std::ifstream spans(testMedia("speech/speech-20db.spans").toStdString());
@@ -161,7 +170,8 @@ void SpeechStripTest::snapAllIsOneStepOntoTheSpeech() {
     std::size_t near = 0;
     const auto after = rowTimes();
     for (std::size_t i = 0; i < truth.size(); ++i)
-        near += (std::abs(after[i].first - truth[i].first) <= 0.1) + (std::abs(after[i].second - truth[i].second) <= 0.1);
+        near += (std::abs(after[i].first - truth[i].first) <= 0.1) +
+                (std::abs(after[i].second - truth[i].second) <= 0.1);
     QVERIFY2(near >= truth.size() * 2 * 9 / 10, qPrintable(QString::number(near)));
     QCOMPARE(QString::fromStdString(form.UndoHistory.undoLabel()), QStringLiteral("对齐语音"));
     form.UndoItemClick();
@@ -178,11 +188,21 @@ void SpeechStripTest::commandsWithoutSpeechOrCutsSayWhy_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("says");
-    QTest::newRow("no audio, all") << "noaudio.mp4" << "SnapAllItem" << "没有语音可对齐（此视频没有音轨）";
-    QTest::newRow("no audio, current") << "noaudio.mp4" << "SnapCurrentItem" << "没有语音可对齐（此视频没有音轨）";
-    QTest::newRow("not a video, speech") << "unplayable.mp4" << "SnapAllItem" << "没有语音可对齐（无法读取音频：";
-    QTest::newRow("not a video, cuts") << "unplayable.mp4" << "AlignCutsItem" << "没有镜头可对齐（无法读取视频画面：";
-    QTest::newRow("still picture") << "still.png" << "AlignCutsItem" << "没有镜头可对齐（此文件只有一幅静止画面）";
+    QTest::newRow("no audio, all") << "noaudio.mp4"
+                                   << "SnapAllItem"
+                                   << "没有语音可对齐（此视频没有音轨）";
+    QTest::newRow("no audio, current") << "noaudio.mp4"
+                                       << "SnapCurrentItem"
+                                       << "没有语音可对齐（此视频没有音轨）";
+    QTest::newRow("not a video, speech") << "unplayable.mp4"
+                                         << "SnapAllItem"
+                                         << "没有语音可对齐（无法读取音频：";
+    QTest::newRow("not a video, cuts") << "unplayable.mp4"
+                                       << "AlignCutsItem"
+                                       << "没有镜头可对齐（无法读取视频画面：";
+    QTest::newRow("still picture") << "still.png"
+                                   << "AlignCutsItem"
+                                   << "没有镜头可对齐（此文件只有一幅静止画面）";
 }
 
 void SpeechStripTest::commandsWithoutSpeechOrCutsSayWhy() {
