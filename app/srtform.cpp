@@ -75,6 +75,7 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     connectHandlers();
     buildKeys();
     createToolForm();
+    buildAnalysis();
     connectHistory();
     ui::guarded([this] { FormCreate(); });
     Timer2->setEnabled(true);  // ticks from start-up on

@@ -13,6 +13,7 @@
 //   srtform_waveform.cpp    the waveform strip under the video
 //   srtform_history.cpp     the edit menu: undo and redo
 //   srtform_keys.cpp        the menu "播放", its shortcuts and the list's row actions
+//   srtform_speech.cpp      the speech and cuts of the video: status, snap commands, capture options
 
 #include <QMainWindow>
 #include <cstdint>
@@ -43,6 +44,7 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
+class QToolButton;
 
 namespace tirelle::playback {
 class Player;
@@ -59,6 +61,7 @@ class TimingView;
 
 namespace tirelle::app {
 
+class CutLoader;
 class FormTimer;
 class PeakLoader;
 class Splitter;
@@ -68,6 +71,7 @@ class TToolForm;
 class StripHandle;
 class ToggleButton;
 class WaveStrip;
+class WorkProgress;
 
 class TSrtForm : public QMainWindow {
     Q_OBJECT
@@ -233,6 +237,28 @@ public:
     // Sets the start (end == false) or end time text of the subtitle `aid` to the time code of
     // `seconds` and posts the row, as an edit in the list would; nothing when the row is gone.
     void PostEdgeTime(std::int64_t aid, bool end, double seconds);
+
+    // Speech and cuts of the video (srtform_speech.cpp)
+    CutLoader* Cuts = nullptr;
+    WorkProgress* Work = nullptr;
+    QLabel* SpeechLabel = nullptr;
+    QLabel* CutsLabel = nullptr;
+    // The capture's options "捕获时对齐语音" (captured times onto the speech near) and "也对齐
+    // 镜头" (then onto a cut within a few frames), on a button in the capture strip.
+    QAction* SpeechCaptureAction = nullptr;
+    QAction* CutCaptureAction = nullptr;
+    QToolButton* CaptureSnapButton = nullptr;
+    // 对齐语音（当前行） and 对齐语音（全部）: one undo step each; nothing, said in the status
+    // bar, without speech.
+    void SnapCurrentItemClick();
+    void SnapAllItemClick();
+    // 镜头对齐 over every row as one undo step; nothing, said so, without cuts.
+    void AlignCutsItemClick();
+    // Either capture option clicked: the capture's adjustment set from both.
+    void CaptureOptionClick();
+    // The cancel button of the work's progress: the audio and the cuts both stop.
+    void WorkCancelClick();
+
     // Undo and redo (srtform_history.cpp)
     void UndoItemClick();
     void RedoItemClick();
@@ -261,6 +287,13 @@ private:
     // Shows or hides the strip and its handle as stripWanted_ says, except in full screen.
     void showWaveStrip();
     void PeaksArrived();
+    void buildAnalysis();
+    void SpeechChange();
+    void CutsStateChange();
+    void RefreshWork();
+    // Why the snap to speech cannot run; empty when it can.
+    QString speechMissing() const;
+    void SnapToSpeech(bool all);
     void connectHistory();
     void refreshEditMenu();
     void takeStep(bool undoing);

@@ -223,6 +223,10 @@ void TSrtForm::buildMenus() {
     addItem(tools, QStringLiteral("N16"), QStringLiteral("合并字幕"));
     addItem(tools, QStringLiteral("N17"), QStringLiteral("-"));
     addItem(tools, QStringLiteral("N18"), QStringLiteral("字幕字体"));
+    addItem(tools, QStringLiteral("SpeechSeparator"), QStringLiteral("-"));
+    addItem(tools, QStringLiteral("SnapCurrentItem"), QStringLiteral("对齐语音（当前行）"));
+    addItem(tools, QStringLiteral("SnapAllItem"), QStringLiteral("对齐语音（全部）"));
+    addItem(tools, QStringLiteral("AlignCutsItem"), QStringLiteral("镜头对齐"));
     QMenu* help = top(QStringLiteral("N19"), QStringLiteral("帮助"));
     addItem(help, QStringLiteral("N20"), QStringLiteral("关于"));
     addItem(help, QStringLiteral("N21"), QStringLiteral("帮助"));

@@ -13,6 +13,7 @@
 #include "app/srtform.h"
 #include "app/ui/scaling.h"
 #include "app/ui/textcodec.h"
+#include "app/waveform/cutloader.h"
 #include "app/waveform/peakloader.h"
 #include "app/waveform/wavestrip.h"
 #include "playback/player.h"
@@ -161,11 +162,13 @@ void TSrtForm::LoadWaveform(const QString& path) {
     shownPercent_ = -1;
     WaveStrip1->resetView();
     Peaks->load(path);
+    Cuts->load(path);
 }
 
 void TSrtForm::PeaksStateChange() {
     stripWanted_ = Peaks->hasAudio() && (Peaks->state() == PeakLoader::State::Loading ||
-                                         Peaks->state() == PeakLoader::State::Ready);
+                                         Peaks->state() == PeakLoader::State::Ready ||
+                                         Peaks->state() == PeakLoader::State::Cancelled);
     showWaveStrip();
     switch (Peaks->state()) {
         case PeakLoader::State::Idle:
@@ -182,6 +185,9 @@ void TSrtForm::PeaksStateChange() {
             break;
         case PeakLoader::State::Failed:
             ShowStatus(QStringLiteral("无法读取此视频的音频，不显示波形：%1").arg(Peaks->message()));
+            break;
+        case PeakLoader::State::Cancelled:
+            ShowStatus(QStringLiteral("已停止读取音频"));
             break;
     }
     WaveStrip1->update();

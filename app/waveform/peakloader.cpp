@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "playback/mediamodule.h"
+#include "speech/analysis.h"
+#include "speech/cache.h"
 #include "waveform/decoder.h"
 #include "waveform/peakcache.h"
 
@@ -15,6 +17,8 @@ using waveform::Peak;
 struct PeakLoader::Job {
     quint64 generation = 0;
     std::string path;
+    speech::AnalyseFunction analyse = nullptr;       // nothing: why in `analysisMissing`
+    std::string analysisMissing;
     waveform::DecodePeaksFunction decode = nullptr;  // nothing: why in `decoderMissing`
     std::string decoderMissing;
     std::atomic<bool> cancel{false};
@@ -58,7 +62,27 @@ void PeakLoader::clear() {
     audio_ = false;
     message_.clear();
     state_ = State::Idle;
+    spans_.clear();
+    speech_ = Speech::Idle;
+    speechMessage_.clear();
     emit stateChanged();
+    emit speechChanged();
+}
+
+void PeakLoader::cancel() {
+    if (state_ != State::Loading) return;
+    cancelCurrent();
+    ++generation_;  // what the stopped job still sends is dropped
+    state_ = State::Cancelled;
+    message_.clear();
+    emit stateChanged();
+    setSpeech(Speech::Unavailable, QStringLiteral("已取消"));
+}
+
+void PeakLoader::setSpeech(Speech speech, QString message) {
+    speech_ = speech;
+    speechMessage_ = std::move(message);
+    emit speechChanged();
 }
 
 void PeakLoader::load(const QString& path) {
@@ -69,11 +93,15 @@ void PeakLoader::load(const QString& path) {
     // The decoder lives in the media module with the player, which has mostly loaded it for
     // the same video already; looked up here, as the module's loader wants the GUI thread. A
     // file in the cache needs no decoder.
-    job->decode = reinterpret_cast<waveform::DecodePeaksFunction>(
-        playback::FindInMediaModule(waveform::kDecodePeaksSymbol, job->decoderMissing));
+    job->analyse = reinterpret_cast<speech::AnalyseFunction>(
+        playback::FindInMediaModule(speech::kAnalyseSymbol, job->analysisMissing));
+    if (!job->analyse)
+        job->decode = reinterpret_cast<waveform::DecodePeaksFunction>(
+            playback::FindInMediaModule(waveform::kDecodePeaksSymbol, job->decoderMissing));
     current_ = job;
     state_ = State::Loading;
     emit stateChanged();
+    setSpeech(Speech::Detecting, {});
     job->thread = std::thread([this, job] { run(job); });
 }
 
@@ -86,30 +114,57 @@ double PeakLoader::progress() const {
 // --- on the worker thread: nothing here touches the loader's members except through queued
 // calls, which the loader drops when they belong to an old generation.
 
+namespace {
+
+using SpeechState = PeakLoader::Speech;
+
+QString SpeechFailure(speech::SpeechStatus status, const std::string& why) {
+    switch (status) {
+        case speech::SpeechStatus::NoAudio:
+            return QStringLiteral("此视频没有音轨");
+        case speech::SpeechStatus::Cancelled:
+            return QStringLiteral("已取消");
+        default:
+            return QStringLiteral("无法读取音频：%1").arg(QString::fromStdString(why));
+    }
+}
+
+}  // namespace
+
 void PeakLoader::run(std::shared_ptr<Job> job) {
     const quint64 generation = job->generation;
     auto post = [this, job](auto&& call) {
         if (!job->cancel) QMetaObject::invokeMethod(this, std::forward<decltype(call)>(call), Qt::QueuedConnection);
     };
+    auto postSpeech = [&](SpeechState state, speech::SpeechSpans spans, QString message) {
+        post([this, generation, state, spans = std::move(spans), message = std::move(message)]() mutable {
+            speechDone(generation, state, std::move(spans), std::move(message));
+        });
+    };
     const waveform::PeakCache cache(cacheFolder_);
+    const speech::SpeechCache speechCache(cacheFolder_);
     const auto key = waveform::KeyForFile(job->path);
     if (key && !cacheFolder_.empty()) {
-        if (auto cached = cache.load(*key)) {
+        // Both or neither: spans without peaks, or peaks cached before speech was looked for,
+        // need the decoding all the same.
+        auto cached = cache.load(*key);
+        auto spans = cached ? speechCache.load(*key) : std::nullopt;
+        if (cached && spans) {
             const std::size_t bins = cached->size();
             post([this, generation, bins] { audioFound(generation, bins / double(waveform::kBinsPerSecond), bins, true); });
             post([this, generation, peaks = std::move(*cached)]() mutable { addPeaks(generation, 0, std::move(peaks)); });
+            const SpeechState found = spans->empty() ? SpeechState::NoSpeech : SpeechState::Found;
+            postSpeech(found, std::move(*spans), {});
             post([this, generation] { finish(generation, State::Ready, {}); });
             job->done = true;
             return;
         }
     }
 
-    if (!job->decode) {
-        post([this, generation,
-              message = QString::fromStdString("The audio decoder cannot be loaded: " +
-                                               job->decoderMissing)] {
-            finish(generation, State::Failed, message);
-        });
+    if (!job->analyse && !job->decode) {
+        const QString message = QString::fromStdString("The audio decoder cannot be loaded: " + job->decoderMissing);
+        postSpeech(SpeechState::Unavailable, {}, QStringLiteral("无法载入语音检测：%1").arg(message));
+        post([this, generation, message] { finish(generation, State::Failed, message); });
         job->done = true;
         return;
     }
@@ -132,7 +187,34 @@ void PeakLoader::run(std::shared_ptr<Job> job) {
     waveform::DecodeOptions options;
     options.threads = threads_;
     options.cancel = &job->cancel;
-    const waveform::DecodeResult result = job->decode(job->path, sink, options);
+    waveform::DecodeResult result;
+    if (job->analyse) {
+        speech::AudioAnalysis analysis = job->analyse(job->path, sink, options);
+        result = std::move(analysis.decode);
+        // Decided before the spans are moved into the call.
+        const SpeechState found = analysis.spans.empty() ? SpeechState::NoSpeech : SpeechState::Found;
+        switch (analysis.status) {
+            case speech::SpeechStatus::Found:
+            case speech::SpeechStatus::NoSpeech:
+                if (key && result.status == waveform::DecodeStatus::Complete)
+                    speechCache.store(*key, analysis.spans);
+                postSpeech(found, std::move(analysis.spans), {});
+                break;
+            case speech::SpeechStatus::Partial:
+                postSpeech(found, std::move(analysis.spans), QStringLiteral("音频未能全部解码，只检测了能读出的部分"));
+                break;
+            case speech::SpeechStatus::Cancelled:
+                break;
+            case speech::SpeechStatus::NoAudio:
+            case speech::SpeechStatus::Failed:
+                postSpeech(SpeechState::Unavailable, {}, SpeechFailure(analysis.status, analysis.message));
+                break;
+        }
+    } else {
+        postSpeech(SpeechState::Unavailable, {},
+                   QStringLiteral("无法载入语音检测：%1").arg(QString::fromStdString(job->analysisMissing)));
+        result = job->decode(job->path, sink, options);
+    }
 
     switch (result.status) {
         case waveform::DecodeStatus::Complete:
@@ -182,6 +264,12 @@ void PeakLoader::addPeaks(quint64 generation, std::size_t first, std::vector<Pea
     std::copy(peaks.begin(), peaks.end(), peaks_.begin() + static_cast<std::ptrdiff_t>(first));
     known_ += count;
     emit peaksArrived(static_cast<qsizetype>(first), static_cast<qsizetype>(count));
+}
+
+void PeakLoader::speechDone(quint64 generation, Speech speech, speech::SpeechSpans spans, QString message) {
+    if (generation != generation_) return;
+    spans_ = std::move(spans);
+    setSpeech(speech, std::move(message));
 }
 
 void PeakLoader::finish(quint64 generation, State state, QString message) {

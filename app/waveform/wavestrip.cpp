@@ -7,6 +7,9 @@
 #include <cmath>
 #include <limits>
 
+#include "shots/cuts.h"
+#include "speech/snap.h"
+
 namespace tirelle::app {
 
 using waveform::kBinsPerSecond;
@@ -28,6 +31,8 @@ const QColor kStartMark(80, 220, 80);
 const QColor kEndMark(240, 80, 80);
 const QColor kTicks(110, 110, 110);
 const QColor kLabelGround(20, 30, 60, 200);
+const QColor kSpeech(250, 190, 60, 210);
+const QColor kCut(230, 110, 230, 190);
 
 QString clockText(double seconds, double step) {
     const auto whole = static_cast<long long>(std::floor(seconds + 1e-9));
@@ -110,6 +115,8 @@ void WaveStrip::paintEvent(QPaintEvent*) {
     if (source_.spans) source_.spans(from, to, [&](const Span& span) { spans.push_back(span); });
     paintSpans(painter, spans, false);
     paintPeaks(painter, from);
+    paintSpeech(painter, from);
+    paintCuts(painter, from);
     paintSpans(painter, spans, true);
     paintMarks(painter);
 
@@ -150,6 +157,36 @@ void WaveStrip::paintPeaks(QPainter& painter, double from) const {
     }
     painter.setPen(QPen(kWave, 1));
     painter.drawLines(lines);
+}
+
+void WaveStrip::paintSpeech(QPainter& painter, double from) const {
+    if (!speech_ || speech_->empty()) return;
+    const double to = from + span_;
+    const int band = std::max(3, height() / 12);
+    // The first span that ends after the left edge; spans do not overlap, so ends ascend too.
+    auto at = std::lower_bound(speech_->begin(), speech_->end(), from,
+                               [](const speech::SpeechSpan& span, double t) { return span.end < t; });
+    double drawnTo = -1;  // pixel column filled up to, so a zoomed-out view paints each once
+    for (; at != speech_->end() && at->start <= to; ++at) {
+        const double left = std::max(xAt(at->start), drawnTo);
+        const double right = std::max(xAt(at->end), left + 1);  // at least a pixel at any zoom
+        if (right <= drawnTo) continue;
+        painter.fillRect(QRectF(left, height() - band, right - left, band), kSpeech);
+        drawnTo = right;
+    }
+}
+
+void WaveStrip::paintCuts(QPainter& painter, double from) const {
+    if (!cuts_ || cuts_->empty()) return;
+    const double to = from + span_;
+    painter.setPen(QPen(kCut, 1));
+    int last = std::numeric_limits<int>::min();
+    for (auto at = std::lower_bound(cuts_->begin(), cuts_->end(), from); at != cuts_->end() && *at <= to; ++at) {
+        const int x = static_cast<int>(std::lround(xAt(*at)));
+        if (x == last) continue;
+        painter.drawLine(x, 0, x, height());
+        last = x;
+    }
 }
 
 void WaveStrip::paintSpans(QPainter& painter, const std::vector<Span>& spans, bool labels) const {
@@ -237,9 +274,21 @@ void WaveStrip::mouseMoveEvent(QMouseEvent* event) {
     dragging_ = true;
     // A start never passes its end, nor an end its start.
     double t = std::max(0.0, timeAt(x));
+    if (!(event->modifiers() & Qt::ShiftModifier)) t = snapDragged(t, grip_->end);
     t = grip_->end ? std::max(t, grip_->start) : std::min(t, grip_->stop);
     dragTo_ = t;
     update();
+}
+
+double WaveStrip::snapDragged(double seconds, bool end) const {
+    const double within = kSnapPixels * span_ / std::max(1, width());
+    std::optional<double> best;
+    if (speech_)
+        best = speech::NearestEdge(*speech_, seconds, end ? speech::Edge::Offset : speech::Edge::Onset, within);
+    if (cuts_)
+        if (const auto cut = shots::NearestCut(*cuts_, seconds, within))
+            if (!best || std::abs(*cut - seconds) < std::abs(*best - seconds)) best = cut;
+    return best.value_or(seconds);
 }
 
 void WaveStrip::mouseReleaseEvent(QMouseEvent* event) {

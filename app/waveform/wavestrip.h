@@ -1,11 +1,14 @@
 #pragma once
 // The waveform strip under the video: the audio's peaks in a window of about 10 s around the
-// playback position, the position as a line, every subtitle as a shaded span with the start of
+// playback position, the speech found in the audio as a band along the bottom, the picture's
+// cuts as thin lines, the position as a line, every subtitle as a shaded span with the start of
 // its text, and the capture boxes' start and end as markers.
 //
 // Mouse: a click seeks; dragging a span's left or right edge retimes that subtitle's start or
-// end (the span follows the mouse, and the new time is asked for when the button is let go);
-// the wheel scrolls the window; Ctrl+wheel zooms it around the mouse.
+// end (the span follows the mouse, and the new time is asked for when the button is let go); a
+// dragged start within kSnapPixels of a speech onset or a cut, and a dragged end within them of
+// a speech offset or a cut, lands on the nearest of them unless Shift is held; the wheel
+// scrolls the window; Ctrl+wheel zooms it around the mouse.
 //
 // The strip reads what it shows through the callbacks of its Source when it paints, and keeps
 // nothing of the subtitles; it repaints about 60 times a second while playing, and otherwise
@@ -17,6 +20,7 @@
 #include <functional>
 #include <vector>
 
+#include "speech/spans.h"
 #include "waveform/peaks.h"
 
 namespace tirelle::app {
@@ -42,12 +46,20 @@ public:
     static constexpr double kMinSpan = 1;
     static constexpr double kMaxSpan = 600;
     static constexpr int kEdgeGrip = 4;         // pixels either side of an edge that grab it
+    static constexpr int kSnapPixels = 6;       // a dragged edge this near a speech edge or cut lands on it
 
     explicit WaveStrip(QWidget* parent = nullptr);
 
     void setSource(Source source) { source_ = std::move(source); }
     // The peaks to draw (owned by the caller, who calls update() when they change).
     void setPeaks(const std::vector<waveform::Peak>* peaks) { peaks_ = peaks; update(); }
+    // The speech spans (sorted) and the cut times (ascending, seconds) to draw and snap to;
+    // owned by the caller, who calls update() when they change. Null: none.
+    void setSpeech(const speech::SpeechSpans* spans) { speech_ = spans; update(); }
+    void setCuts(const std::vector<double>* cuts) { cuts_ = cuts; update(); }
+    // Where an edge dragged to `seconds` lands: the nearest speech edge of its kind (an onset
+    // for a start, an offset for an end) or cut within kSnapPixels, else `seconds`.
+    double snapDragged(double seconds, bool end) const;
     void setPlaying(bool playing);
     // Back to the default window, following the position.
     void resetView();
@@ -84,9 +96,13 @@ private:
     // Shaded areas (labels false), or edges and texts over the waveform (labels true).
     void paintSpans(QPainter& painter, const std::vector<Span>& spans, bool labels) const;
     void paintMarks(QPainter& painter) const;
+    void paintSpeech(QPainter& painter, double from) const;
+    void paintCuts(QPainter& painter, double from) const;
 
     Source source_;
     const std::vector<waveform::Peak>* peaks_ = nullptr;
+    const speech::SpeechSpans* speech_ = nullptr;
+    const std::vector<double>* cuts_ = nullptr;
     double span_ = kDefaultSpan;
     double offset_ = 0;  // seconds the view is scrolled from where it follows the position
     QTimer frames_;

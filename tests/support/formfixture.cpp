@@ -45,8 +45,12 @@ void FormFixture::addRows(const std::vector<std::array<std::string, 3>>& rows) {
 }
 
 QString testVideo() {
-    const QString video = QString::fromStdString((testDataFolder() / "test.mp4").string());
-    return QFile::exists(video) ? video : QString();
+    return testMedia("test.mp4");
+}
+
+QString testMedia(const std::string& name) {
+    const QString file = QString::fromStdString((testDataFolder() / name).string());
+    return QFile::exists(file) ? file : QString();
 }
 
 app::TSrtForm::PlayerFactory realPlayer() {

@@ -38,6 +38,9 @@ public:
 
 // The generated test video (empty when it has not been made).
 QString testVideo();
+// A file of the generated test media by its path under the media folder ("speech/x.mp4"),
+// empty when it has not been made.
+QString testMedia(const std::string& name);
 // Makes the real libmpv player, for FormFixture.
 app::TSrtForm::PlayerFactory realPlayer();
 
