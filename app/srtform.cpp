@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QStatusBar>
 
+#include "app/checkwatcher.h"
 #include "app/listview/listfinddialog.h"
 #include "app/listview/subtitlegrid.h"
 #include "app/statusline.h"
@@ -72,6 +73,8 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 
     connectHandlers();
     createToolForm();
+    createChineseForm();
+    createChecks();
     connectHistory();
     ui::guarded([this] { FormCreate(); });
     Timer2->setEnabled(true);  // ticks from start-up on
@@ -80,6 +83,9 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 TSrtForm::~TSrtForm() {
     closed_ = true;
     if (DBGridEh1) DBGridEh1->setDataset(nullptr);
+    if (DBGridEh1) DBGridEh1->setRowMarks(nullptr);
+    // The checks watch Sub, which goes before the window's children do.
+    if (Checks) Checks->detach();
     if (stripRows_) Sub.removeObserver(stripRows_.get());
 }
 

@@ -61,6 +61,9 @@ class FormTimer;
 class PeakLoader;
 class Splitter;
 class StatusLine;
+class CheckWatcher;
+class TChecksPanel;
+class TChineseForm;
 class TToolForm;
 class StripHandle;
 class ToggleButton;
@@ -200,6 +203,12 @@ public:
     void N14Click();
     void N16Click();
     void N18Click();
+    void SyncItemClick();  // the sync page
+    // 简繁转换 (srtform_chinese.cpp): its window, and the converted copy beside a file just
+    // saved from MemoF, when the window's choice is on.
+    void ChineseItemClick();
+    TChineseForm* chineseForm() const { return chineseForm_; }
+    void SaveConvertedCopy(const std::filesystem::path& saved);
     // The tools window, made with this window and hidden between openings.
     TToolForm* toolForm() const { return toolForm_; }
 
@@ -222,6 +231,13 @@ public:
     // Sets the start (end == false) or end time text of the subtitle `aid` to the time code of
     // `seconds` and posts the row, as an edit in the list would; nothing when the row is gone.
     void PostEdgeTime(std::int64_t aid, bool end, double seconds);
+    // Timing checks (srtform_checks.cpp): the problems kept up to date, the list's marks, the
+    // count in the status bar and the panel of the menu "检查".
+    CheckWatcher* Checks = nullptr;
+    TChecksPanel* ChecksPanel = nullptr;
+    QLabel* CheckCount = nullptr;
+    void ChecksItemClick();
+    void ShowCheckCount();
     // Undo and redo (srtform_history.cpp)
     void UndoItemClick();
     void RedoItemClick();
@@ -243,6 +259,8 @@ private:
     void buildMenus();
     void connectHandlers();
     void createToolForm();
+    void createChineseForm();
+    void createChecks();
     void buildWaveStrip();
     void PeaksStateChange();
     // Shows or hides the strip and its handle as stripWanted_ says, except in full screen.
@@ -270,6 +288,7 @@ private:
     bool stripWanted_ = false;  // audio found: the strip belongs under the video
     bool closed_ = false;
     TToolForm* toolForm_ = nullptr;
+    TChineseForm* chineseForm_ = nullptr;
 };
 
 // The three windows, set by the program entry.
