@@ -106,11 +106,17 @@ void TToolForm::BitBtn7Click() {
 
     const bool snap = SnapCheck->isChecked();
     showSyncRunning(true);
-    syncJob_->start(std::move(input), [this, snap](SyncResult result) {
+    std::vector<sync::Interval> before = input.subtitles;
+    syncJob_->start(std::move(input), [this, snap, before = std::move(before)](SyncResult result) {
         ui::guarded([&] {
             showSyncRunning(false);
             if (!result.ok) {
                 ui::reportMessage(result.message);
+                return;
+            }
+            // Another page may have changed the rows meanwhile: the fit was for the old ones.
+            if (sync::StoreIntervals(sub()) != before) {
+                ui::dialogs().notice(this, QStringLiteral("字幕在分析期间有改动，请重新开始处理"));
                 return;
             }
             std::function<bool(store::Dataset&)> afterMapping;
