@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <unordered_map>
 #include <vector>
 
@@ -90,6 +91,13 @@ TChecksPanel::TChecksPanel(ChecksContext context, QWidget* parent)
     ProblemList->verticalHeader()->hide();
     ProblemList->verticalHeader()->setDefaultSectionSize(ProblemList->fontMetrics().height() + 4);
     ProblemList->horizontalHeader()->setStretchLastSection(true);
+    // The kind column as wide as its longest text (measured once: a list of many problems
+    // is never measured row by row).
+    int kindWidth = 0;
+    for (int kind = 0; kind < checks::kProblemKinds; ++kind)
+        kindWidth = std::max(kindWidth, ProblemList->fontMetrics().horizontalAdvance(
+                                            ProblemLabel(static_cast<checks::ProblemKind>(kind))));
+    ProblemList->setColumnWidth(2, kindWidth + 16);
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("规则"), body));
