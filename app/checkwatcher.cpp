@@ -69,7 +69,10 @@ void CheckWatcher::recheckAll() {
 void CheckWatcher::recheckRow(int row) {
     if (row < 0 || row >= sub_.rowCount()) return;
     const store::SubRecord& record = sub_.rowAt(row);
-    if (!checker_->update({&record, 1}, {}).empty()) emit problemsChanged();
+    checker_->update({&record, 1}, {});
+    // Told even when no row's problems changed: the row may have moved in start order, and
+    // the panel's places with it.
+    emit problemsChanged();
 }
 
 void CheckWatcher::datasetChanged() {

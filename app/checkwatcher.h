@@ -2,7 +2,7 @@
 // The timing checks of the working dataset, kept up to date as it changes: a post of one row
 // re-checks that row and its neighbours in start order, anything bigger (an open, a tool, an
 // undo, a delete, a fix) every row. Watches the dataset as an observer; tells problemsChanged()
-// after every change of the problems, at once (the panel coalesces its own refresh).
+// after every check, at once (the panel coalesces its own refresh).
 
 #include <QObject>
 #include <QString>
