@@ -76,6 +76,11 @@ void CheckWatcher::recheckRow(int row) {
 }
 
 void CheckWatcher::datasetChanged() {
+    // The start of an insert adds only the blank row being built, which is no subtitle yet:
+    // the rows held stay as they are, and the new one is checked once posted.
+    if (sub_.insertRow() >= 0 &&
+        checker_->rowCount() + 1 == static_cast<std::size_t>(sub_.rowCount()))
+        return;
     recheckAll();
 }
 

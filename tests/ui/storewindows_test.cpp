@@ -276,7 +276,16 @@ void StoreWindowsTest::checksFollowEveryChange() {
 
     // Another profile checks every row again: netflix-en allows 20 characters per second.
     panel.ProfileBox->setCurrentText("netflix-en");
-    QCOMPARE(form.Checks->marksOf(form.Sub.rowAt(2).aid), kind(K::Short) + QStringLiteral("：0.3"));
+    const std::int64_t shortRow = form.Sub.rowAt(2).aid;
+    QCOMPARE(form.Checks->marksOf(shortRow), kind(K::Short) + QStringLiteral("：0.3"));
+
+    // A new row is checked once posted, without a requery: the short row now overlaps it.
+    form.Sub.append();
+    form.Sub.fieldByName("STime").setAsString("00:00:05,200");
+    form.Sub.fieldByName("ETime").setAsString("00:00:06,000");
+    form.Sub.post();
+    QCOMPARE(form.Checks->marksOf(shortRow),
+             kind(K::Short) + QStringLiteral("：0.3\n") + kind(K::Overlap) + QStringLiteral("：0.1"));
 }
 
 TIRELLE_TEST_MAIN(StoreWindowsTest)
