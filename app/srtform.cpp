@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QStatusBar>
 
+#include "app/checkwatcher.h"
 #include "app/listview/listfinddialog.h"
 #include "app/listview/subtitlegrid.h"
 #include "app/statusline.h"
@@ -76,6 +77,8 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
     buildKeys();
     createToolForm();
     buildAnalysis();
+    createChineseForm();
+    createChecks();
     connectHistory();
     ui::guarded([this] { FormCreate(); });
     Timer2->setEnabled(true);  // ticks from start-up on
@@ -84,6 +87,9 @@ TSrtForm::TSrtForm(Options options, QWidget* parent)
 TSrtForm::~TSrtForm() {
     closed_ = true;
     if (DBGridEh1) DBGridEh1->setDataset(nullptr);
+    if (DBGridEh1) DBGridEh1->setRowMarks(nullptr);
+    // The checks watch Sub, which goes before the window's children do.
+    if (Checks) Checks->detach();
     if (stripRows_) Sub.removeObserver(stripRows_.get());
 }
 

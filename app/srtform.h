@@ -67,6 +67,9 @@ class PeakLoader;
 class Splitter;
 class StatusLine;
 class THelpForm;
+class CheckWatcher;
+class TChecksPanel;
+class TChineseForm;
 class TToolForm;
 class StripHandle;
 class ToggleButton;
@@ -213,6 +216,12 @@ public:
     void N14Click();
     void N16Click();
     void N18Click();
+    void SyncItemClick();  // the sync page
+    // 简繁转换 (srtform_chinese.cpp): its window, and the converted copy beside a file just
+    // saved from MemoF, when the window's choice is on.
+    void ChineseItemClick();
+    TChineseForm* chineseForm() const { return chineseForm_; }
+    void SaveConvertedCopy(const std::filesystem::path& saved);
     // The tools window, made with this window and hidden between openings.
     TToolForm* toolForm() const { return toolForm_; }
 
@@ -259,6 +268,13 @@ public:
     // The cancel button of the work's progress: the audio and the cuts both stop.
     void WorkCancelClick();
 
+    // Timing checks (srtform_checks.cpp): the problems kept up to date, the list's marks, the
+    // count in the status bar and the panel of the menu "检查".
+    CheckWatcher* Checks = nullptr;
+    TChecksPanel* ChecksPanel = nullptr;
+    QLabel* CheckCount = nullptr;
+    void ChecksItemClick();
+    void ShowCheckCount();
     // Undo and redo (srtform_history.cpp)
     void UndoItemClick();
     void RedoItemClick();
@@ -282,6 +298,8 @@ private:
     void buildMenus();
     void connectHandlers();
     void createToolForm();
+    void createChineseForm();
+    void createChecks();
     void buildWaveStrip();
     void PeaksStateChange();
     // Shows or hides the strip and its handle as stripWanted_ says, except in full screen.
@@ -323,6 +341,7 @@ private:
     bool storeChangePending_ = false;
     TToolForm* toolForm_ = nullptr;
     THelpForm* helpForm_ = nullptr;  // made at the first help the desktop cannot open
+    TChineseForm* chineseForm_ = nullptr;
 };
 
 // The three windows, set by the program entry.

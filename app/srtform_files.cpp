@@ -62,7 +62,9 @@ void TSrtForm::N9Click() {
     }
     if (!ui::dialogs().runFileDialog(this, SaveDialog1)) return;
     StopCapture();
-    files_.save(ui::localPath(SaveDialog1.fileName), MemoF);
+    const std::filesystem::path path = ui::localPath(SaveDialog1.fileName);
+    files_.save(path, MemoF);
+    SaveConvertedCopy(path);  // when 简繁转换 asks for one
     status_->report(tools::SavedReport(Sub.recordCount(), shownName(SaveDialog1.fileName)));
 }
 

@@ -26,9 +26,12 @@ TToolForm::TToolForm(ToolContext context, QWidget* parent)
 
     SaveDialog1 = ui::srtSaveDialog();
     OpenDialog2 = ui::srtOpenDialog();
+    OpenDialog3 = ui::srtOpenDialog();
+    OpenDialog3.name = QStringLiteral("OpenDialog3");
 
     buildPages();
     connectHandlers();
+    connectSync();
 }
 
 void TToolForm::connectHandlers() {

@@ -1,11 +1,13 @@
 // Building the tools window: caption, size, the page control with its five pages and every
 // control at its place. Geometry is given at 120 pixels per inch and scaled to the screen.
 
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextDocument>
@@ -136,6 +138,27 @@ void TToolForm::buildPages() {
     Label10 = label(TabSheet5, QStringLiteral("Label10"), 224, 76, QStringLiteral("文本后加"));
     Edit8 = edit(TabSheet5, QStringLiteral("Edit8"), 296, 72, 81);
     BitBtn6 = button(TabSheet5, QStringLiteral("BitBtn6"), 392, 72, QStringLiteral("开始处理"));
+
+    buildSyncPage();
+}
+
+void TToolForm::buildSyncPage() {
+    TabSheet6 = page(PageControl1, QStringLiteral("TabSheet6"), QStringLiteral("音频同步"));
+    explanation(TabSheet6, QStringLiteral("Memo3"), 24, 16, 513, 73,
+                {QStringLiteral("说明：字幕来自另一个片源时，自动找出整体的偏移、"),
+                 QStringLiteral("帧率比率（如25/23.976）和中途的断点，一次调整所有字幕。"),
+                 QStringLiteral("参考字幕：同一片源的、时间正确的另一份字幕（如英文字幕）。")});
+    SyncSpeechButton = place(new QRadioButton(QStringLiteral("同步到影片的语音"), TabSheet6),
+                             QStringLiteral("SyncSpeechButton"), 24, 100, 240, 21);
+    SyncSpeechButton->setChecked(true);
+    SyncReferenceButton = place(new QRadioButton(QStringLiteral("同步到参考字幕"), TabSheet6),
+                                QStringLiteral("SyncReferenceButton"), 24, 128, 240, 21);
+    Edit9 = edit(TabSheet6, QStringLiteral("Edit9"), 48, 156, 361);
+    BitBtn8 = button(TabSheet6, QStringLiteral("BitBtn8"), 416, 156, QStringLiteral("浏览"), 57, 25);
+    SnapCheck = place(new QCheckBox(QStringLiteral("吸附语音"), TabSheet6),
+                      QStringLiteral("SnapCheck"), 24, 196, 240, 21);
+    Label11 = place(new QLabel(TabSheet6), QStringLiteral("Label11"), 24, 244, 380, 21);
+    BitBtn7 = button(TabSheet6, QStringLiteral("BitBtn7"), 416, 240, QStringLiteral("开始处理"));
 }
 
 }  // namespace tirelle::app

@@ -36,6 +36,15 @@ public:
     // Context menu opened by the right button (`PopupMenu1`). Not owned.
     void setPopupMenu(QMenu* menu);
 
+    // Marks on rows, as their indicator cell tinted and its tooltip: the text for a row, empty
+    // for a row without a mark. Asked for the rows painted and for a tooltip; nullptr: none.
+    // Whoever changes the marks outside a change of the rows calls markRowsChanged().
+    using RowMarks = std::function<QString(const store::SubRecord&)>;
+    void setRowMarks(RowMarks marks);
+    void markRowsChanged();
+    // The colour of a marked indicator cell.
+    static QColor markColor();
+
     // Cell font (not the title row's) and the in-place editor's; lays the list out again and
     // widens the two time columns where a whole time code would not fit in the new font.
     void setListFont(const QFont& font);
@@ -117,6 +126,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -202,6 +212,7 @@ private:
 
     store::Dataset* dataset_ = nullptr;
     QMenu* popup_ = nullptr;
+    RowMarks marks_;
     QFont listFont_;
     QFont titleFont_;
     QColor listColor_;

@@ -1,8 +1,10 @@
 // The subtitle list: presses, clicks, column resizing and moving, the wheel, the context menu.
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include "app/listview/celleditor.h"
@@ -151,6 +153,32 @@ void SubtitleGrid::wheelEvent(QWheelEvent* event) {
         const int current = currentRow();
         if (current >= 0) moveToRow(current - notches);
     });
+}
+
+void SubtitleGrid::setRowMarks(RowMarks marks) {
+    marks_ = std::move(marks);
+    requestRepaint();
+}
+
+void SubtitleGrid::markRowsChanged() {
+    requestRepaint();
+}
+
+bool SubtitleGrid::viewportEvent(QEvent* event) {
+    // A marked row's indicator cell tells its marks.
+    if (event->type() == QEvent::ToolTip && marks_ && live()) {
+        const QPoint at = static_cast<QHelpEvent*>(event)->pos();
+        const int row = rowAtY(at.y());
+        QString text;
+        if (placeAtX(at.x()) == -1 && row >= 0 && row < rowCount() && row != dataset_->insertRow())
+            text = marks_(dataset_->rowAt(row));
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text, viewport());
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 }  // namespace tirelle::listview

@@ -107,7 +107,8 @@ void SubtitleGrid::paintRow(QPainter& painter, int row, bool highlight) {
     const store::SubRecord& record = dataset_->rowAt(row);
 
     const QRect indicator = cellRect(row, -1);
-    painter.fillRect(indicator, pal.color(QPalette::Button));
+    const bool marked = marks_ && row != dataset_->insertRow() && !marks_(record).isEmpty();
+    painter.fillRect(indicator, marked ? markColor() : pal.color(QPalette::Button));
     if (row == shownCurrent_) paintIndicator(painter, indicator);
     drawCellLines(painter, indicator, lines);
 
@@ -150,6 +151,10 @@ void SubtitleGrid::paintRow(QPainter& painter, int row, bool highlight) {
                          pal.color(QPalette::Base));
     }
     painter.restore();
+}
+
+QColor SubtitleGrid::markColor() {
+    return QColor(235, 120, 80);
 }
 
 void SubtitleGrid::paintIndicator(QPainter& painter, const QRect& cell) {

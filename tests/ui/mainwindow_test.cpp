@@ -150,10 +150,10 @@ void MainWindowTest::menuTable() {
         "  RedoItem 重做", "N2 界面",           "  N3 预览框字体",
         "  N7 输入框字体", "  N22 列表框字体",  "  N23 列表框行高", "N10 工具",
         "  N11 时间平移",  "  N12 时间缩放",    "  N13 -",          "  N14 分割字幕",
-        "  N16 合并字幕",  "  N17 -",           "  N18 字幕字体",   "  SpeechSeparator -",
-        "  SnapCurrentItem 对齐语音（当前行）", "  SnapAllItem 对齐语音（全部）",
-        "  AlignCutsItem 镜头对齐", "N19 帮助",
-        "  N20 关于",      "  N21 帮助"};
+        "  N16 合并字幕",  "  N17 -",           "  N18 字幕字体",   "  SyncItem 音频同步",
+        "  SpeechSeparator -", "  SnapCurrentItem 对齐语音（当前行）", "  SnapAllItem 对齐语音（全部）",
+        "  AlignCutsItem 镜头对齐", "  ChineseItem 简繁转换…", "N19 帮助",
+        "  N20 关于",      "  N21 帮助",        "CheckMenu 检查",   "  ChecksItem 检查面板"};
     QCOMPARE(seen, expected);
     const QList<QAction*> popup = fixture.form->PopupMenu1->actions();
     QCOMPARE(popup.size(), 4);  // "删除" first, the row actions beside it

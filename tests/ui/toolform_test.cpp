@@ -75,6 +75,7 @@ void ToolFormTest::menuOpensItsPage_data() {
     QTest::newRow("split") << "N14" << 2;
     QTest::newRow("merge") << "N16" << 3;
     QTest::newRow("wrap") << "N18" << 4;
+    QTest::newRow("sync") << "SyncItem" << 5;
 }
 
 void ToolFormTest::menuOpensItsPage() {
