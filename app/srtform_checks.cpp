@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <algorithm>
 
 #include "app/checkspanel.h"
 #include "app/checkwatcher.h"
@@ -54,6 +55,14 @@ void TSrtForm::createChecks() {
 }
 
 void TSrtForm::ChecksItemClick() {
+    // The first time it floats beside the window, so the video, the strip and the list keep
+    // their sizes; the user may dock it from there.
+    if (!ChecksPanel->property("placed").toBool()) {
+        ChecksPanel->setProperty("placed", true);
+        ChecksPanel->setFloating(true);
+        ChecksPanel->resize(520, std::max(300, height()));
+        ChecksPanel->move(frameGeometry().topRight());
+    }
     ChecksPanel->show();
     ChecksPanel->raise();
 }
