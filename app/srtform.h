@@ -275,6 +275,7 @@ public:
     QLabel* CheckCount = nullptr;
     void ChecksItemClick();
     void ShowCheckCount();
+    void UseVideoFrameRate();  // the checks count frames at the open video's rate
     // Undo and redo (srtform_history.cpp)
     void UndoItemClick();
     void RedoItemClick();

@@ -55,6 +55,7 @@ void TSrtForm::createChecks() {
 }
 
 void TSrtForm::ChecksItemClick() {
+    UseVideoFrameRate();
     // The first time it floats beside the window, so the video, the strip and the list keep
     // their sizes; the user may dock it from there.
     if (!ChecksPanel->property("placed").toBool()) {
@@ -65,6 +66,18 @@ void TSrtForm::ChecksItemClick() {
     }
     ChecksPanel->show();
     ChecksPanel->raise();
+}
+
+void TSrtForm::UseVideoFrameRate() {
+    // The least gap counts frames of the open video; one that does not tell its rate, or no
+    // video, counts at the default rate.
+    if (!Checks || closed_) return;
+    const double fps = WMP1 ? WMP1->frameRate() : 0;
+    checks::CheckSettings settings = Checks->settings();
+    if (settings.frameRate == fps || (fps <= 0 && settings.frameRate == checks::kDefaultFrameRate))
+        return;
+    settings.frameRate = fps > 0 ? fps : checks::kDefaultFrameRate;
+    Checks->setSettings(settings);
 }
 
 void TSrtForm::ShowCheckCount() {

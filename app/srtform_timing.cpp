@@ -91,6 +91,7 @@ void TSrtForm::WMP1PlayStateChange(int NewState) {
     // The player reports values beyond the three as well; they change nothing.
     preview_->playStateChanged(static_cast<playback::PlayState>(NewState));
     if (keys_) keys_->playStateChanged(static_cast<playback::PlayState>(NewState));
+    UseVideoFrameRate();
 }
 
 void TSrtForm::Timer2Timer() {

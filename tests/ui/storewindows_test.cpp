@@ -243,6 +243,7 @@ void StoreWindowsTest::checksFollowEveryChange() {
     auto& form = *fixture->form;
     auto& panel = *form.ChecksPanel;
     form.ChecksItemClick();
+    QCOMPARE(form.Checks->settings().frameRate, fixture->player->frameRate());  // the video's
     QTRY_COMPARE(panel.listedCount(), 3);
     const auto kind = [](tirelle::checks::ProblemKind k) { return tirelle::app::ProblemLabel(k); };
     using K = tirelle::checks::ProblemKind;
