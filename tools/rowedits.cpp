@@ -93,19 +93,19 @@ RowEditOutcome SplitCurrentRow(store::Dataset& sub, store::History* history, dou
     const double end = sub.fieldByName("SubSortEnd").asFloat();
     if (!(seconds > start && seconds < end)) return RowEditOutcome::OutsideRow;
     const std::string startText = sub.fieldByName("STime").asString();
-    const auto [first, second] = SplitText(sub.fieldByName("SubText").asString());
+    const auto halves = SplitText(sub.fieldByName("SubText").asString());
     const std::string cut = timeCode(seconds);
     asStep(history, "拆分字幕", [&] {
         // The row becomes the second half; the first half is inserted before it, so the list
         // keeps its order without a requery.
         sub.edit();
         sub.fieldByName("STime").setAsString(cut);
-        sub.fieldByName("SubText").setAsString(second);
+        sub.fieldByName("SubText").setAsString(halves.second);
         sub.post();
         sub.insert();
         sub.fieldByName("STime").setAsString(startText);
         sub.fieldByName("ETime").setAsString(cut);
-        sub.fieldByName("SubText").setAsString(first);
+        sub.fieldByName("SubText").setAsString(halves.first);
         sub.post();
     });
     return RowEditOutcome::Done;
