@@ -11,6 +11,7 @@
 #include "base/errors.h"
 #include "shots/finder.h"
 #include "srt/srtfile.h"
+#include "waveform/peakcache.h"
 
 namespace tirelle::shots {
 
@@ -186,18 +187,6 @@ bool CutCache::store(const waveform::CacheKey& key, const StoredCuts& cuts) cons
     return true;
 }
 
-void CutCache::prune() const {
-    std::error_code error;
-    std::vector<std::pair<fs::file_time_type, fs::path>> files;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder_, error)) {
-        if (entry.path().extension() != kSuffix) continue;
-        std::error_code timeError;
-        const auto time = entry.last_write_time(timeError);
-        if (!timeError) files.emplace_back(time, entry.path());
-    }
-    if (files.size() <= static_cast<std::size_t>(kMaxFiles)) return;
-    std::sort(files.begin(), files.end());
-    for (std::size_t i = 0; i + kMaxFiles < files.size(); ++i) fs::remove(files[i].second, error);
-}
+void CutCache::prune() const { waveform::cachefile::Prune(folder_, kSuffix); }
 
 }  // namespace tirelle::shots

@@ -57,8 +57,6 @@ fs::path DefaultCacheFolder() {
 
 namespace cachefile {
 
-namespace {
-
 void Prune(const fs::path& folder, std::string_view kind) {
     std::error_code error;
     std::vector<std::pair<fs::file_time_type, fs::path>> files;
@@ -72,8 +70,6 @@ void Prune(const fs::path& folder, std::string_view kind) {
     std::sort(files.begin(), files.end());
     for (std::size_t i = 0; i + kMaxFiles < files.size(); ++i) fs::remove(files[i].second, error);
 }
-
-}  // namespace
 
 fs::path For(const fs::path& folder, const CacheKey& key, std::string_view kind) {
     std::uint64_t hash = 0xcbf29ce484222325ULL;

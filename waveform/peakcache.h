@@ -49,6 +49,8 @@ std::optional<std::string> Read(const std::filesystem::path& folder, const Cache
 // False when the folder or the file cannot be written.
 bool Write(const std::filesystem::path& folder, const CacheKey& key, std::string_view kind,
            std::string_view magic, std::string_view payload);
+// Removes the oldest files of the kind (the name's extension) beyond the newest kMaxFiles.
+void Prune(const std::filesystem::path& folder, std::string_view kind);
 
 // Numbers in payloads are kept little-endian whatever the machine.
 template <class T>
