@@ -22,7 +22,7 @@
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/statements.h"
-#include "store/transaction.h"
+#include "store/bulkchange.h"
 
 namespace {
 

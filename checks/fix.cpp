@@ -5,16 +5,10 @@
 
 #include "base/timecode.h"
 #include "checks/timeline.h"
-#include "store/bulkchange.h"
-#include "tools/srtfiles.h"
 
 namespace tirelle::checks {
 
 namespace {
-
-// Recording the rows a step changes costs several times what a copy of the table costs per
-// row: a fix that changes at least one row in this many is recorded as a copy.
-constexpr std::size_t kChangesShare = 8;
 
 // A fixed row must last at least this long, in microseconds.
 constexpr std::int64_t kShortestFixed = 200000;
@@ -88,38 +82,15 @@ std::size_t ApplyTimingFix(store::Dataset& sub, store::History* history,
     const store::Bookmark current = sub.bookmark();
     std::vector<EndChange> changes = FixTiming(sub.rows(), settings);
     if (changes.empty()) return 0;
-    // The walk goes down the rows as the dataset holds them.
-    std::sort(changes.begin(), changes.end(),
-              [](const EndChange& a, const EndChange& b) { return a.row < b.row; });
-
-    const auto work = [&] {
-        store::RunBulkChange(tools::ConnectionOf(sub), sub, [&] {
-            store::SuspendedUpdates walk(sub);
-            store::Field endText = sub.fieldByName("ETime");
-            store::Field endSeconds = sub.fieldByName("SubSortEnd");
-            sub.first();
-            int at = 0;
-            for (const EndChange& change : changes) {
-                sub.moveBy(static_cast<int>(change.row) - at);
-                at = static_cast<int>(change.row);
-                const std::string text = change.timeCode();
-                sub.edit();
-                endText.setAsString(text);
-                endSeconds.setAsFloat(TimeToSeconds(text));
-                sub.post();
-            }
-            sub.gotoBookmark(current);
-        });
-        return true;
-    };
-    if (!history) {
-        work();
-        return changes.size();
+    std::vector<store::TimesChange> writes;
+    writes.reserve(changes.size());
+    const std::span<const store::SubRecord> rows = sub.rows();
+    for (const EndChange& change : changes) {
+        const store::SubRecord& row = rows[change.row];
+        writes.push_back({static_cast<int>(change.row), row.STime, change.timeCode()});
     }
-    // A few rows of many: the rows changed are recorded, not a copy of the whole table.
-    const bool few = changes.size() * kChangesShare < static_cast<std::size_t>(sub.rowCount());
-    store::RunAsStep(*history, std::string(kFixStepLabel), work,
-                     few ? store::Record::Changes : store::Record::WholeTable);
+    sub.changeTimes(writes, history, std::string(kFixStepLabel));
+    sub.gotoBookmark(current);
     return changes.size();
 }
 

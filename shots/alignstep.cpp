@@ -3,39 +3,8 @@
 #include <vector>
 
 #include "base/timecode.h"
-#include "store/bulkchange.h"
-#include "tools/srtfiles.h"
 
 namespace tirelle::shots {
-
-namespace {
-
-void WriteTimes(store::Dataset& sub, const Alignment& alignment) {
-    store::RunBulkChange(tools::ConnectionOf(sub), sub, [&] {
-        store::SuspendedUpdates walk(sub);
-        store::Field start = sub.fieldByName("SubSort");
-        store::Field end = sub.fieldByName("SubSortEnd");
-        store::Field startText = sub.fieldByName("STime");
-        store::Field endText = sub.fieldByName("ETime");
-        sub.first();
-        std::size_t at = 0;
-        for (const RowTimes& times : alignment.changes) {
-            sub.moveBy(static_cast<int>(times.row - at));
-            at = times.row;
-            sub.edit();
-            const std::string startCode = MillisecondsToTime(times.start);
-            const std::string endCode = MillisecondsToTime(times.end);
-            start.setAsFloat(TimeToSeconds(startCode));
-            end.setAsFloat(TimeToSeconds(endCode));
-            startText.setAsString(startCode);
-            endText.setAsString(endCode);
-            sub.post();
-        }
-    });
-    sub.requery();
-}
-
-}  // namespace
 
 Alignment AlignStoreToCuts(store::Dataset& sub, const ShotCuts& cuts, store::History* history,
                            const AlignmentRules& rules) {
@@ -48,16 +17,13 @@ Alignment AlignStoreToCuts(store::Dataset& sub, const ShotCuts& cuts, store::His
     }
     const Alignment alignment = AlignToCuts(rows, cuts, rules);
     if (alignment.changes.empty()) return alignment;
-    if (history) {
-        // Nearly half the rows of a film move: the copy of the table costs less than recording
-        // each row's change.
-        store::RunAsStep(*history, kAlignStepLabel, [&] {
-            WriteTimes(sub, alignment);
-            return true;
-        });
-    } else {
-        WriteTimes(sub, alignment);
-    }
+    std::vector<store::TimesChange> changes;
+    changes.reserve(alignment.changes.size());
+    for (const RowTimes& times : alignment.changes)
+        changes.push_back({static_cast<int>(times.row), MillisecondsToTime(times.start),
+                           MillisecondsToTime(times.end)});
+    sub.changeTimes(changes, history, kAlignStepLabel);
+    sub.requery();
     return alignment;
 }
 

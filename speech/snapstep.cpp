@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/timecode.h"
 #include "tools/walk.h"
 
 namespace tirelle::speech {
@@ -36,18 +37,19 @@ std::string SnapMessage(const SnapCounts& counts) {
 SnapCounts SnapAllToSpeech(store::Dataset& sub, store::History& history, const SpeechSpans& spans,
                            const SnapOptions& options) {
     if (sub.isEmpty()) return {};
+    sub.gotoBookmark(sub.bookmark());  // a pending edit is posted first, the cursor stays
     const std::vector<Timing> timings = TimingsOf(sub);
     const SnapResult result = SnapToSpeech(timings, spans, options);
     SnapCounts counts = Counts(result);
-    store::RunAsStep(history, kSnapLabel, [&] {
-        tools::TimeFields fields(sub);
-        std::size_t i = 0;
-        tools::WalkAll(sub, [&] {
-            if (i < timings.size() && Write(sub, fields, timings[i], result.timings[i])) ++counts.changed;
-            ++i;
-        });
-        return counts.changed > 0;
-    });
+    std::vector<store::TimesChange> changes;
+    for (std::size_t i = 0; i < timings.size(); ++i) {
+        const Timing& now = result.timings[i];
+        if (now == timings[i]) continue;
+        changes.push_back({static_cast<int>(i), SecondsToTimeCode(std::max(0.0, now.start)),
+                           SecondsToTimeCode(std::max(0.0, now.end))});
+    }
+    counts.changed = changes.size();
+    sub.changeTimes(changes, &history, kSnapLabel);
     return counts;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Snapping the store's subtitles to the speech as one undo step labelled kSnapLabel: the
 // commands "all rows" and "the current row" of the window and tirelle-cli snap. The times are
-// written as the tools write them (fresh time codes; posting derives the seconds from them).
+// written as the tools write them (fresh time codes, the seconds derived from them).
 // The caller has put a pending edit aside.
 
 #include <string>
@@ -24,7 +24,7 @@ struct SnapCounts {
 std::string SnapMessage(const SnapCounts& counts);
 
 // Every row, in start order, in one transaction and one step (none when nothing changed).
-// Leaves the last row current.
+// The cursor stays on its row.
 SnapCounts SnapAllToSpeech(store::Dataset& sub, store::History& history, const SpeechSpans& spans,
                            const SnapOptions& options = {});
 // The current row only, its neighbours as bounds; nothing for an empty store. Leaves the row

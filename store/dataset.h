@@ -24,10 +24,10 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "store/connection.h"
+#include "store/record.h"
 
 namespace tirelle::store {
 
@@ -36,27 +36,6 @@ class History;
 class UndoStep;
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
-
-// Column of the table, found by name without regard to case.
-enum class Column { Aid, STime, ETime, SubText, SubSort, SubSortEnd };
-std::optional<Column> columnByName(std::string_view name);
-const char* columnName(Column column);
-
-// One row of table Sub. Texts are bytes in the system code page, kept byte for byte.
-// A NULL in the table reads as 0 / the empty text.
-struct SubRecord {
-    std::int64_t aid = 0;
-    std::string STime;
-    std::string ETime;
-    std::string SubText;
-    double SubSort = 0;
-    double SubSortEnd = 0;
-    // Bit (1 << Column) set for a value that is NULL in the table (for a new row: aid and the
-    // two numbers until they are set; its texts start as "").
-    unsigned nulls = 0;
-
-    bool isNull(Column column) const { return (nulls >> static_cast<unsigned>(column)) & 1u; }
-};
 
 // Watches the dataset; the list view is the one observer. No notification is sent while the
 // list's updates are suspended (disableControls); enableControls back to 0 sends one
@@ -106,7 +85,12 @@ private:
     Column column_;
 };
 
-using FieldValue = std::variant<std::int64_t, double, std::string>;
+// New start and end time codes for one row, by its place among the rows (see changeTimes()).
+struct TimesChange {
+    int row = 0;
+    std::string STime;
+    std::string ETime;
+};
 
 // A remembered cursor position (see bookmark()).
 struct Bookmark {
@@ -177,6 +161,17 @@ public:
     // cursor and flags unchanged, false. Never throws for a failed search, but completing a
     // pending edit may throw.
     bool locate(std::string_view column, const FieldValue& value);
+
+    // Gives rows new start and end times, all in one transaction, far faster than an edit and
+    // a post of each (a timing fix, a snap, an alignment over a whole film): a pending edit is
+    // completed first; each row's sort keys are derived from its new texts as DeriveSortKeys
+    // derives them (beforePost is not run); the rows keep their place and the cursor stays
+    // until the next requery; the list gets one datasetChanged(). The change is one step
+    // `label` of `history` (nullptr: none), or part of the step that is recording. A row the
+    // table no longer holds fails the whole change ("Sub: Row cannot be located for
+    // updating..."), which then changes nothing. Throws for a row out of range.
+    void changeTimes(std::span<const TimesChange> changes, History* history,
+                     const std::string& label);
 
     // --- the list's updates: a nesting counter; back at 0 sends one datasetChanged().
     void disableControls();
@@ -250,6 +245,12 @@ private:
     // stored, so that after a failure (thrown) it tells which row was refused.
     void writeQueued(int begin, int count, int& done);
     void restoreRefusedAppend(int row);
+    // One try of changeTimes() with its new rows `after`: with `known`, the rows the table
+    // holds must be the ones in memory (false, with nothing changed, when one is not) and the
+    // step records the changeset built from them; otherwise the session records it.
+    bool writeTimes(std::span<const int> rows, std::span<const SubRecord> after, History* history,
+                    const std::string& label, bool known);
+    bool timesKnown() const;  // the table has the six columns in their order, aid its key
 
     std::string name_;
     Connection* connection_ = nullptr;
@@ -280,6 +281,8 @@ private:
     int queued_ = 0;
     Statement batchInsertStatement_;
     Statement nextAidStatement_;
+    Statement timesStatement_;
+    Statement guardedTimesStatement_;
 
     friend class BatchedAppends;
 };
@@ -327,7 +330,6 @@ public:
 
 private:
     Dataset& dataset_;
-    int unwinding_;  // exceptions in flight when the batch began
 };
 
 // The derivation every post runs: SubSort := TimeToSeconds(STime),

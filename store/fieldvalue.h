@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "store/connection.h"
-#include "store/dataset.h"
+#include "store/record.h"
 
 namespace tirelle::store::fieldvalue {
 

@@ -4,16 +4,16 @@
 
 #include <sqlite3.h>
 
-#include <cstring>
 #include <utility>
 
 #include "store/connection.h"
+#include "store/historydetail.h"
 
 namespace tirelle::store {
 
-namespace {
+using namespace historydetail;
 
-constexpr const char* kName = "History";
+namespace {
 
 // One row per step. A Changes step keeps its changeset; a WholeTable step keeps the rowids of
 // the table it swaps in (firstRow..lastRow of SubHistoryRows) and the digest of the table it
@@ -29,77 +29,6 @@ constexpr const char* kAddRecordDigestSql = "alter table SubHistory add column r
 // value exactly as the table gave it.
 constexpr const char* kCreateRowsSql =
     "create table if not exists SubHistoryRows (aid, STime, ETime, SubText, SubSort, SubSortEnd)";
-
-constexpr const char* kColumns = "aid, STime, ETime, SubText, SubSort, SubSortEnd";
-
-std::string CopyTableSql() {
-    return std::string("insert into SubHistoryRows (") + kColumns + ") select " + kColumns +
-           " from Sub where HistoryRow(" + kColumns + ")";
-}
-std::string RestoreSql() {
-    return std::string("insert into Sub (") + kColumns + ") select " + kColumns +
-           " from SubHistoryRows where rowid between ?1 and ?2 and HistoryRow(" + kColumns +
-           ") order by rowid";
-}
-std::string DigestSql() {
-    return std::string("select count(*) from Sub where HistoryRow(") + kColumns + ")";
-}
-
-// FNV-1a over each value's type and bytes; a row's hash covers all six columns in order.
-constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
-constexpr std::uint64_t kFnvPrime = 1099511628211ull;
-
-void Mix(std::uint64_t& hash, const unsigned char* bytes, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        hash ^= bytes[i];
-        hash *= kFnvPrime;
-    }
-}
-
-// HistoryRow(aid, STime, ETime, SubText, SubSort, SubSortEnd): adds the row's bytes, and its hash
-// when asked, to the accumulator the connection holds; always true, so it can filter a copy.
-void HistoryRowFunction(sqlite3_context* context, int count, sqlite3_value** values) {
-    auto* accumulator = static_cast<History::Accumulator*>(sqlite3_user_data(context));
-    std::uint64_t hash = kFnvOffset;
-    for (int i = 0; i < count; ++i) {
-        const int type = sqlite3_value_type(values[i]);
-        if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
-            // Blob access never converts: the bytes as stored.
-            const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(values[i]));
-            const int size = sqlite3_value_bytes(values[i]);
-            accumulator->bytes += size;
-            if (accumulator->hash) {
-                const unsigned char tag[5] = {
-                    static_cast<unsigned char>(type), static_cast<unsigned char>(size),
-                    static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size >> 16),
-                    static_cast<unsigned char>(size >> 24)};
-                Mix(hash, tag, sizeof tag);
-                if (bytes) Mix(hash, bytes, static_cast<std::size_t>(size));
-            }
-        } else {
-            accumulator->bytes += 8;
-            if (accumulator->hash) {
-                unsigned char word[9] = {static_cast<unsigned char>(type)};
-                if (type == SQLITE_INTEGER) {
-                    const sqlite3_int64 value = sqlite3_value_int64(values[i]);
-                    std::memcpy(word + 1, &value, 8);
-                } else if (type == SQLITE_FLOAT) {
-                    const double value = sqlite3_value_double(values[i]);
-                    std::memcpy(word + 1, &value, 8);
-                }
-                Mix(hash, word, sizeof word);
-            }
-        }
-    }
-    accumulator->digest += hash;
-    sqlite3_result_int(context, 1);
-}
-
-std::uint64_t BlobDigest(const std::string& bytes) {
-    std::uint64_t hash = kFnvOffset;
-    Mix(hash, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    return hash;
-}
 
 // Whether a changeset reads to its end as changes of the six columns of Sub.
 bool ChangesetReads(const std::string& changes) {
@@ -122,16 +51,22 @@ bool ChangesetReads(const std::string& changes) {
     return sqlite3changeset_finalize(it) == SQLITE_OK && done;
 }
 
-HistoryDamaged Damaged(bool undoing, const std::string& label) {
+int AbortOnConflict(void*, int, sqlite3_changeset_iter*) {
+    return SQLITE_CHANGESET_ABORT;
+}
+
+}  // namespace
+
+HistoryDamaged historydetail::Damaged(bool undoing, const std::string& label) {
     return HistoryDamaged((undoing ? "无法撤销“" : "无法重做“") + label +
                           "”：历史记录已损坏，字幕保持不变");
 }
 
-[[noreturn]] void Fail(sqlite3* db) {
+[[noreturn]] void historydetail::Fail(sqlite3* db) {
     throw datasetError(kName, db ? sqlite3_errmsg(db) : kConnectionClosedMessage);
 }
 
-void Run(sqlite3* db, const char* sql) {
+void historydetail::Run(sqlite3* db, const char* sql) {
     char* error = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &error) == SQLITE_OK) return;
     const std::string message = error ? error : sqlite3_errmsg(db);
@@ -139,24 +74,7 @@ void Run(sqlite3* db, const char* sql) {
     throw datasetError(kName, message);
 }
 
-// Rolls a savepoint back and ends it; nothing when the engine has already ended the transaction.
-// Counts the rows the history writes while it lives as bookkeeping of the connection, not as
-// changes of Sub.
-class HistoryWrites {
-public:
-    HistoryWrites(Connection& connection, sqlite3* db)
-        : connection_(connection), db_(db), start_(sqlite3_total_changes64(db)) {}
-    ~HistoryWrites() { connection_.noteBookkeeping(sqlite3_total_changes64(db_) - start_); }
-    HistoryWrites(const HistoryWrites&) = delete;
-    HistoryWrites& operator=(const HistoryWrites&) = delete;
-
-private:
-    Connection& connection_;
-    sqlite3* db_;
-    std::int64_t start_;
-};
-
-void Abandon(sqlite3* db, const char* name) noexcept {
+void historydetail::Abandon(sqlite3* db, const char* name) noexcept {
     if (sqlite3_get_autocommit(db)) return;
     const std::string back = std::string("rollback to ") + name;
     const std::string release = std::string("release ") + name;
@@ -164,29 +82,10 @@ void Abandon(sqlite3* db, const char* name) noexcept {
     sqlite3_exec(db, release.c_str(), nullptr, nullptr, nullptr);
 }
 
-int AbortOnConflict(void*, int, sqlite3_changeset_iter*) {
-    return SQLITE_CHANGESET_ABORT;
-}
-
-std::int64_t SingleInt(sqlite3* db, const std::string& sql) {
+std::int64_t historydetail::SingleInt(sqlite3* db, const std::string& sql) {
     Statement query(db, sql, kName);
     return query.step() ? query.columnInt64(0) : 0;
 }
-
-}  // namespace
-
-struct History::StepRow {
-    std::int64_t step = 0;
-    std::string label;
-    bool hasChanges = false;
-    std::string changes;
-    std::int64_t firstRow = 0;
-    std::int64_t lastRow = -1;
-    std::int64_t digest = 0;
-    bool hasRange = false;
-    bool hasDigest = false;
-    std::optional<std::int64_t> recordDigest;
-};
 
 History::History() = default;
 
@@ -279,22 +178,6 @@ void History::runCached(Statement& statement, const char* sql) {
 
 void History::notify() {
     if (changed) changed();
-}
-
-void History::copyTable(std::int64_t& firstRow, std::int64_t& lastRow, bool hash) {
-    sqlite3* db = this->db();
-    const std::int64_t before = SingleInt(db, "select ifnull(max(rowid), 0) from SubHistoryRows");
-    accumulator_ = Accumulator{hash, 0, 0};
-    Run(db, CopyTableSql().c_str());
-    // The statement appends with consecutive rowids after the largest one.
-    firstRow = before + 1;
-    lastRow = before + sqlite3_changes64(db);
-}
-
-std::int64_t History::tableDigest() {
-    accumulator_ = Accumulator{true, 0, 0};
-    SingleInt(db(), DigestSql());
-    return static_cast<std::int64_t>(accumulator_.digest);
 }
 
 void History::append(const std::string& label, Record record, const std::string& changes,
@@ -540,147 +423,6 @@ StepResult History::applyChanges(const StepRow& row, bool undoing) {
     }
     sqlite3changeset_finalize(it);
     return result;
-}
-
-void History::swapTable(StepRow& row, bool undoing) {
-    sqlite3* db = this->db();
-    // The table as it is now goes into the history (it is what the opposite swap brings back);
-    // its digest tells whether it is still the table the step expects.
-    std::int64_t firstRow = 0, lastRow = -1;
-    copyTable(firstRow, lastRow, true);
-    const std::int64_t bytes = accumulator_.bytes;
-    if (static_cast<std::int64_t>(accumulator_.digest) != row.digest)
-        throw HistoryConflict((undoing ? "无法撤销“" : "无法重做“") + row.label +
-                              "”：字幕已在本程序之外被修改，字幕保持不变");
-
-    Run(db, "delete from Sub");
-    accumulator_ = Accumulator{true, 0, 0};
-    Statement restore(db, RestoreSql(), kName);
-    restore.bindInt64(1, row.firstRow);
-    restore.bindInt64(2, row.lastRow);
-    try {
-        restore.step();
-    } catch (const DatabaseError&) {
-        throw Damaged(undoing, row.label);  // rows that are not rows of the table (a twice-used aid)
-    }
-    const std::int64_t digest = static_cast<std::int64_t>(accumulator_.digest);
-    if (sqlite3_changes64(db) != row.lastRow - row.firstRow + 1 ||
-        (row.recordDigest && *row.recordDigest != digest))
-        throw Damaged(undoing, row.label);
-    Statement drop(db, "delete from SubHistoryRows where rowid between ?1 and ?2", kName);
-    drop.bindInt64(1, row.firstRow);
-    drop.bindInt64(2, row.lastRow);
-    drop.step();
-
-    Statement mark(db,
-                   "update SubHistory set undone = ?1, firstRow = ?2, lastRow = ?3, digest = ?4, "
-                   "bytes = ?5, recordDigest = ?7 where step = ?6",
-                   kName);
-    mark.bindInt64(1, undoing ? 1 : 0);
-    mark.bindInt64(2, firstRow);
-    mark.bindInt64(3, lastRow);
-    mark.bindInt64(4, digest);
-    mark.bindInt64(5, bytes);
-    mark.bindInt64(6, row.step);
-    mark.bindInt64(7, row.digest);  // the rows kept now are the table the step found
-    mark.step();
-}
-
-// --- UndoStep
-
-UndoStep::UndoStep(History& history, std::string label, Record record)
-    : label_(std::move(label)), record_(record) {
-    sqlite3* db = history.transactionHandle();
-    if (!db || history.recording()) return;  // no store, or joined to the running step
-    history.runCached(history.beginStep_, "savepoint undo_step");
-    history_ = &history;
-    open_ = true;
-    records_ = history.isOpen();
-    history.recording_ = this;
-    if (!records_) return;
-    try {
-        if (record_ == Record::Changes) {
-            if (sqlite3session_create(db, "main", &session_) != SQLITE_OK) Fail(db);
-            if (sqlite3session_attach(session_, "Sub") != SQLITE_OK) Fail(db);
-        } else {
-            HistoryWrites writes(*history.connection_, db);
-            history.copyTable(firstRow_, lastRow_, true);
-            bytes_ = history.accumulator_.bytes;
-            recordDigest_ = history.accumulator_.digest;
-        }
-        changesAtStart_ = sqlite3_total_changes64(db);
-    } catch (...) {
-        end(false);
-        throw;
-    }
-}
-
-UndoStep::~UndoStep() {
-    if (open_) end(false);
-}
-
-void UndoStep::commit() {
-    if (!open_) return;
-    sqlite3* db = history_->transactionHandle();
-    if (!db || sqlite3_get_autocommit(db)) {
-        end(false);  // the engine ended the transaction: nothing is left to record
-        return;
-    }
-    try {
-        if (!records_) {
-        } else if (record_ == Record::Changes) {
-            int size = 0;
-            void* data = nullptr;
-            if (sqlite3session_changeset(session_, &size, &data) != SQLITE_OK) Fail(db);
-            const std::string changes(static_cast<const char*>(data), static_cast<std::size_t>(size));
-            sqlite3_free(data);
-            HistoryWrites writes(*history_->connection_, db);
-            if (size > 0) history_->append(label_, record_, changes, 0, -1, 0, size, 0);
-        } else {
-            HistoryWrites writes(*history_->connection_, db);
-            history_->append(label_, record_, std::string(), firstRow_, lastRow_,
-                             history_->tableDigest(), bytes_, recordDigest_);
-        }
-        history_->runCached(history_->endStep_, "release undo_step");
-    } catch (...) {
-        end(false);
-        throw;
-    }
-    end(true);
-    if (records_) history_->notify();
-}
-
-void UndoStep::commitAfterFailure() noexcept {
-    if (!open_) return;
-    sqlite3* db = history_->transactionHandle();
-    if (!db || sqlite3_total_changes64(db) == changesAtStart_) {
-        end(false);
-        return;
-    }
-    try {
-        commit();
-    } catch (...) {
-        // commit() has already ended the step; the change's own failure is what the user sees.
-    }
-}
-
-void UndoStep::end(bool keep) noexcept {
-    if (session_) {
-        sqlite3session_delete(session_);
-        session_ = nullptr;
-    }
-    if (!open_) return;
-    open_ = false;
-    history_->recording_ = nullptr;
-    if (keep) return;
-    if (sqlite3* db = history_->transactionHandle()) {
-        Abandon(db, "undo_step");
-        if (history_->connection_) history_->connection_->noteRollback();
-        try {
-            if (records_) history_->readState();  // counts changed by a step that did not make it
-        } catch (...) {
-        }
-    }
 }
 
 }  // namespace tirelle::store

@@ -13,6 +13,8 @@
 //    open, a tool over the whole store: a session would cost several times the change itself).
 //    Undo checks the digest, then swaps the table with the copy; redo swaps back. An undo is
 //    refused when anything in the table changed since.
+//  - Record::Given: recorded as Record::Changes, the changeset being given by whoever made the
+//    change (it holds the rows' old and new values already: see SubChangeset).
 // Rows come back byte for byte with their aid; aids are never handed out twice (the table's
 // AUTOINCREMENT is left as it is).
 //
@@ -51,7 +53,7 @@ public:
     using HistoryConflict::HistoryConflict;
 };
 
-enum class Record { Changes, WholeTable };
+enum class Record { Changes, WholeTable, Given };
 
 struct HistoryLimits {
     int steps = 100;
@@ -179,12 +181,16 @@ public:
     // Records the step (nothing when nothing changed) and ends the savepoint. After a failure
     // that the engine rolled back by itself, records nothing. Throws DatabaseError.
     void commit();
+    // For a Record::Given step: records `changes` (a changeset of what was done since the
+    // constructor; empty: nothing changed) and ends the savepoint as commit() does.
+    void commit(const std::string& changes);
     // For a change that failed part way and keeps what it did before the failure: records that
     // as the step when it changed any row, otherwise drops the step. Never throws: the failure
     // of the change is the one to report.
     void commitAfterFailure() noexcept;
 
 private:
+    void finish(const std::string* given);
     void end(bool keep) noexcept;
 
     History* history_ = nullptr;  // null: joined or not recording

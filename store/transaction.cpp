@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include "store/connection.h"
-#include "store/dataset.h"
 #include "store/errors.h"
 
 namespace tirelle::store {
@@ -41,18 +40,6 @@ bool Transaction::commitWhatWasDone() noexcept {
         return false;
     done_ = true;
     return true;
-}
-
-void RereadDataset(Dataset& dataset) noexcept {
-    try {
-        if (!dataset.active()) return;
-        dataset.cancel();
-        dataset.reload();
-    } catch (const Error&) {
-        dataset.close();
-    } catch (const std::bad_alloc&) {
-        dataset.close();
-    }
 }
 
 }  // namespace tirelle::store

@@ -10,7 +10,6 @@
 namespace tirelle::store {
 
 class Connection;
-class Dataset;
 
 class Transaction {
 public:
@@ -38,38 +37,5 @@ private:
     bool nested_ = false;  // a savepoint inside a transaction begun by someone else
     bool done_ = false;
 };
-
-// Runs work() inside one transaction. When the work fails, what it did before the failure is
-// committed (see commitWhatWasDone) and the error goes on. When nothing of it could be kept,
-// the dataset is read again (RereadDataset), so it never shows rows that are not stored.
-template <class Work>
-void RunInTransaction(Connection& connection, Dataset& dataset, Work&& work);
-
-// Drops a pending change and reads every row again; when even that fails, the dataset is
-// closed rather than left showing rows that may not be stored.
-void RereadDataset(Dataset& dataset) noexcept;
-
-}  // namespace tirelle::store
-
-#include "store/dataset.h"
-
-namespace tirelle::store {
-
-template <class Work>
-void RunInTransaction(Connection& connection, Dataset& dataset, Work&& work) {
-    Transaction transaction(connection, dataset.name());
-    try {
-        work();
-    } catch (...) {
-        if (!transaction.commitWhatWasDone()) RereadDataset(dataset);
-        throw;
-    }
-    try {
-        transaction.commit();
-    } catch (...) {
-        RereadDataset(dataset);
-        throw;
-    }
-}
 
 }  // namespace tirelle::store

@@ -1,6 +1,8 @@
 // The undo history on a real store: every kind of step undone and redone with the rows back byte
 // for byte and their aids kept, across a reopen; the bound; the refusal after outside changes.
 
+#define SQLITE_ENABLE_SESSION 1
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -8,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/timecode.h"
+#include "store/changeset.h"
 #include "store/command.h"
 #include "store/connection.h"
 #include "store/dataset.h"
@@ -137,6 +141,12 @@ const std::vector<StepCase>& StepCases() {
              EXPECT_TRUE(t.sub.rowAt(t.sub.rowCount() - 1).isNull(Column::Aid));
              batch.finish();
              step.commit();
+         }},
+        {"new times of several rows at once", "对齐语音",
+         [](HistoryTest& t) {
+             const std::vector<TimesChange> changes = {{0, "00:00:00,900", "00:00:02,100"},
+                                                       {2, "00:00:07,000", "00:00:08,000"}};
+             t.sub.changeTimes(changes, &t.history, "对齐语音");
          }},
     };
     return cases;
@@ -286,6 +296,100 @@ TEST_F(HistoryTest, AStepNotCommittedLeavesNeitherItsChangesNorAStep) {
     EXPECT_EQ(Snapshot(connection), before);
     EXPECT_EQ(history.stepCount(), steps);
     EXPECT_FALSE(connection.inTransaction());
+}
+
+}  // namespace
+}  // namespace tirelle::store
+
+namespace tirelle::store {
+namespace {
+
+// The row of the dataset holding `aid`.
+int RowOf(const Dataset& sub, std::int64_t aid) {
+    for (int row = 0; row < sub.rowCount(); ++row)
+        if (sub.rowAt(row).aid == aid) return row;
+    return -1;
+}
+
+TEST_F(HistoryTest, NewTimesOverRowsChangedOutsideAreUndoneToWhatTheTableHeld) {
+    outside("update Sub set STime = 'theirs', SubSort = 7 where aid = 1");  // not read again
+    const auto before = Snapshot(connection);
+    const std::vector<TimesChange> changes = {{RowOf(sub, 2), "00:00:05,000", "00:00:06,000"},
+                                              {RowOf(sub, 1), "00:00:09,000", "00:00:09,500"}};
+    sub.changeTimes(changes, &history, "对齐语音");
+    const auto after = Snapshot(connection);
+    history.undo();
+    EXPECT_EQ(Snapshot(connection), before);
+    history.redo();
+    EXPECT_EQ(Snapshot(connection), after);
+}
+
+TEST_F(HistoryTest, NewTimesForARowDeletedOutsideChangeNothing) {
+    const std::vector<TimesChange> changes = {{RowOf(sub, 1), "00:00:05,000", "00:00:06,000"},
+                                              {RowOf(sub, 2), "00:00:09,000", "00:00:09,500"}};
+    outside("delete from Sub where aid = 2");
+    const auto before = Snapshot(connection);
+    const std::string shown = sub.rowAt(RowOf(sub, 1)).STime;
+    EXPECT_THROW(sub.changeTimes(changes, &history, "对齐语音"), DatabaseError);
+    EXPECT_EQ(Snapshot(connection), before);
+    EXPECT_EQ(sub.rowAt(RowOf(sub, 1)).STime, shown);
+    EXPECT_EQ(history.stepCount(), 3);
+}
+
+// A change whose record is built from the values in hand must read as the session's own record.
+TEST_F(HistoryTest, NewTimesAreRecordedAsTheSessionRecordsThem) {
+    struct Case {
+        const char* name;
+        const char* oldValues;  // for the row of aid 1
+        TimesChange change;
+    };
+    const std::string longTime(300, '9');  // a length that takes two bytes to write
+    const Case cases[] = {
+        {"both times", "STime = '00:00:01,000', ETime = '00:00:02,000'",
+         {0, "00:00:01,500", "00:00:02,500"}},
+        {"the end only, from NULL", "STime = '00:00:01,000', ETime = null",
+         {0, "00:00:01,000", "00:00:03,000"}},
+        {"a long text", "STime = '00:00:01,000', ETime = '00:00:02,000'",
+         {0, longTime, "00:00:02,000"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        connection.execute(std::string("update Sub set ") + c.oldValues +
+                               ", SubSort = 1, SubSortEnd = 2 where aid = 1", "test");
+        sub.reload();
+        SubRecord before = sub.rowAt(RowOf(sub, 1));
+        SubRecord after = before;
+        after.STime = c.change.STime;
+        after.ETime = c.change.ETime;
+        after.SubSort = TimeToSeconds(after.STime);
+        after.SubSortEnd = TimeToSeconds(after.ETime);
+        after.nulls = 0;
+        SubChangeset ours;
+        ours.update(before, after,
+                    (1u << static_cast<unsigned>(Column::STime)) |
+                        (1u << static_cast<unsigned>(Column::ETime)) |
+                        (1u << static_cast<unsigned>(Column::SubSort)) |
+                        (1u << static_cast<unsigned>(Column::SubSortEnd)));
+
+        sqlite3_session* session = nullptr;
+        ASSERT_EQ(sqlite3session_create(connection.handle(), "main", &session), SQLITE_OK);
+        ASSERT_EQ(sqlite3session_attach(session, "Sub"), SQLITE_OK);
+        Statement update(connection.handle(),
+                         "update Sub set STime = ?1, ETime = ?2, SubSort = ?3, SubSortEnd = ?4 "
+                         "where aid = 1", "test");
+        update.bindText(1, after.STime);
+        update.bindText(2, after.ETime);
+        update.bindDouble(3, after.SubSort);
+        update.bindDouble(4, after.SubSortEnd);
+        update.step();
+        int size = 0;
+        void* data = nullptr;
+        ASSERT_EQ(sqlite3session_changeset(session, &size, &data), SQLITE_OK);
+        const std::string theirs(static_cast<const char*>(data), static_cast<std::size_t>(size));
+        sqlite3_free(data);
+        sqlite3session_delete(session);
+        EXPECT_EQ(ours.bytes(), theirs);
+    }
 }
 
 }  // namespace
