@@ -38,13 +38,7 @@ public:
     double pauseAfter(std::size_t k) const {
         return k + 1 == spans_.size() ? kPauseCap : std::min(kPauseCap, spans_[k + 1].start - spans_[k].end);
     }
-    // Seconds of speech between `from` and `to`.
-    double speechBetween(double from, double to) const {
-        if (to <= from) return 0;
-        return speechBefore(to) - speechBefore(from);
-    }
-
-private:
+    // Seconds of speech before `t`.
     double speechBefore(double t) const {
         const auto after = std::upper_bound(spans_.begin(), spans_.end(), t,
                                             [](double x, const SpeechSpan& s) { return x < s.start; });
@@ -53,6 +47,7 @@ private:
         return before_[k - 1] + std::clamp(t - spans_[k - 1].start, 0.0, spans_[k - 1].end - spans_[k - 1].start);
     }
 
+private:
     const SpeechSpans& spans_;
     std::vector<double> before_;  // speech in the spans before each span
 };
@@ -61,6 +56,7 @@ struct Candidate {
     double time;
     double cost;
     bool stays;
+    double speechBefore;  // seconds of speech before `time`
 };
 
 // The choices for one edge, appended to `out`: the speech edges within the window, and
@@ -75,10 +71,11 @@ void AddCandidates(std::vector<Candidate>& out, const SpeechIndex& index, const 
         for (std::size_t k = a; k < b; ++k) {
             const double t = onset ? spans[k].start : spans[k].end;
             const double pause = onset ? index.pauseBefore(k) : index.pauseAfter(k);
-            out.push_back({t, std::abs(t - at) - pause, false});
+            out.push_back({t, std::abs(t - at) - pause, false, index.speechBefore(t)});
         }
     }
-    out.push_back({at, out.size() == before ? 0 : options.window + 2 * kPauseCap, true});
+    out.push_back({at, out.size() == before ? 0 : options.window + 2 * kPauseCap, true,
+                   index.speechBefore(at)});
 }
 
 }  // namespace
@@ -135,7 +132,8 @@ SnapResult SnapToSpeech(const std::vector<Timing>& timings, const SpeechSpans& s
                     if (!unchanged && here.time - prior.time < options.minDuration) continue;
                 } else {
                     if (!unchanged && here.time < prior.time) continue;
-                    link = kLeftOver * index.speechBetween(prior.time, here.time);
+                    // The speech left between the two subtitles.
+                    if (here.time > prior.time) link = kLeftOver * (here.speechBefore - prior.speechBefore);
                 }
                 const double total = best[p] + link + here.cost;
                 if (total < best[c]) {

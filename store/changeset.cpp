@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -109,11 +110,14 @@ void SubChangeset::varint(std::uint64_t value) {
         value >>= 7;
     } while (value != 0);
     out[0] = static_cast<char>(out[0] & 0x7f);  // the last byte written goes last, unflagged
-    for (int i = n - 1; i >= 0; --i) bytes_ += out[static_cast<std::size_t>(i)];
+    std::reverse(out.begin(), out.begin() + n);
+    bytes_.append(out.data(), static_cast<std::size_t>(n));
 }
 
 void SubChangeset::bigEndian(std::uint64_t value) {
-    for (int shift = 56; shift >= 0; shift -= 8) bytes_ += static_cast<char>((value >> shift) & 0xff);
+    std::array<char, 8> out;
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<char>((value >> (56 - 8 * i)) & 0xff);
+    bytes_.append(out.data(), out.size());
 }
 
 }  // namespace tirelle::store

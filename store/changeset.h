@@ -19,9 +19,12 @@ public:
     // `columns` (bits 1 << Column) whose value differs. Nothing when none differs.
     void update(const SubRecord& before, const SubRecord& after, unsigned columns);
 
+    // Room for this many more rows of new times.
+    void reserve(std::size_t rows) { bytes_.reserve(bytes_.size() + rows * 110); }
+
     bool empty() const { return changes_ == 0; }
-    // The changeset; empty when no row was recorded.
-    std::string bytes() const { return changes_ == 0 ? std::string() : bytes_; }
+    // The changeset, whole only when a row was recorded (see empty()).
+    const std::string& bytes() const { return bytes_; }
 
 private:
     void value(const SubRecord& record, Column column);

@@ -337,9 +337,17 @@ void Connection::suspendSpanTriggers(const std::string& errorPrefix) {
     execute("drop trigger if exists SubSpanUpdate", errorPrefix);
 }
 
-void Connection::resumeSpanTriggers(const std::string& errorPrefix) {
+void Connection::resumeSpanTriggers(const std::string& errorPrefix,
+                                    std::optional<double> raiseTo) {
     if (db_ && sqlite3_db_readonly(db_, "main") == 1) return;
-    recomputeSpanBound(errorPrefix);
+    if (raiseTo) {
+        Statement raise(db_, "update SubSpan set MaxSpan = ?1 where ?1 > MaxSpan", errorPrefix);
+        raise.bindDouble(1, *raiseTo);
+        while (raise.step()) {
+        }
+    } else {
+        recomputeSpanBound(errorPrefix);
+    }
     for (const std::string& sql : CreateTriggerSql()) execute(sql, errorPrefix);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -87,9 +88,11 @@ public:
     // --- bulk changes
     // A change of many rows inside one transaction drops the triggers that raise the bound per
     // row, and puts them back with the bound recomputed once from every row before it commits
-    // (see RunBulkChange). Both throw DatabaseError with errorPrefix in front.
+    // (see RunBulkChange). Both throw DatabaseError with errorPrefix in front. With `raiseTo`,
+    // the bound is only raised to it, for a change that knows the longest span it wrote.
     void suspendSpanTriggers(const std::string& errorPrefix);
-    void resumeSpanTriggers(const std::string& errorPrefix);
+    void resumeSpanTriggers(const std::string& errorPrefix,
+                            std::optional<double> raiseTo = std::nullopt);
 
     // --- telling whether rows read earlier are still the table's
     // A reading of the table stays valid while these three are unchanged: rows changed through

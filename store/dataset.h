@@ -17,6 +17,7 @@
 // Errors are DatabaseError with the dataset's name in front ("Sub: ...").
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -281,8 +282,8 @@ private:
     int queued_ = 0;
     Statement batchInsertStatement_;
     Statement nextAidStatement_;
-    Statement timesStatement_;
-    Statement guardedTimesStatement_;
+    // changeTimes()'s updates: the starts, the ends or both, each plain and guarded.
+    std::array<Statement, 6> timesStatements_;
 
     friend class BatchedAppends;
 };

@@ -18,18 +18,44 @@ namespace tirelle::store {
 
 namespace {
 
-constexpr const char* kTimesSql =
-    "update Sub set STime = ?1, ETime = ?2, SubSort = ?3, SubSortEnd = ?4 where aid = ?5";
-// The same, only while the row holds the values the dataset read: then the rows in memory are
-// the old values of the change, and its record is built from them.
-constexpr const char* kGuardedTimesSql =
-    "update Sub set STime = ?1, ETime = ?2, SubSort = ?3, SubSortEnd = ?4 where aid = ?5 and "
-    "STime is ?6 and ETime is ?7 and SubSort is ?8 and SubSortEnd is ?9";
+// Which times of a row change: only those columns are written, so that a row whose start
+// stays keeps its entry in the start index untouched.
+enum TimesPart : unsigned { kStarts = 1, kEnds = 2, kBoth = 3 };
+
+// The update of a part of the times. Guarded, it only changes a row that still holds the
+// values the dataset read: then the rows in memory are the old values of the change, and its
+// record is built from them. Parameters: the new STime, ETime, SubSort, SubSortEnd (?1-?4),
+// the aid (?5), the old four (?6-?9).
+const std::string& TimesSql(unsigned part, bool guarded) {
+    static const std::array<std::string, 6> sql = [] {
+        std::array<std::string, 6> texts;
+        for (unsigned p = kStarts; p <= kBoth; ++p) {
+            std::string set;
+            if (p & kStarts) set += "STime = ?1, SubSort = ?3";
+            if (p & kEnds) set += std::string(set.empty() ? "" : ", ") + "ETime = ?2, SubSortEnd = ?4";
+            const std::string plain = "update Sub set " + set + " where aid = ?5";
+            texts[(p - 1) * 2] = plain;
+            texts[(p - 1) * 2 + 1] =
+                plain + " and STime is ?6 and ETime is ?7 and SubSort is ?8 and SubSortEnd is ?9";
+        }
+        return texts;
+    }();
+    return sql[(part - 1) * 2 + (guarded ? 1 : 0)];
+}
+
+// A change of this many starts or more writes the table without its indexes and makes them
+// again after: cheaper than moving each row in each index.
+bool RebuildsIndexes(std::size_t starts, int rowCount) {
+    return starts >= 1024 && starts * 3 >= static_cast<std::size_t>(rowCount);
+}
+
 constexpr const char* kNotLocatedMessage =
     "Row cannot be located for updating. Some values may have been changed since it was last "
     "read.";
 
 using namespace fieldvalue;
+
+const std::string kNoChanges;
 
 constexpr unsigned kTimeColumns =
     Bit(Column::STime) | Bit(Column::ETime) | Bit(Column::SubSort) | Bit(Column::SubSortEnd);
@@ -119,17 +145,51 @@ void Dataset::changeTimes(std::span<const TimesChange> changes, History* history
 
 bool Dataset::writeTimes(std::span<const int> rows, std::span<const SubRecord> after,
                          History* history, const std::string& label, bool known) {
+    std::vector<unsigned> parts(rows.size());
+    std::size_t starts = 0;
+    double longest = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const SubRecord& before = rows_[static_cast<std::size_t>(rows[i])];
+        const SubRecord& row = after[i];
+        const auto same = [&](Column text, Column number) {
+            return !before.isNull(text) && !before.isNull(number) &&
+                   TextOf(before, text) == TextOf(row, text) &&
+                   NumberOf(before, number) == NumberOf(row, number);
+        };
+        parts[i] = (same(Column::STime, Column::SubSort) ? 0u : kStarts) |
+                   (same(Column::ETime, Column::SubSortEnd) ? 0u : kEnds);
+        if (parts[i] & kStarts) ++starts;
+        longest = std::max(longest, row.SubSortEnd - row.SubSort);
+    }
+
     std::optional<UndoStep> step;
     if (history) step.emplace(*history, label, known ? Record::Given : Record::Changes);
     Transaction transaction(*connection_, name_);
     connection_->suspendSpanTriggers(name_);
-    Statement& update = known ? cached(guardedTimesStatement_, kGuardedTimesSql)
-                              : cached(timesStatement_, kTimesSql);
+    std::vector<std::string> indexes;
+    if (RebuildsIndexes(starts, rowCount())) {
+        Statement list(connection_->handle(),
+                       "select name, sql from sqlite_master where type = 'index' and "
+                       "tbl_name = 'Sub' collate nocase and sql is not null",
+                       name_);
+        std::vector<std::string> names;
+        while (list.step()) {
+            names.emplace_back(list.columnBytes(0));
+            indexes.emplace_back(list.columnBytes(1));
+        }
+        for (const std::string& index : names)
+            connection_->execute("drop index \"" + index + "\"", name_);  // names hold no quote
+    }
     sqlite3* db = connection_->handle();
     SubChangeset changeset;
     const bool records = known && history && history->isOpen();
+    if (records) changeset.reserve(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const SubRecord& before = rows_[static_cast<std::size_t>(rows[i])];
+        // Unguarded, the row may hold other times than the ones read: all four are written.
+        const unsigned part = known && parts[i] != 0 ? parts[i] : kBoth;
+        Statement& update = cached(timesStatements_[(part - 1) * 2 + (known ? 1 : 0)],
+                                   TimesSql(part, known).c_str());
         try {
             BindTimes(update, after[i], 1);
             update.bindInt64(5, before.aid);
@@ -147,11 +207,13 @@ bool Dataset::writeTimes(std::span<const int> rows, std::span<const SubRecord> a
         }
         if (records) changeset.update(before, after[i], kTimeColumns);
     }
-    connection_->resumeSpanTriggers(name_);
+    for (const std::string& index : indexes) connection_->execute(index, name_);
+    // The rows not written keep their spans, which the bound already covers.
+    connection_->resumeSpanTriggers(name_, longest);
     transaction.commit();
     if (step) {
         if (known)
-            step->commit(changeset.bytes());
+            step->commit(changeset.empty() ? kNoChanges : changeset.bytes());
         else
             step->commit();
     }
