@@ -282,8 +282,7 @@ private:
     int queued_ = 0;
     Statement batchInsertStatement_;
     Statement nextAidStatement_;
-    // changeTimes()'s updates: the starts, the ends or both, each plain and guarded.
-    std::array<Statement, 6> timesStatements_;
+    Statement timesStatement_;
 
     friend class BatchedAppends;
 };

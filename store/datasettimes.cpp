@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 #include <optional>
 
 #include "base/timecode.h"
@@ -12,6 +13,8 @@
 #include "store/errors.h"
 #include "store/fieldvalue.h"
 #include "store/history.h"
+#include "store/historydetail.h"
+#include "store/timestable.h"
 #include "store/transaction.h"
 
 namespace tirelle::store {
@@ -22,25 +25,19 @@ namespace {
 // stays keeps its entry in the start index untouched.
 enum TimesPart : unsigned { kStarts = 1, kEnds = 2, kBoth = 3 };
 
-// The update of a part of the times. Guarded, it only changes a row that still holds the
-// values the dataset read: then the rows in memory are the old values of the change, and its
-// record is built from them. Parameters: the new STime, ETime, SubSort, SubSortEnd (?1-?4),
-// the aid (?5), the old four (?6-?9).
-const std::string& TimesSql(unsigned part, bool guarded) {
-    static const std::array<std::string, 6> sql = [] {
-        std::array<std::string, 6> texts;
-        for (unsigned p = kStarts; p <= kBoth; ++p) {
-            std::string set;
-            if (p & kStarts) set += "STime = ?1, SubSort = ?3";
-            if (p & kEnds) set += std::string(set.empty() ? "" : ", ") + "ETime = ?2, SubSortEnd = ?4";
-            const std::string plain = "update Sub set " + set + " where aid = ?5";
-            texts[(p - 1) * 2] = plain;
-            texts[(p - 1) * 2 + 1] =
-                plain + " and STime is ?6 and ETime is ?7 and SubSort is ?8 and SubSortEnd is ?9";
-        }
-        return texts;
-    }();
-    return sql[(part - 1) * 2 + (guarded ? 1 : 0)];
+constexpr const char* kTimesSql =
+    "update Sub set STime = ?1, ETime = ?2, SubSort = ?3, SubSortEnd = ?4 where aid = ?5";
+
+// The update of a part of the times from the table of new times, only of rows that still hold
+// the values the dataset read: then the rows in memory are the old values of the change, and
+// its record is built from them.
+std::string JoinedTimesSql(unsigned part) {
+    std::string set;
+    if (part & kStarts) set += "STime = t.STime, SubSort = t.SubSort";
+    if (part & kEnds) set += std::string(set.empty() ? "" : ", ") + "ETime = t.ETime, SubSortEnd = t.SubSortEnd";
+    return "update Sub set " + set + " from " + std::string(TimesTable::kName) +
+           " t where Sub.aid = t.aid and Sub.STime is t.oldSTime and Sub.ETime is t.oldETime and "
+           "Sub.SubSort is t.oldSubSort and Sub.SubSortEnd is t.oldSubSortEnd";
 }
 
 // A change of this many starts or more writes the table without its indexes and makes them
@@ -180,42 +177,70 @@ bool Dataset::writeTimes(std::span<const int> rows, std::span<const SubRecord> a
         for (const std::string& index : names)
             connection_->execute("drop index \"" + index + "\"", name_);  // names hold no quote
     }
+    // The record is built from the rows in memory while the table is written.
+    struct Recorded {
+        SubChangeset changes;
+        std::uint64_t digest = 0;
+    };
+    std::future<Recorded> record;
+    if (known && history && history->isOpen())
+        record = std::async(std::launch::async, [&] {
+            Recorded done;
+            done.changes.reserve(rows.size());
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                done.changes.update(rows_[static_cast<std::size_t>(rows[i])], after[i], kTimeColumns);
+            if (!done.changes.empty()) done.digest = historydetail::BlobDigest(done.changes.bytes());
+            return done;
+        });
     sqlite3* db = connection_->handle();
-    SubChangeset changeset;
-    const bool records = known && history && history->isOpen();
-    if (records) changeset.reserve(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const SubRecord& before = rows_[static_cast<std::size_t>(rows[i])];
-        // Unguarded, the row may hold other times than the ones read: all four are written.
-        const unsigned part = known && parts[i] != 0 ? parts[i] : kBoth;
-        Statement& update = cached(timesStatements_[(part - 1) * 2 + (known ? 1 : 0)],
-                                   TimesSql(part, known).c_str());
-        try {
-            BindTimes(update, after[i], 1);
-            update.bindInt64(5, before.aid);
-            if (known) BindTimes(update, before, 6);
+    if (known) {
+        // One update per part, joined to the new times; each row it finds must be there.
+        std::vector<TimesTable::Row> table(rows.size());
+        std::array<std::size_t, 4> count{};
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const unsigned part = parts[i] != 0 ? parts[i] : kBoth;
+            table[i] = {&rows_[static_cast<std::size_t>(rows[i])], &after[i], part};
+            ++count[part];
+        }
+        TimesTable times(db, table, name_);
+        for (unsigned part = kStarts; part <= kBoth; ++part) {
+            if (count[part] == 0) continue;
+            times.select(part);
+            Statement update(db, JoinedTimesSql(part), name_);
             while (update.step()) {
             }
-        } catch (...) {
+            if (static_cast<std::size_t>(sqlite3_changes64(db)) != count[part])
+                return false;  // taken back whole as the scopes end
+        }
+    } else {
+        // Unguarded, a row may hold other times than the ones read: all four are written.
+        Statement& update = cached(timesStatement_, kTimesSql);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const SubRecord& before = rows_[static_cast<std::size_t>(rows[i])];
+            try {
+                BindTimes(update, after[i], 1);
+                update.bindInt64(5, before.aid);
+                while (update.step()) {
+                }
+            } catch (...) {
+                update.reset();
+                throw;
+            }
             update.reset();
-            throw;
+            if (sqlite3_changes(db) != 1) throw datasetError(name_, kNotLocatedMessage);
         }
-        update.reset();
-        if (sqlite3_changes(db) != 1) {
-            if (known) return false;  // taken back whole as the scopes end
-            throw datasetError(name_, kNotLocatedMessage);
-        }
-        if (records) changeset.update(before, after[i], kTimeColumns);
     }
     for (const std::string& index : indexes) connection_->execute(index, name_);
     // The rows not written keep their spans, which the bound already covers.
     connection_->resumeSpanTriggers(name_, longest);
     transaction.commit();
     if (step) {
-        if (known)
-            step->commit(changeset.empty() ? kNoChanges : changeset.bytes());
-        else
+        if (record.valid()) {
+            const Recorded done = record.get();
+            step->commit(done.changes.empty() ? kNoChanges : done.changes.bytes(), done.digest);
+        } else {
             step->commit();
+        }
     }
     return true;
 }

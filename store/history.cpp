@@ -200,8 +200,10 @@ void History::append(const std::string& label, Record record, const std::string&
         insert.bindInt64(5, digest);
     }
     insert.bindInt64(6, bytes);
-    insert.bindInt64(7, static_cast<std::int64_t>(
-                            record == Record::Changes ? BlobDigest(changes) : recordDigest));
+    // A changeset's digest is worked out here unless the caller gave it.
+    insert.bindInt64(7, static_cast<std::int64_t>(record == Record::Changes && recordDigest == 0
+                                                      ? BlobDigest(changes)
+                                                      : recordDigest));
     try {
         insert.step();
         insert.reset();

@@ -182,15 +182,16 @@ public:
     // that the engine rolled back by itself, records nothing. Throws DatabaseError.
     void commit();
     // For a Record::Given step: records `changes` (a changeset of what was done since the
-    // constructor; empty: nothing changed) and ends the savepoint as commit() does.
-    void commit(const std::string& changes);
+    // constructor; empty: nothing changed) and ends the savepoint as commit() does. `digest`:
+    // the changes' digest (historydetail::BlobDigest) when the caller worked it out already.
+    void commit(const std::string& changes, std::optional<std::uint64_t> digest = std::nullopt);
     // For a change that failed part way and keeps what it did before the failure: records that
     // as the step when it changed any row, otherwise drops the step. Never throws: the failure
     // of the change is the one to report.
     void commitAfterFailure() noexcept;
 
 private:
-    void finish(const std::string* given);
+    void finish(const std::string* given, std::uint64_t digest);
     void end(bool keep) noexcept;
 
     History* history_ = nullptr;  // null: joined or not recording

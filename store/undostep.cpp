@@ -43,14 +43,14 @@ UndoStep::~UndoStep() {
 }
 
 void UndoStep::commit() {
-    finish(nullptr);
+    finish(nullptr, 0);
 }
 
-void UndoStep::commit(const std::string& changes) {
-    finish(&changes);
+void UndoStep::commit(const std::string& changes, std::optional<std::uint64_t> digest) {
+    finish(&changes, digest.value_or(0));
 }
 
-void UndoStep::finish(const std::string* given) {
+void UndoStep::finish(const std::string* given, std::uint64_t digest) {
     if (!open_) return;
     sqlite3* db = history_->transactionHandle();
     if (!db || sqlite3_get_autocommit(db)) {
@@ -63,7 +63,7 @@ void UndoStep::finish(const std::string* given) {
             if (given && !given->empty()) {
                 HistoryWrites writes(*history_->connection_, db);
                 history_->append(label_, Record::Changes, *given, 0, -1, 0,
-                                 static_cast<std::int64_t>(given->size()), 0);
+                                 static_cast<std::int64_t>(given->size()), digest);
             }
         } else if (record_ == Record::Changes) {
             int size = 0;
