@@ -336,6 +336,39 @@ TEST_F(HistoryTest, NewTimesForARowDeletedOutsideChangeNothing) {
     EXPECT_EQ(history.stepCount(), 3);
 }
 
+// Moving most starts writes the table without its indexes for a while: they must come back
+// as they were, a store's own index among them, and the change must undo whole.
+TEST_F(HistoryTest, NewTimesOfMostRowsKeepEveryIndex) {
+    connection.execute("create index TheirEndIndex on Sub (SubSortEnd)", "test");
+    const auto indexes = [&] {
+        Statement list(connection.handle(),
+                       "select name || ':' || sql from sqlite_master where type = 'index' "
+                       "order by name", "test");
+        std::vector<std::string> all;
+        while (list.step()) all.emplace_back(list.columnBytes(0));
+        return all;
+    };
+    const auto before = indexes();
+    std::vector<testing::TypedRow> rows;
+    for (int i = 0; i < 1500; ++i)
+        rows.push_back({SecondsToTimeCode(10.0 + i), SecondsToTimeCode(10.5 + i), "x"});
+    add(rows);
+    const auto stored = Snapshot(connection);
+    std::vector<TimesChange> changes;
+    for (int row = 0; row < sub.rowCount(); ++row)
+        changes.push_back({row, SecondsToTimeCode(3000.0 - row), SecondsToTimeCode(3009.0 - row)});
+    sub.changeTimes(changes, &history, "对齐语音");
+    EXPECT_EQ(indexes(), before);
+    Statement check(connection.handle(), "pragma integrity_check", "test");
+    ASSERT_TRUE(check.step());
+    EXPECT_EQ(check.columnBytes(0), "ok");
+    Statement bound(connection.handle(), "select MaxSpan from SubSpan", "test");
+    ASSERT_TRUE(bound.step());
+    EXPECT_GE(bound.columnDouble(0), 9.0);
+    history.undo();
+    EXPECT_EQ(Snapshot(connection), stored);
+}
+
 // A change whose record is built from the values in hand must read as the session's own record.
 TEST_F(HistoryTest, NewTimesAreRecordedAsTheSessionRecordsThem) {
     struct Case {
