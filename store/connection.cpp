@@ -12,6 +12,7 @@
 #include <system_error>
 #include <utility>
 
+#include "store/checkpointer.h"
 #include "store/errors.h"
 
 namespace tirelle::store {
@@ -91,6 +92,9 @@ std::string Quoted(const std::filesystem::path& path) {
 }
 
 // Runs a statement without a result on a raw handle; returns the engine's message on failure.
+// Pages of WAL after which it is copied back into the store file: 40 MB.
+constexpr int kCheckpointPages = 10000;
+
 bool Run(sqlite3* db, const char* sql, std::string& message) {
     char* error = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &error) == SQLITE_OK) return true;
@@ -187,6 +191,7 @@ Connection::~Connection() {
 
 void Connection::close() {
     if (!db_) return;
+    checkpointer_.reset();
     sqlite3_close_v2(db_);
     db_ = nullptr;
 }
@@ -285,11 +290,16 @@ void Connection::openFile(const std::filesystem::path& file) {
     // memory, a journal is cut back at the end of every statement by walking it from its
     // start, which made a bulk load inside an undo step slower with every row.) A large page
     // cache keeps a bulk change of 100,000 rows from spilling pages to the WAL before its commit.
+    // The WAL is copied back by a thread of its own, so that the change whose commit fills it
+    // does not wait for the copy.
     if (!Run(db, "pragma synchronous = full", message) ||
-        !Run(db, "pragma wal_autocheckpoint = 10000", message) ||
+        !Run(db, ("pragma wal_autocheckpoint = " + std::to_string(kCheckpointPages)).c_str(), message) ||
         !Run(db, "pragma cache_size = -32768", message))
         fail(message);
     db_ = db;
+    const char* opened = sqlite3_db_filename(db, "main");
+    if (sqlite3_db_readonly(db, "main") == 0 && opened && *opened)
+        checkpointer_ = std::make_unique<Checkpointer>(db, opened, kCheckpointPages);
     bookkeepingChanges_ = 0;
     sqlite3_rollback_hook(
         db_, [](void* self) { ++static_cast<Connection*>(self)->rollbacks_; }, this);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace tirelle::store {
+
+class Checkpointer;
 
 // File name of the store inside the program's folder.
 inline constexpr const char* kStoreFileName = "DB.mdb";
@@ -119,6 +122,7 @@ public:
 
 private:
     sqlite3* db_ = nullptr;
+    std::unique_ptr<Checkpointer> checkpointer_;  // for a store that can be written
     std::filesystem::path path_;
     std::int64_t bookkeepingChanges_ = 0;  // rows of SubSpan written by recomputeSpanBound
     std::int64_t rollbacks_ = 0;

@@ -8,7 +8,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/command.h"
@@ -121,6 +124,31 @@ TEST(StoreConnection, RowsPersistAcrossCloseAndReopen) {
     EXPECT_EQ("00:00:03,000", sub.fieldByName("ETime").asString());
     // The bound is recomputed at opening: the longest row lasts 3 s.
     EXPECT_EQ("3", QueryText(connection, "select MaxSpan from SubSpan"));
+}
+
+// A log filled past its limit is copied back into the store file while the store is open,
+// and a close that meets a copy under way keeps every row.
+TEST(StoreConnection, AFullLogIsCopiedBackWhileTheStoreIsOpen) {
+    testing::TempFolder folder;
+    const std::string fill =
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 10000) "
+        "insert into Sub (STime, ETime, SubText, SubSort, SubSortEnd) "
+        "select '00:00:01,000', '00:00:02,000', hex(zeroblob(1000)), i, i + 1 from n";
+    {
+        Connection connection;
+        connection.open(folder.path());
+        for (int round = 0; round < 3; ++round) connection.execute(fill, "test");  // 60 MB
+        std::error_code ignored;
+        for (int wait = 0; wait < 200 && std::filesystem::file_size(connection.path(), ignored) < 40'000'000;
+             ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_GE(std::filesystem::file_size(connection.path(), ignored), 40'000'000u);
+        connection.execute(fill, "test");
+    }
+    Connection connection;
+    connection.open(folder.path());
+    EXPECT_EQ("40000", QueryText(connection, "select count(*) from Sub"));
+    EXPECT_EQ("ok", QueryText(connection, "pragma integrity_check"));
 }
 
 TEST(StoreConnection, TextsComeBackByteForByte) {
