@@ -10,7 +10,7 @@
 #include "store/connection.h"
 #include "store/statements.h"
 #include "tests/checks/subtitles.h"
-#include "tests/support/tempfolder.h"
+#include "tests/support/storewithhistory.h"
 #include "tests/support/typedrows.h"
 
 namespace tirelle::checks {
@@ -94,17 +94,11 @@ TEST(FixTiming, NothingLeftToFixAfterwards) {
         EXPECT_NE(ProblemKind::Long, p.kind);
 }
 
-class FixStep : public ::testing::TestWithParam<int> {
+class FixStep : public ::testing::TestWithParam<int>, protected tirelle::testing::StoreWithHistory {
 protected:
     using Row = tirelle::testing::TypedRow;
 
     void SetUp() override {
-        connection.open(folder.path());
-        history.open(connection);
-        sub.setConnection(&connection);
-        sub.setCommandText(store::kSelectAllSql);
-        sub.setHistory(&history);
-        sub.open();
         for (int i = 0; i < GetParam(); ++i)
             clean.push_back(
                 {MillisecondsToTime(20000 + 2000 * i), MillisecondsToTime(21000 + 2000 * i), "ok"});
@@ -123,10 +117,6 @@ protected:
         return rows;
     }
 
-    tirelle::testing::TempFolder folder;
-    store::Connection connection;
-    store::History history;
-    store::Dataset sub;
     std::vector<Row> clean;
 };
 

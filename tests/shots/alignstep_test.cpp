@@ -9,7 +9,7 @@
 #include "shots/alignstep.h"
 #include "store/connection.h"
 #include "store/statements.h"
-#include "tests/support/tempfolder.h"
+#include "tests/support/storewithhistory.h"
 #include "tests/support/typedrows.h"
 
 namespace tirelle::shots {
@@ -17,27 +17,14 @@ namespace {
 
 using Row = testing::TypedRow;
 
-class AlignStepTest : public ::testing::Test {
+class AlignStepTest : public ::testing::Test, protected testing::StoreWithHistory {
 protected:
-    void SetUp() override {
-        connection.open(folder.path());
-        history.open(connection);
-        sub.setConnection(&connection);
-        sub.setCommandText(store::kSelectAllSql);
-        sub.setHistory(&history);
-        sub.open();
-    }
     std::vector<Row> shown() const {
         std::vector<Row> rows;
         for (int i = 0; i < sub.rowCount(); ++i)
             rows.push_back({sub.rowAt(i).STime, sub.rowAt(i).ETime, sub.rowAt(i).SubText});
         return rows;
     }
-
-    testing::TempFolder folder;
-    store::Connection connection;
-    store::History history;
-    store::Dataset sub;
 };
 
 TEST_F(AlignStepTest, MovesTheRowsAsOneStepThatUndoesToTheTextsTypedBefore) {

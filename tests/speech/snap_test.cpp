@@ -4,7 +4,7 @@
 #include "speech/snapstep.h"
 #include "store/connection.h"
 #include "store/statements.h"
-#include "tests/support/tempfolder.h"
+#include "tests/support/storewithhistory.h"
 #include "tests/support/typedrows.h"
 
 namespace tirelle::speech {
@@ -79,15 +79,9 @@ TEST(NearestEdge, OfTheKindAskedWithinReach) {
     for (const auto& c : cases) EXPECT_EQ(NearestEdge(spans, c.at, c.edge, c.within), c.expected) << c.at;
 }
 
-class SnapStepTest : public ::testing::Test {
+class SnapStepTest : public ::testing::Test, protected testing::StoreWithHistory {
 protected:
     void SetUp() override {
-        connection.open(folder.path());
-        history.open(connection);
-        sub.setConnection(&connection);
-        sub.setCommandText(store::kSelectAllSql);
-        sub.setHistory(&history);
-        sub.open();
         testing::AppendRows(sub, {{"00:00:10,300", "00:00:11,700", "a"}, {"00:00:20,000", "00:00:21,000", "b"}});
         sub.requery();
     }
@@ -97,10 +91,6 @@ protected:
             rows.push_back({sub.rowAt(i).STime, sub.rowAt(i).ETime, sub.rowAt(i).SubText});
         return rows;
     }
-    testing::TempFolder folder;
-    store::Connection connection;
-    store::History history;
-    store::Dataset sub;
 };
 
 TEST_F(SnapStepTest, AllRowsAreOneStepThatUndoes) {

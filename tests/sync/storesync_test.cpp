@@ -15,7 +15,7 @@
 #include "store/statements.h"
 #include "sync/storesync.h"
 #include "tests/support/syntheticspeech.h"
-#include "tests/support/tempfolder.h"
+#include "tests/support/storewithhistory.h"
 #include "tests/support/typedrows.h"
 #include "tools/operations.h"
 
@@ -24,16 +24,8 @@ namespace {
 
 using Row = testing::TypedRow;
 
-class StoreSyncTest : public ::testing::Test {
+class StoreSyncTest : public ::testing::Test, protected testing::StoreWithHistory {
 protected:
-    void SetUp() override {
-        connection.open(folder.path());
-        history.open(connection);
-        sub.setConnection(&connection);
-        sub.setCommandText(store::kSelectAllSql);
-        sub.setHistory(&history);
-        sub.open();
-    }
 
     // An empty table.
     void clear() {
@@ -64,11 +56,6 @@ protected:
             rows.push_back({sub.rowAt(i).STime, sub.rowAt(i).ETime, sub.rowAt(i).SubText});
         return rows;
     }
-
-    testing::TempFolder folder;
-    store::Connection connection;
-    store::History history;
-    store::Dataset sub;
 };
 
 TEST_F(StoreSyncTest, OffsetIsWrittenAsTheShiftWritesItInOneUndoStep) {
