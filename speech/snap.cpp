@@ -12,6 +12,29 @@ constexpr double kPauseCap = 0.6;   // seconds: a pause longer than this says no
 constexpr double kLeftOver = 2.0;   // cost per second of speech between two subtitles
 constexpr double kInfinite = std::numeric_limits<double>::infinity();
 
+// The first index from which `before` is false (true for a leading run of the spans, false
+// after it), searched outward from `hint`, which then holds the answer: the edges come in time
+// order, so each answer is mostly near the one before.
+template <class Before>
+std::size_t PartitionFrom(const SpeechSpans& spans, std::size_t& hint, Before before) {
+    const std::size_t n = spans.size();
+    std::size_t lo = std::min(hint, n);
+    std::size_t hi = lo;
+    std::size_t step = 1;
+    if (lo < n && before(spans[lo])) {  // later: the answer is past lo
+        lo = hi = lo + 1;
+        for (; hi < n && before(spans[hi]); step *= 2) lo = hi + 1, hi += step;
+        hi = std::min(hi, n);
+    } else {  // here or earlier
+        for (; lo > 0 && !before(spans[lo - 1]); step *= 2) hi = lo - 1, lo = lo > step ? lo - step : 0;
+    }
+    const auto first = spans.begin();
+    hint = static_cast<std::size_t>(std::partition_point(first + static_cast<std::ptrdiff_t>(lo),
+                                                         first + static_cast<std::ptrdiff_t>(hi), before) -
+                                    first);
+    return hint;
+}
+
 // The spans as the costs need them.
 class SpeechIndex {
 public:
@@ -20,17 +43,17 @@ public:
     }
 
     // Indexes of the spans whose start (onset) or end (offset) lies in [from, to].
-    std::pair<std::size_t, std::size_t> startsIn(double from, double to) const {
-        const auto a = std::lower_bound(spans_.begin(), spans_.end(), from,
-                                        [](const SpeechSpan& s, double t) { return s.start < t; });
-        const auto b = std::upper_bound(a, spans_.end(), to, [](double t, const SpeechSpan& s) { return t < s.start; });
-        return {static_cast<std::size_t>(a - spans_.begin()), static_cast<std::size_t>(b - spans_.begin())};
+    std::pair<std::size_t, std::size_t> startsIn(double from, double to) {
+        const std::size_t a = PartitionFrom(spans_, starts_, [from](const SpeechSpan& s) { return s.start < from; });
+        std::size_t b = a;
+        PartitionFrom(spans_, b, [to](const SpeechSpan& s) { return !(to < s.start); });
+        return {a, b};
     }
-    std::pair<std::size_t, std::size_t> endsIn(double from, double to) const {
-        const auto a = std::lower_bound(spans_.begin(), spans_.end(), from,
-                                        [](const SpeechSpan& s, double t) { return s.end < t; });
-        const auto b = std::upper_bound(a, spans_.end(), to, [](double t, const SpeechSpan& s) { return t < s.end; });
-        return {static_cast<std::size_t>(a - spans_.begin()), static_cast<std::size_t>(b - spans_.begin())};
+    std::pair<std::size_t, std::size_t> endsIn(double from, double to) {
+        const std::size_t a = PartitionFrom(spans_, ends_, [from](const SpeechSpan& s) { return s.end < from; });
+        std::size_t b = a;
+        PartitionFrom(spans_, b, [to](const SpeechSpan& s) { return !(to < s.end); });
+        return {a, b};
     }
     double pauseBefore(std::size_t k) const {
         return k == 0 ? kPauseCap : std::min(kPauseCap, spans_[k].start - spans_[k - 1].end);
@@ -39,10 +62,8 @@ public:
         return k + 1 == spans_.size() ? kPauseCap : std::min(kPauseCap, spans_[k + 1].start - spans_[k].end);
     }
     // Seconds of speech before `t`.
-    double speechBefore(double t) const {
-        const auto after = std::upper_bound(spans_.begin(), spans_.end(), t,
-                                            [](double x, const SpeechSpan& s) { return x < s.start; });
-        const auto k = static_cast<std::size_t>(after - spans_.begin());
+    double speechBefore(double t) {
+        const std::size_t k = PartitionFrom(spans_, after_, [t](const SpeechSpan& s) { return !(t < s.start); });
         if (k == 0) return 0;
         return before_[k - 1] + std::clamp(t - spans_[k - 1].start, 0.0, spans_[k - 1].end - spans_[k - 1].start);
     }
@@ -50,6 +71,8 @@ public:
 private:
     const SpeechSpans& spans_;
     std::vector<double> before_;  // speech in the spans before each span
+    // Where the last searches ended.
+    std::size_t starts_ = 0, ends_ = 0, after_ = 0;
 };
 
 struct Candidate {
@@ -62,7 +85,7 @@ struct Candidate {
 // The choices for one edge, appended to `out`: the speech edges within the window, and
 // staying, which costs more than any move so that it is taken only when no move fits the
 // limits.
-void AddCandidates(std::vector<Candidate>& out, const SpeechIndex& index, const SpeechSpans& spans,
+void AddCandidates(std::vector<Candidate>& out, SpeechIndex& index, const SpeechSpans& spans,
                    double at, bool onset, bool moves, const SnapOptions& options) {
     const std::size_t before = out.size();
     if (moves) {
@@ -93,7 +116,7 @@ SnapResult SnapToSpeech(const std::vector<Timing>& timings, const SpeechSpans& s
     result.nearSpeech.assign(timings.size(), false);
     if (timings.empty() || first > last || first >= timings.size()) return result;
     last = std::min(last, timings.size() - 1);
-    const SpeechIndex index(spans);
+    SpeechIndex index(spans);
 
     // The chain of edges: start and end of each subtitle from one before `first` to one after
     // `last` (those two only bound the others). Node n's candidates are
