@@ -12,14 +12,11 @@
 
 namespace tirelle::app {
 
-struct CutLoader::Job {
+struct CutLoader::Job : WorkerJob {
     quint64 generation = 0;
     std::string path;
     shots::DetectCutsFunction detect = nullptr;  // nothing: why in `missing`
     std::string missing;
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> done{false};
-    std::thread thread;
 };
 
 namespace {
@@ -45,30 +42,11 @@ QString Why(const shots::StoredCuts& result) {
 CutLoader::CutLoader(std::filesystem::path cacheFolder, int threads, QObject* parent)
     : QObject(parent), cacheFolder_(std::move(cacheFolder)), threads_(threads) {}
 
-CutLoader::~CutLoader() {
-    stopCurrent();
-    for (const auto& job : retired_)
-        if (job->thread.joinable()) job->thread.join();
-}
-
-void CutLoader::stopCurrent() {
-    if (!current_) return;
-    current_->cancel = true;
-    retired_.push_back(std::move(current_));
-    current_.reset();
-}
-
-void CutLoader::reapFinished() {
-    std::erase_if(retired_, [](const std::shared_ptr<Job>& job) {
-        if (!job->done) return false;
-        if (job->thread.joinable()) job->thread.join();
-        return true;
-    });
-}
+CutLoader::~CutLoader() = default;
 
 void CutLoader::clear() {
-    stopCurrent();
-    reapFinished();
+    workers_.stop();
+    workers_.reap();
     ++generation_;
     cuts_ = {};
     message_.clear();
@@ -80,7 +58,7 @@ void CutLoader::clear() {
 
 void CutLoader::cancel() {
     if (state_ != State::Detecting) return;
-    stopCurrent();
+    workers_.stop();
     ++generation_;
     state_ = State::Cancelled;
     emit stateChanged();
@@ -94,10 +72,9 @@ void CutLoader::load(const QString& path) {
     // Looked up here: the module's loader wants the GUI thread.
     job->detect = reinterpret_cast<shots::DetectCutsFunction>(
         playback::FindInMediaModule(shots::kDetectCutsSymbol, job->missing));
-    current_ = job;
     state_ = State::Detecting;
     emit stateChanged();
-    job->thread = std::thread([this, job] { run(job); });
+    workers_.start(job, [this](std::shared_ptr<Job> job) { run(std::move(job)); });
 }
 
 // --- on the worker thread: only queued calls reach the loader, dropped when stale.
@@ -165,7 +142,7 @@ void CutLoader::finish(quint64 generation, State state, shots::ShotCuts cuts, QS
     cuts_ = std::move(cuts);
     message_ = std::move(message);
     fromCache_ = cached;
-    reapFinished();
+    workers_.reap();
     emit stateChanged();
 }
 

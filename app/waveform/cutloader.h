@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/waveform/workers.h"
 #include "shots/cuts.h"
 
 namespace tirelle::app {
@@ -56,8 +57,6 @@ signals:
 
 private:
     struct Job;
-    void stopCurrent();
-    void reapFinished();
     void run(std::shared_ptr<Job> job);
     void moved(quint64 generation, double share);
     void finish(quint64 generation, State state, shots::ShotCuts cuts, QString message,
@@ -65,14 +64,14 @@ private:
 
     std::filesystem::path cacheFolder_;
     int threads_;
-    std::shared_ptr<Job> current_;
-    std::vector<std::shared_ptr<Job>> retired_;
     quint64 generation_ = 0;
     State state_ = State::Idle;
     QString message_;
     bool fromCache_ = false;
     double progress_ = 0;
     shots::ShotCuts cuts_;
+    // Last: its threads use the members above, and it waits for them first.
+    Workers<Job> workers_;
 };
 
 }  // namespace tirelle::app

@@ -14,45 +14,23 @@ namespace tirelle::app {
 
 using waveform::Peak;
 
-struct PeakLoader::Job {
+struct PeakLoader::Job : WorkerJob {
     quint64 generation = 0;
     std::string path;
     speech::AnalyseFunction analyse = nullptr;       // nothing: why in `analysisMissing`
     std::string analysisMissing;
     waveform::DecodePeaksFunction decode = nullptr;  // nothing: why in `decoderMissing`
     std::string decoderMissing;
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> done{false};
-    std::thread thread;
 };
 
 PeakLoader::PeakLoader(std::filesystem::path cacheFolder, int threads, QObject* parent)
     : QObject(parent), cacheFolder_(std::move(cacheFolder)), threads_(threads) {}
 
-PeakLoader::~PeakLoader() {
-    cancelCurrent();
-    for (const auto& job : retired_)
-        if (job->thread.joinable()) job->thread.join();
-}
-
-void PeakLoader::cancelCurrent() {
-    if (!current_) return;
-    current_->cancel = true;
-    retired_.push_back(std::move(current_));
-    current_.reset();
-}
-
-void PeakLoader::reapFinished() {
-    std::erase_if(retired_, [](const std::shared_ptr<Job>& job) {
-        if (!job->done) return false;
-        if (job->thread.joinable()) job->thread.join();  // it has returned, or is about to
-        return true;
-    });
-}
+PeakLoader::~PeakLoader() = default;
 
 void PeakLoader::clear() {
-    cancelCurrent();
-    reapFinished();
+    workers_.stop();
+    workers_.reap();
     ++generation_;
     peaks_.clear();
     peaks_.shrink_to_fit();
@@ -71,7 +49,7 @@ void PeakLoader::clear() {
 
 void PeakLoader::cancel() {
     if (state_ != State::Loading) return;
-    cancelCurrent();
+    workers_.stop();
     ++generation_;  // what the stopped job still sends is dropped
     state_ = State::Cancelled;
     message_.clear();
@@ -98,11 +76,10 @@ void PeakLoader::load(const QString& path) {
     if (!job->analyse)
         job->decode = reinterpret_cast<waveform::DecodePeaksFunction>(
             playback::FindInMediaModule(waveform::kDecodePeaksSymbol, job->decoderMissing));
-    current_ = job;
     state_ = State::Loading;
     emit stateChanged();
     setSpeech(Speech::Detecting, {});
-    job->thread = std::thread([this, job] { run(job); });
+    workers_.start(job, [this](std::shared_ptr<Job> job) { run(std::move(job)); });
 }
 
 double PeakLoader::progress() const {
@@ -276,7 +253,7 @@ void PeakLoader::finish(quint64 generation, State state, QString message) {
     if (generation != generation_) return;
     state_ = state;
     message_ = std::move(message);
-    reapFinished();
+    workers_.reap();
     emit stateChanged();
 }
 

@@ -15,12 +15,11 @@
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <filesystem>
 #include <memory>
-#include <thread>
 #include <vector>
 
+#include "app/waveform/workers.h"
 #include "speech/spans.h"
 #include "waveform/peaks.h"
 
@@ -88,8 +87,6 @@ signals:
 
 private:
     struct Job;
-    void cancelCurrent();
-    void reapFinished();
     void run(std::shared_ptr<Job> job);
     // Called on the GUI thread by the worker's queued messages; stale jobs are ignored.
     void audioFound(quint64 generation, double duration, std::size_t bins, bool cached);
@@ -100,8 +97,6 @@ private:
 
     std::filesystem::path cacheFolder_;
     int threads_;
-    std::shared_ptr<Job> current_;
-    std::vector<std::shared_ptr<Job>> retired_;
     quint64 generation_ = 0;
     State state_ = State::Idle;
     QString message_;
@@ -113,6 +108,8 @@ private:
     Speech speech_ = Speech::Idle;
     QString speechMessage_;
     speech::SpeechSpans spans_;
+    // Last: its threads use the members above, and it waits for them first.
+    Workers<Job> workers_;
 };
 
 }  // namespace tirelle::app
