@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <numbers>
 
@@ -16,41 +17,113 @@ constexpr int kFrame = SpeechDetector::kRate / 100;  // 10 ms
 constexpr int kFine = SpeechDetector::kRate / 1000;  // 1 ms
 constexpr float kFloorDb = -110;                     // silence, digital or not
 
-// A second-order section (the audio cookbook's high- and low-pass), run in doubles so that a
-// film of hours does not drift.
-class Biquad {
-public:
-    static Biquad highPass(double hz) { return make(hz, true); }
-    static Biquad lowPass(double hz) { return make(hz, false); }
-    double operator()(double x) {
-        const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
-        x2_ = x1_, x1_ = x, y2_ = y1_, y1_ = y;
-        return y;
-    }
+// The coefficients of a second-order section (the audio cookbook's high- and low-pass).
+struct Section {
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+
+    static Section highPass(double hz) { return make(hz, true); }
+    static Section lowPass(double hz) { return make(hz, false); }
 
 private:
-    static Biquad make(double hz, bool high) {
+    static Section make(double hz, bool high) {
         const double w = 2 * std::numbers::pi * hz / SpeechDetector::kRate;
         const double alpha = std::sin(w) / std::numbers::sqrt2;  // Q = 1/sqrt(2): sin(w) / (2Q)
         const double c = std::cos(w);
         const double a0 = 1 + alpha;
-        Biquad f;
-        f.b1_ = (high ? -(1 + c) : (1 - c)) / a0;
-        f.b0_ = f.b2_ = (high ? (1 + c) : (1 - c)) / 2 / a0;
-        f.a1_ = -2 * c / a0;
-        f.a2_ = (1 - alpha) / a0;
+        Section f;
+        f.b1 = (high ? -(1 + c) : (1 - c)) / a0;
+        f.b0 = f.b2 = (high ? (1 + c) : (1 - c)) / 2 / a0;
+        f.a1 = -2 * c / a0;
+        f.a2 = (1 - alpha) / a0;
         return f;
     }
-    double b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
-    double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
+};
+
+// Voice band: 300 Hz to 3.4 kHz, two sections each side; hiss: above 3.4 kHz, two sections.
+// Run in doubles, so that a film of hours does not drift.
+const std::array<Section, 4>& VoiceSections() {
+    static const std::array<Section, 4> sections = {Section::highPass(300), Section::highPass(300),
+                                                    Section::lowPass(3400), Section::lowPass(3400)};
+    return sections;
+}
+const std::array<Section, 2>& HissSections() {
+    static const std::array<Section, 2> sections = {Section::highPass(3400), Section::highPass(3400)};
+    return sections;
+}
+
+// The sections of one band, one after the other. Each section's past input is the past output
+// of the one before it, so only the outputs (and the band's input) are kept.
+template <std::size_t N>
+class Cascade {
+public:
+    explicit Cascade(const std::array<Section, N>& sections) : s_(sections) {}
+    double operator()(double x) {
+        double in = x, in1 = x1_, in2 = x2_;
+        x2_ = x1_, x1_ = x;
+#pragma GCC unroll 4
+        for (std::size_t k = 0; k < N; ++k) {
+            const Section& c = s_[k];
+            const double y = c.b0 * in + c.b1 * in1 + c.b2 * in2 - c.a1 * y1_[k] - c.a2 * y2_[k];
+            in1 = y1_[k], in2 = y2_[k];
+            y2_[k] = y1_[k], y1_[k] = y;
+            in = y;
+        }
+        return in;
+    }
+
+private:
+    std::array<Section, N> s_;
+    double x1_ = 0, x2_ = 0;
+    std::array<double, N> y1_{}, y2_{};
 };
 
 float Decibels(double meanSquare) {
     return meanSquare > 1e-11 ? static_cast<float>(10 * std::log10(meanSquare)) : kFloorDb;
 }
 
-std::uint8_t Fine(double meanSquare) {
+std::uint8_t FineByLog(double meanSquare) {
     return static_cast<std::uint8_t>(std::clamp(std::lround(2 * (Decibels(meanSquare) - kFloorDb)), 0L, 255L));
+}
+
+// A millisecond's level in half dB above -110 dB without a logarithm: exactly FineByLog, from
+// the least mean square of each step (found once by bisection, FineByLog never falls as the
+// mean square grows) and a table by the double's exponent and first mantissa bits, so narrow
+// (a 16th of an octave, under the step's 0.5 dB) that at most one step begins within each.
+class FineTable {
+public:
+    FineTable() {
+        least_[0] = 0;
+        for (int k = 1; k < 256; ++k) {
+            std::uint64_t low = 0, high = std::bit_cast<std::uint64_t>(1e10);  // FineByLog(high) = 255
+            while (low < high) {
+                const std::uint64_t mid = low + (high - low) / 2;
+                if (FineByLog(std::bit_cast<double>(mid)) >= k) high = mid;
+                else low = mid + 1;
+            }
+            least_[k] = std::bit_cast<double>(low);
+        }
+        for (std::size_t b = 0; b < base_.size(); ++b)
+            base_[b] = FineByLog(std::bit_cast<double>((kFirstBucket + b) << kShift));
+    }
+    std::uint8_t operator()(double meanSquare) const {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(meanSquare) >> kShift;
+        if (bits < kFirstBucket) return 0;  // under 2^-40: silence
+        if (bits - kFirstBucket >= base_.size()) return 255;
+        const std::uint8_t base = base_[bits - kFirstBucket];
+        return base < 255 && meanSquare >= least_[base + 1] ? base + 1 : base;
+    }
+
+private:
+    static constexpr int kShift = 48;  // sign, exponent and 4 bits of mantissa remain
+    static constexpr std::uint64_t kFirstBucket = std::bit_cast<std::uint64_t>(0x1p-40) >> kShift;
+    static constexpr std::uint64_t kEndBucket = std::bit_cast<std::uint64_t>(0x1p+8) >> kShift;
+    std::array<double, 256> least_{};
+    std::array<std::uint8_t, kEndBucket - kFirstBucket> base_{};
+};
+
+const FineTable& Fine() {
+    static const FineTable table;
+    return table;
 }
 
 }  // namespace
@@ -58,10 +131,9 @@ std::uint8_t Fine(double meanSquare) {
 struct SpeechDetector::Filters {
     std::unique_ptr<webrtc::AudioProcessing> processing;
     webrtc::AudioFrame frame;
-    // Voice band: 300 Hz to 3.4 kHz, two sections each side; hiss: above 3.4 kHz.
-    std::array<Biquad, 4> voice = {Biquad::highPass(300), Biquad::highPass(300),
-                                   Biquad::lowPass(3400), Biquad::lowPass(3400)};
-    std::array<Biquad, 2> hiss = {Biquad::highPass(3400), Biquad::highPass(3400)};
+    Cascade<4> voice{VoiceSections()};
+    Cascade<2> hiss{HissSections()};
+    const FineTable& fine = Fine();
 };
 
 SpeechDetector::SpeechDetector() : filters_(std::make_unique<Filters>()) {
@@ -102,23 +174,29 @@ void SpeechDetector::frame(const std::int16_t* samples) {
     if (f.processing->ProcessStream(&f.frame) == 0) voiced = f.processing->voice_detection()->stream_has_voice();
     measures_.voiced.push_back(voiced ? 1 : 0);
 
+    const std::size_t at = measures_.voiceFine.size();
+    measures_.voiceFine.resize(at + kFrame / kFine);
+    measures_.hissFine.resize(at + kFrame / kFine);
+    // Both bands in one pass; the filters' state stays in registers through the frame.
+    Cascade<4> voice = f.voice;
+    Cascade<2> hiss = f.hiss;
     double voiceFrame = 0, hissFrame = 0;
     for (int ms = 0; ms < kFrame / kFine; ++ms) {
-        double voice = 0, hiss = 0;
+        double voiceMs = 0, hissMs = 0;
         for (int i = 0; i < kFine; ++i) {
             const double x = samples[ms * kFine + i] / 32768.0;
-            double v = x;
-            for (Biquad& section : f.voice) v = section(v);
-            double h = x;
-            for (Biquad& section : f.hiss) h = section(h);
-            voice += v * v;
-            hiss += h * h;
+            const double v = voice(x);
+            const double h = hiss(x);
+            voiceMs += v * v;
+            hissMs += h * h;
         }
-        measures_.voiceFine.push_back(Fine(voice / kFine));
-        measures_.hissFine.push_back(Fine(hiss / kFine));
-        voiceFrame += voice;
-        hissFrame += hiss;
+        measures_.voiceFine[at + ms] = f.fine(voiceMs / kFine);
+        measures_.hissFine[at + ms] = f.fine(hissMs / kFine);
+        voiceFrame += voiceMs;
+        hissFrame += hissMs;
     }
+    f.voice = voice;
+    f.hiss = hiss;
     measures_.voiceBand.push_back(Decibels(voiceFrame / kFrame));
     measures_.hissBand.push_back(Decibels(hissFrame / kFrame));
 }
