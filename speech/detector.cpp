@@ -1,17 +1,32 @@
 #include "speech/detector.h"
 
-#include <webrtc/modules/audio_processing/include/audio_processing.h>
-#include <webrtc/modules/interface/module_common_types.h>
-
+#include <cstddef>
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 #include <numbers>
 
+// WebRTC's voice detector itself, as its audio processing library exports it (the library
+// installs no header of its own for it). The audio processing front end only copies each frame
+// into its buffers and out again before it calls these, so the detector is called directly.
+extern "C" {
+struct WebRtcVadInst;
+WebRtcVadInst* WebRtcVad_Create(void);
+void WebRtcVad_Free(WebRtcVadInst* handle);
+int WebRtcVad_Init(WebRtcVadInst* handle);
+int WebRtcVad_set_mode(WebRtcVadInst* handle, int mode);
+// 1: a voice, 0: none, -1: an error.
+int WebRtcVad_Process(WebRtcVadInst* handle, int fs, const std::int16_t* audio_frame, std::size_t frame_length);
+}
+
 namespace tirelle::speech {
 
 namespace {
+
+// The front end's "low likelihood" of a voice: the second most aggressive of the detector's
+// four modes (0 to 3).
+constexpr int kVadMode = 2;
 
 constexpr int kFrame = SpeechDetector::kRate / 100;  // 10 ms
 constexpr int kFine = SpeechDetector::kRate / 1000;  // 1 ms
@@ -129,19 +144,18 @@ const FineTable& Fine() {
 }  // namespace
 
 struct SpeechDetector::Filters {
-    std::unique_ptr<webrtc::AudioProcessing> processing;
-    webrtc::AudioFrame frame;
+    struct FreeVad {
+        void operator()(WebRtcVadInst* vad) const { WebRtcVad_Free(vad); }
+    };
+    std::unique_ptr<WebRtcVadInst, FreeVad> vad{WebRtcVad_Create()};
     Cascade<4> voice{VoiceSections()};
     Cascade<2> hiss{HissSections()};
     const FineTable& fine = Fine();
 };
 
 SpeechDetector::SpeechDetector() : filters_(std::make_unique<Filters>()) {
-    filters_->processing.reset(webrtc::AudioProcessing::Create());
-    webrtc::VoiceDetection* vad = filters_->processing ? filters_->processing->voice_detection() : nullptr;
-    if (!vad || vad->Enable(true) != 0 ||
-        vad->set_likelihood(webrtc::VoiceDetection::kLowLikelihood) != 0 ||
-        vad->set_frame_size_ms(10) != 0)
+    WebRtcVadInst* vad = filters_->vad.get();
+    if (!vad || WebRtcVad_Init(vad) != 0 || WebRtcVad_set_mode(vad, kVadMode) != 0)
         throw SpeechError("The voice detector cannot be set up");
     partial_.reserve(kFrame);
 }
@@ -168,11 +182,7 @@ void SpeechDetector::feed(std::span<const std::int16_t> samples) {
 
 void SpeechDetector::frame(const std::int16_t* samples) {
     Filters& f = *filters_;
-    f.frame.UpdateFrame(0, 0, samples, kFrame, kRate, webrtc::AudioFrame::kNormalSpeech,
-                        webrtc::AudioFrame::kVadUnknown, 1);
-    bool voiced = false;
-    if (f.processing->ProcessStream(&f.frame) == 0) voiced = f.processing->voice_detection()->stream_has_voice();
-    measures_.voiced.push_back(voiced ? 1 : 0);
+    measures_.voiced.push_back(WebRtcVad_Process(f.vad.get(), kRate, samples, kFrame) == 1 ? 1 : 0);
 
     const std::size_t at = measures_.voiceFine.size();
     measures_.voiceFine.resize(at + kFrame / kFine);
