@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <exception>
+#include <thread>
 
 #include "speech/detector.h"
 
@@ -63,16 +65,38 @@ float Modulation(const std::vector<std::uint8_t>& fine, std::size_t first, std::
 // (kReach either side), taken every quarter of a second. Speech pauses between its syllables and
 // sentences; noise and a music bed sit under it all the time, and a bed that changes its level
 // (a new chord) is followed within a second.
+// The window of frames is kept sorted as it slides: each step the frames that leave it and
+// those that come in are merged in, instead of sorting it afresh.
 std::vector<float> Background(const std::vector<float>& level) {
     const std::size_t reach = kBackgroundReach;
     std::vector<float> floor(level.size());
-    std::vector<float> values;
+    std::vector<float> window, next, out, in;
+    const auto sorted = [&](std::vector<float>& values, std::size_t a, std::size_t b) {
+        values.assign(level.begin() + static_cast<std::ptrdiff_t>(a), level.begin() + static_cast<std::ptrdiff_t>(b));
+        std::sort(values.begin(), values.end());
+    };
     constexpr std::size_t kStep = 25;
+    std::size_t windowA = 0, windowB = 0;  // the window holds the frames [windowA, windowB)
     for (std::size_t at = 0; at < level.size(); at += kStep) {
         const std::size_t a = at >= reach ? at - reach : 0;
         const std::size_t b = std::min(level.size(), at + kStep + reach);
-        values.assign(level.begin() + static_cast<std::ptrdiff_t>(a), level.begin() + static_cast<std::ptrdiff_t>(b));
-        const float quiet = Quantile(values, 0.1);
+        sorted(out, windowA, a);
+        sorted(in, windowB, b);
+        next.clear();
+        std::size_t o = 0, i = 0;
+        for (const float value : window) {
+            if (o < out.size() && value == out[o]) {
+                ++o;
+                continue;
+            }
+            while (i < in.size() && in[i] < value) next.push_back(in[i++]);
+            next.push_back(value);
+        }
+        next.insert(next.end(), in.begin() + static_cast<std::ptrdiff_t>(i), in.end());
+        window.swap(next);
+        windowA = a, windowB = b;
+        // The value below which a tenth of the window lies, as Quantile takes it.
+        const float quiet = window[static_cast<std::size_t>(0.1 * static_cast<double>(window.size() - 1))];
         std::fill(floor.begin() + static_cast<std::ptrdiff_t>(at),
                   floor.begin() + static_cast<std::ptrdiff_t>(std::min(level.size(), at + kStep)), quiet);
     }
@@ -83,7 +107,7 @@ std::vector<float> Background(const std::vector<float>& level) {
 // voiced frames rise above the background.
 struct Band {
     std::vector<float> over;      // per frame, dB over the background
-    std::vector<float> fineOver;  // per millisecond, smoothed over 5 ms
+    std::vector<double> finePower;  // per millisecond, the power over the background summed from the start
     float speech = 0;             // the voiced frames' typical rise (their 90th percentile), dB
     float threshold = 0;          // a frame this far over the background is loud enough for speech
     float low = 0;                // a frame this far over it is no longer the background
@@ -115,19 +139,24 @@ Band MakeBand(const std::vector<float>& level, const std::vector<std::uint8_t>& 
     // pitch periods come and go within a millisecond).
     const std::size_t n = std::min(fine.size(), level.size() * 10);
     const std::array<double, 256>& table = PowerTable();
-    std::vector<double> power(n + 1, 0);
+    std::vector<double>& power = band.finePower;
+    power.assign(n + 1, 0);
     double scale = 1;
     for (std::size_t ms = 0; ms < n; ++ms) {
         if (ms % 10 == 0) scale = std::pow(10.0, -floor[ms / 10] / 10.0);
         power[ms + 1] = power[ms] + table[fine[ms]] * scale;
     }
-    band.fineOver.resize(n);
-    for (std::size_t ms = 0; ms < n; ++ms) {
-        const std::size_t a = ms >= 4 ? ms - 4 : 0;
-        const std::size_t b = std::min(n, ms + 4);
-        band.fineOver[ms] = static_cast<float>(10 * std::log10((power[b] - power[a]) / static_cast<double>(b - a)));
-    }
     return band;
+}
+
+// The level of millisecond `ms` over the background, smoothed over 8 ms, dB; only the
+// milliseconds around the edges are asked for.
+float FineOver(const Band& band, std::size_t ms) {
+    const std::vector<double>& power = band.finePower;
+    const std::size_t n = power.size() - 1;
+    const std::size_t a = ms >= 4 ? ms - 4 : 0;
+    const std::size_t b = std::min(n, ms + 4);
+    return static_cast<float>(10 * std::log10((power[b] - power[a]) / static_cast<double>(b - a)));
 }
 
 struct Run {
@@ -139,8 +168,25 @@ struct Run {
 SpeechSpans FindSpans(const SpeechMeasures& m) {
     const std::size_t frames = std::min({m.voiced.size(), m.voiceBand.size(), m.hissBand.size()});
     if (frames == 0) return {};
-    const Band voice = MakeBand(m.voiceBand, m.voiceFine, m.voiced);
-    const Band hiss = MakeBand(m.hissBand, m.hissFine, m.voiced);
+    // The two bands at once, on two threads.
+    Band hiss;
+    std::exception_ptr hissFailed;
+    std::thread hissThread([&] {
+        try {
+            hiss = MakeBand(m.hissBand, m.hissFine, m.voiced);
+        } catch (...) {
+            hissFailed = std::current_exception();
+        }
+    });
+    Band voice;
+    try {
+        voice = MakeBand(m.voiceBand, m.voiceFine, m.voiced);
+    } catch (...) {
+        hissThread.join();
+        throw;
+    }
+    hissThread.join();
+    if (hissFailed) std::rethrow_exception(hissFailed);
     // A film where the voiced frames do not rise above the background has nothing to find.
     if (voice.speech < 6 && hiss.speech < 6) return {};
 
@@ -208,9 +254,9 @@ SpeechSpans FindSpans(const SpeechMeasures& m) {
     runs = std::move(merged);
 
     SpeechSpans spans;
-    const std::size_t fine = std::min(voice.fineOver.size(), hiss.fineOver.size());
+    const std::size_t fine = std::min(voice.finePower.size(), hiss.finePower.size()) - 1;
     const auto heardFine = [&](std::size_t ms) {
-        return voice.fineOver[ms] > voice.low || hiss.fineOver[ms] > hiss.low;
+        return FineOver(voice, ms) > voice.low || FineOver(hiss, ms) > hiss.low;
     };
     for (const Run& run : runs) {
         const std::size_t length = run.last - run.first + 1;
