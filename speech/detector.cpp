@@ -66,30 +66,54 @@ const std::array<Section, 2>& HissSections() {
     return sections;
 }
 
-// The sections of one band, one after the other. Each section's past input is the past output
-// of the one before it, so only the outputs (and the band's input) are kept.
-template <std::size_t N>
-class Cascade {
+// Both bands' sections at once, two to a vector: the voice band's first two, its last two and
+// the hiss's two. A section's input is the output of the one before it one step earlier, so
+// every section works on its own sample and none waits for another within a step: the k-th
+// section of a band takes sample n - k at the step that brings in sample n. Each section
+// computes just what it would on its own, in the same order, so the outputs are those of the
+// sections one after the other, to the bit, only later: the voice band's by three samples, the
+// hiss's by one.
+class Sections {
 public:
-    explicit Cascade(const std::array<Section, N>& sections) : s_(sections) {}
-    double operator()(double x) {
-        double in = x, in1 = x1_, in2 = x2_;
-        x2_ = x1_, x1_ = x;
-#pragma GCC unroll 4
-        for (std::size_t k = 0; k < N; ++k) {
-            const Section& c = s_[k];
-            const double y = c.b0 * in + c.b1 * in1 + c.b2 * in2 - c.a1 * y1_[k] - c.a2 * y2_[k];
-            in1 = y1_[k], in2 = y2_[k];
-            y2_[k] = y1_[k], y1_[k] = y;
-            in = y;
-        }
-        return in;
+    static constexpr int kVoiceLag = 3;
+    static constexpr int kHissLag = 1;
+
+    Sections() {
+        const std::array<Section, 4>& voice = VoiceSections();
+        const std::array<Section, 2>& hiss = HissSections();
+        low_ = Pair(voice[0], voice[1]);
+        high_ = Pair(voice[2], voice[3]);
+        hiss_ = Pair(hiss[0], hiss[1]);
+    }
+
+    // One sample in; out, the voice band's output for the sample kVoiceLag before and the
+    // hiss's for the one kHissLag before.
+    void step(double x, double& voice, double& hiss) {
+        const Two in = {x, x};
+        // The first section of each pair takes what came before it at the last step, the
+        // second what the first gave then.
+        low_.step(__builtin_shufflevector(in, low_.y1, 0, 2));
+        const Two highOut = high_.step(__builtin_shufflevector(low_.y2, high_.y1, 1, 2));
+        const Two hissOut = hiss_.step(__builtin_shufflevector(in, hiss_.y1, 0, 2));
+        voice = highOut[1];
+        hiss = hissOut[1];
     }
 
 private:
-    std::array<Section, N> s_;
-    double x1_ = 0, x2_ = 0;
-    std::array<double, N> y1_{}, y2_{};
+    using Two = double __attribute__((vector_size(2 * sizeof(double))));
+    struct Pair {
+        Pair() = default;
+        Pair(const Section& a, const Section& b)
+            : b0{a.b0, b.b0}, b1{a.b1, b.b1}, b2{a.b2, b.b2}, a1{a.a1, b.a1}, a2{a.a2, b.a2} {}
+        Two step(Two x) {
+            const Two y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+            x2 = x1, x1 = x, y2 = y1, y1 = y;
+            return y;
+        }
+        Two b0{}, b1{}, b2{}, a1{}, a2{};
+        Two x1{}, x2{}, y1{}, y2{};
+    };
+    Pair low_, high_, hiss_;
 };
 
 float Decibels(double meanSquare) {
@@ -148,8 +172,7 @@ struct SpeechDetector::Filters {
         void operator()(WebRtcVadInst* vad) const { WebRtcVad_Free(vad); }
     };
     std::unique_ptr<WebRtcVadInst, FreeVad> vad{WebRtcVad_Create()};
-    Cascade<4> voice{VoiceSections()};
-    Cascade<2> hiss{HissSections()};
+    Sections sections;
     const FineTable& fine = Fine();
 };
 
@@ -187,26 +210,36 @@ void SpeechDetector::frame(const std::int16_t* samples) {
     const std::size_t at = measures_.voiceFine.size();
     measures_.voiceFine.resize(at + kFrame / kFine);
     measures_.hissFine.resize(at + kFrame / kFine);
-    // Both bands in one pass; the filters' state stays in registers through the frame.
-    Cascade<4> voice = f.voice;
-    Cascade<2> hiss = f.hiss;
+    // The squared outputs of both bands for the frame's samples. The last few come out of
+    // the sections only with the next samples: a copy of the sections is given silence for
+    // them, which reaches no output of the frame.
+    std::array<double, kFrame> voiceSquares, hissSquares;
+    Sections sections = f.sections;
+    for (int i = 0; i < kFrame; ++i) {
+        double v, h;
+        sections.step(samples[i] / 32768.0, v, h);
+        if (i >= Sections::kVoiceLag) voiceSquares[i - Sections::kVoiceLag] = v * v;
+        if (i >= Sections::kHissLag) hissSquares[i - Sections::kHissLag] = h * h;
+    }
+    f.sections = sections;
+    for (int i = 0; i < Sections::kVoiceLag; ++i) {
+        double v, h;
+        sections.step(0, v, h);
+        voiceSquares[kFrame - Sections::kVoiceLag + i] = v * v;
+        if (i < Sections::kHissLag) hissSquares[kFrame - Sections::kHissLag + i] = h * h;
+    }
     double voiceFrame = 0, hissFrame = 0;
     for (int ms = 0; ms < kFrame / kFine; ++ms) {
         double voiceMs = 0, hissMs = 0;
-        for (int i = 0; i < kFine; ++i) {
-            const double x = samples[ms * kFine + i] / 32768.0;
-            const double v = voice(x);
-            const double h = hiss(x);
-            voiceMs += v * v;
-            hissMs += h * h;
+        for (int i = ms * kFine; i < (ms + 1) * kFine; ++i) {
+            voiceMs += voiceSquares[i];
+            hissMs += hissSquares[i];
         }
         measures_.voiceFine[at + ms] = f.fine(voiceMs / kFine);
         measures_.hissFine[at + ms] = f.fine(hissMs / kFine);
         voiceFrame += voiceMs;
         hissFrame += hissMs;
     }
-    f.voice = voice;
-    f.hiss = hiss;
     measures_.voiceBand.push_back(Decibels(voiceFrame / kFrame));
     measures_.hissBand.push_back(Decibels(hissFrame / kFrame));
 }
