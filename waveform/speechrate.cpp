@@ -21,6 +21,8 @@ constexpr std::int64_t kPerBin = kSpeechRate / kBinsPerSecond;
 // Pieces of about this many output samples go to the feed while a stretch is decoded, so that
 // a file decoded in one pass is not held whole.
 constexpr std::size_t kPieceSamples = 10 * kSpeechRate;
+// Room for a piece and the frame that completes it, taken at once.
+constexpr std::size_t kPieceRoom = kPieceSamples + kSpeechRate / 4;
 
 }  // namespace
 
@@ -34,6 +36,7 @@ SpeechRateWriter::SpeechRateWriter(OrderedFeed& feed, int inputRate, Stretch str
     keepTo_ = openEnd_ ? std::numeric_limits<std::int64_t>::max()
                        : static_cast<std::int64_t>(stretch.end) * kPerBin;
     bufferFirst_ = keepFrom_;
+    buffer_.reserve(kPieceRoom);
 }
 
 SpeechRateWriter::~SpeechRateWriter() {
@@ -115,6 +118,7 @@ void SpeechRateWriter::handOver(bool last) {
               last && !openEnd_ ? keepTo_ : OrderedFeed::kOpenEnd);
     bufferFirst_ += size;
     buffer_ = {};
+    if (!last) buffer_.reserve(kPieceRoom);
     if (last) flushed_ = true;
 }
 
