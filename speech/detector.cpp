@@ -67,16 +67,16 @@ const std::array<Section, 2>& HissSections() {
 }
 
 // Both bands' sections at once, two to a vector: the voice band's first two, its last two and
-// the hiss's two. A section's input is the output of the one before it one step earlier, so
-// every section works on its own sample and none waits for another within a step: the k-th
-// section of a band takes sample n - k at the step that brings in sample n. Each section
-// computes just what it would on its own, in the same order, so the outputs are those of the
-// sections one after the other, to the bit, only later: the voice band's by three samples, the
-// hiss's by one.
+// the hiss's two. A section's input is the output of the one before it two steps earlier, so
+// every section works on its own sample and none waits for another within a step, nor for the
+// one before it at the step before: the k-th section of a band takes sample n - 2k at the step
+// that brings in sample n. Each section computes just what it would on its own, in the same
+// order, so the outputs are those of the sections one after the other, to the bit, only later:
+// the voice band's by six samples, the hiss's by two.
 class Sections {
 public:
-    static constexpr int kVoiceLag = 3;
-    static constexpr int kHissLag = 1;
+    static constexpr int kVoiceLag = 6;
+    static constexpr int kHissLag = 2;
 
     Sections() {
         const std::array<Section, 4>& voice = VoiceSections();
@@ -90,16 +90,17 @@ public:
     // hiss's for the one kHissLag before.
     void step(double x, double& voice, double& hiss) {
         const Two in = {x, x};
-        // The first section of each pair takes what came before it at the last step, the
-        // second what the first gave then.
-        low_.step(__builtin_shufflevector(in, low_.y1, 0, 2));
-        const Two highOut = high_.step(__builtin_shufflevector(low_.y2, high_.y1, 1, 2));
-        const Two hissOut = hiss_.step(__builtin_shufflevector(in, hiss_.y1, 0, 2));
+        // Each section takes what the one before it gave two steps ago.
+        const Two lowIn = __builtin_shufflevector(in, low_.y2, 0, 2);
+        const Two highIn = __builtin_shufflevector(low_.y2, high_.y2, 1, 2);
+        const Two hissIn = __builtin_shufflevector(in, hiss_.y2, 0, 2);
+        low_.step(lowIn);
+        const Two highOut = high_.step(highIn);
+        const Two hissOut = hiss_.step(hissIn);
         voice = highOut[1];
         hiss = hissOut[1];
     }
 
-private:
     using Two = double __attribute__((vector_size(2 * sizeof(double))));
     struct Pair {
         Pair() = default;
@@ -113,8 +114,96 @@ private:
         Two b0{}, b1{}, b2{}, a1{}, a2{};
         Two x1{}, x2{}, y1{}, y2{};
     };
-    Pair low_, high_, hiss_;
+    Pair low_, high_, hiss_;  // the voice band's first two sections, its last two, the hiss's
 };
+
+// The same with the voice band's four sections in one vector of four, for the processors
+// whose registers hold four (AVX2): the same operations in the same order, the same bits.
+struct WideSections {
+    using Four = double __attribute__((vector_size(4 * sizeof(double))));
+    using Two = Sections::Two;
+
+    __attribute__((always_inline)) void from(const Sections& s) {
+        const Sections::Pair &low = s.low_, &high = s.high_;
+        b0 = __builtin_shufflevector(low.b0, high.b0, 0, 1, 2, 3);
+        b1 = __builtin_shufflevector(low.b1, high.b1, 0, 1, 2, 3);
+        b2 = __builtin_shufflevector(low.b2, high.b2, 0, 1, 2, 3);
+        a1 = __builtin_shufflevector(low.a1, high.a1, 0, 1, 2, 3);
+        a2 = __builtin_shufflevector(low.a2, high.a2, 0, 1, 2, 3);
+        x1 = __builtin_shufflevector(low.x1, high.x1, 0, 1, 2, 3);
+        x2 = __builtin_shufflevector(low.x2, high.x2, 0, 1, 2, 3);
+        y1 = __builtin_shufflevector(low.y1, high.y1, 0, 1, 2, 3);
+        y2 = __builtin_shufflevector(low.y2, high.y2, 0, 1, 2, 3);
+        hiss = s.hiss_;
+    }
+    __attribute__((always_inline)) void to(Sections& s) const {
+        Sections::Pair &low = s.low_, &high = s.high_;
+        low.x1 = __builtin_shufflevector(x1, x1, 0, 1), high.x1 = __builtin_shufflevector(x1, x1, 2, 3);
+        low.x2 = __builtin_shufflevector(x2, x2, 0, 1), high.x2 = __builtin_shufflevector(x2, x2, 2, 3);
+        low.y1 = __builtin_shufflevector(y1, y1, 0, 1), high.y1 = __builtin_shufflevector(y1, y1, 2, 3);
+        low.y2 = __builtin_shufflevector(y2, y2, 0, 1), high.y2 = __builtin_shufflevector(y2, y2, 2, 3);
+        s.hiss_ = hiss;
+    }
+    __attribute__((always_inline)) void step(double x, double& voice, double& hissOut) {
+        const Four in = {x, x, x, x};
+        const Four vin = __builtin_shufflevector(in, y2, 0, 4, 5, 6);
+        const Four y = b0 * vin + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1, x1 = vin, y2 = y1, y1 = y;
+        const Two two = {x, x};
+        hissOut = hiss.step(__builtin_shufflevector(two, hiss.y2, 0, 2))[1];
+        voice = y[3];
+    }
+
+    Four b0, b1, b2, a1, a2, x1, x2, y1, y2;
+    Sections::Pair hiss;
+};
+
+// The squared outputs of both bands for one frame's samples. The last few come out of the
+// sections only with the next samples: a copy of the sections is given silence for them, which
+// reaches no output of the frame.
+template <class Steps>
+__attribute__((always_inline)) inline void Squares(Steps& sections, const std::int16_t* samples,
+                                                   double* voiceSquares, double* hissSquares, Steps& kept) {
+    for (int i = 0; i < kFrame; ++i) {
+        double v, h;
+        sections.step(samples[i] / 32768.0, v, h);
+        if (i >= Sections::kVoiceLag) voiceSquares[i - Sections::kVoiceLag] = v * v;
+        if (i >= Sections::kHissLag) hissSquares[i - Sections::kHissLag] = h * h;
+    }
+    kept = sections;
+    for (int i = 0; i < Sections::kVoiceLag; ++i) {
+        double v, h;
+        sections.step(0, v, h);
+        voiceSquares[kFrame - Sections::kVoiceLag + i] = v * v;
+        if (i < Sections::kHissLag) hissSquares[kFrame - Sections::kHissLag + i] = h * h;
+    }
+}
+
+using SquaresFunction = void (*)(Sections&, const std::int16_t*, double*, double*);
+
+void SquaresOfFrame(Sections& kept, const std::int16_t* samples, double* voiceSquares, double* hissSquares) {
+    Sections sections = kept;
+    Squares(sections, samples, voiceSquares, hissSquares, kept);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void SquaresOfFrameWide(Sections& kept, const std::int16_t* samples,
+                                                        double* voiceSquares, double* hissSquares) {
+    WideSections sections, after;
+    sections.from(kept);
+    Squares(sections, samples, voiceSquares, hissSquares, after);
+    after.to(kept);
+}
+#endif
+
+SquaresFunction SquaresFor(SpeechDetector::Instructions instructions) {
+#if defined(__x86_64__)
+    if (instructions == SpeechDetector::Instructions::Widest && __builtin_cpu_supports("avx2"))
+        return &SquaresOfFrameWide;
+#endif
+    (void)instructions;
+    return &SquaresOfFrame;
+}
 
 float Decibels(double meanSquare) {
     return meanSquare > 1e-11 ? static_cast<float>(10 * std::log10(meanSquare)) : kFloorDb;
@@ -173,10 +262,12 @@ struct SpeechDetector::Filters {
     };
     std::unique_ptr<WebRtcVadInst, FreeVad> vad{WebRtcVad_Create()};
     Sections sections;
+    SquaresFunction squares = &SquaresOfFrame;
     const FineTable& fine = Fine();
 };
 
-SpeechDetector::SpeechDetector() : filters_(std::make_unique<Filters>()) {
+SpeechDetector::SpeechDetector(Instructions instructions) : filters_(std::make_unique<Filters>()) {
+    filters_->squares = SquaresFor(instructions);
     WebRtcVadInst* vad = filters_->vad.get();
     if (!vad || WebRtcVad_Init(vad) != 0 || WebRtcVad_set_mode(vad, kVadMode) != 0)
         throw SpeechError("The voice detector cannot be set up");
@@ -214,20 +305,7 @@ void SpeechDetector::frame(const std::int16_t* samples) {
     // the sections only with the next samples: a copy of the sections is given silence for
     // them, which reaches no output of the frame.
     std::array<double, kFrame> voiceSquares, hissSquares;
-    Sections sections = f.sections;
-    for (int i = 0; i < kFrame; ++i) {
-        double v, h;
-        sections.step(samples[i] / 32768.0, v, h);
-        if (i >= Sections::kVoiceLag) voiceSquares[i - Sections::kVoiceLag] = v * v;
-        if (i >= Sections::kHissLag) hissSquares[i - Sections::kHissLag] = h * h;
-    }
-    f.sections = sections;
-    for (int i = 0; i < Sections::kVoiceLag; ++i) {
-        double v, h;
-        sections.step(0, v, h);
-        voiceSquares[kFrame - Sections::kVoiceLag + i] = v * v;
-        if (i < Sections::kHissLag) hissSquares[kFrame - Sections::kHissLag + i] = h * h;
-    }
+    f.squares(f.sections, samples, voiceSquares.data(), hissSquares.data());
     double voiceFrame = 0, hissFrame = 0;
     for (int ms = 0; ms < kFrame / kFine; ++ms) {
         double voiceMs = 0, hissMs = 0;

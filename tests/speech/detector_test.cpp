@@ -160,24 +160,27 @@ TEST(SpeechDetector, BandLevelsOfEachMillisecond) {
                                                      3000 * std::sin(2 * std::numbers::pi * 5200 * t))
                         : 0;
     }
-    SpeechDetector detector;
-    for (std::size_t at = 0; at < samples.size(); at += 997)
-        detector.feed(std::span(samples).subspan(at, std::min<std::size_t>(997, samples.size() - at)));
-    const SpeechMeasures& m = detector.measures();
     const auto powers = BandPowersPerMs(samples);
-    ASSERT_EQ(m.voiced.size(), samples.size() / 160);
-    ASSERT_EQ(m.voiceFine.size(), powers[0].size());
     const auto halfDb = [](double power) { return std::clamp(std::lround(20 * std::log10(power) + 220), 0L, 255L); };
-    for (std::size_t ms = 0; ms < powers[0].size(); ++ms) {
-        ASSERT_NEAR(m.voiceFine[ms], halfDb(powers[0][ms]), 1) << ms << " ms";
-        ASSERT_NEAR(m.hissFine[ms], halfDb(powers[1][ms]), 1) << ms << " ms";
-    }
-    for (std::size_t f = 0; f < m.voiced.size(); ++f) {
-        double voice = 0, hiss = 0;
-        for (std::size_t ms = f * 10; ms < f * 10 + 10; ++ms) voice += powers[0][ms], hiss += powers[1][ms];
-        // Silence is -110 dB.
-        ASSERT_NEAR(m.voiceBand[f], std::max(-110.0, 10 * std::log10(voice / 10)), 0.01) << f;
-        ASSERT_NEAR(m.hissBand[f], std::max(-110.0, 10 * std::log10(hiss / 10)), 0.01) << f;
+    for (const auto instructions : {SpeechDetector::Instructions::Widest, SpeechDetector::Instructions::Baseline}) {
+        SCOPED_TRACE(instructions == SpeechDetector::Instructions::Widest ? "widest" : "baseline");
+        SpeechDetector detector(instructions);
+        for (std::size_t at = 0; at < samples.size(); at += 997)
+            detector.feed(std::span(samples).subspan(at, std::min<std::size_t>(997, samples.size() - at)));
+        const SpeechMeasures& m = detector.measures();
+        ASSERT_EQ(m.voiced.size(), samples.size() / 160);
+        ASSERT_EQ(m.voiceFine.size(), powers[0].size());
+        for (std::size_t ms = 0; ms < powers[0].size(); ++ms) {
+            ASSERT_NEAR(m.voiceFine[ms], halfDb(powers[0][ms]), 1) << ms << " ms";
+            ASSERT_NEAR(m.hissFine[ms], halfDb(powers[1][ms]), 1) << ms << " ms";
+        }
+        for (std::size_t f = 0; f < m.voiced.size(); ++f) {
+            double voice = 0, hiss = 0;
+            for (std::size_t ms = f * 10; ms < f * 10 + 10; ++ms) voice += powers[0][ms], hiss += powers[1][ms];
+            // Silence is -110 dB.
+            ASSERT_NEAR(m.voiceBand[f], std::max(-110.0, 10 * std::log10(voice / 10)), 0.01) << f;
+            ASSERT_NEAR(m.hissBand[f], std::max(-110.0, 10 * std::log10(hiss / 10)), 0.01) << f;
+        }
     }
 }
 
