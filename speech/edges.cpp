@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <exception>
+#include <limits>
 #include <thread>
 
 #include "speech/detector.h"
@@ -82,17 +83,23 @@ std::vector<float> Background(const std::vector<float>& level) {
         const std::size_t b = std::min(level.size(), at + kStep + reach);
         sorted(out, windowA, a);
         sorted(in, windowB, b);
-        next.clear();
-        std::size_t o = 0, i = 0;
+        // A last value on each list stops the loops without counting: NaN, which no level
+        // equals, and +inf, which none is above.
+        out.push_back(std::numeric_limits<float>::quiet_NaN());
+        in.push_back(std::numeric_limits<float>::infinity());
+        next.resize(window.size() + in.size() - out.size());
+        float* to = next.data();
+        const float* leaving = out.data();
+        const float* coming = in.data();
         for (const float value : window) {
-            if (o < out.size() && value == out[o]) {
-                ++o;
+            if (value == *leaving) {
+                ++leaving;
                 continue;
             }
-            while (i < in.size() && in[i] < value) next.push_back(in[i++]);
-            next.push_back(value);
+            while (*coming < value) *to++ = *coming++;
+            *to++ = value;
         }
-        next.insert(next.end(), in.begin() + static_cast<std::ptrdiff_t>(i), in.end());
+        while (coming + 1 < in.data() + in.size()) *to++ = *coming++;
         window.swap(next);
         windowA = a, windowB = b;
         // The value below which a tenth of the window lies, as Quantile takes it.
