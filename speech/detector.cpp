@@ -1,10 +1,10 @@
 #include "speech/detector.h"
 
-#include <cstddef>
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <numbers>
 
 // WebRTC's voice detector itself, as its audio processing library exports it (the library
