@@ -65,9 +65,9 @@ float Modulation(const std::vector<std::uint8_t>& fine, std::size_t first, std::
 // The background level of a band at every frame: the quietest tenth of the frames around it
 // (kReach either side), taken every quarter of a second. Speech pauses between its syllables and
 // sentences; noise and a music bed sit under it all the time, and a bed that changes its level
-// (a new chord) is followed within a second.
-// The window of frames is kept sorted as it slides: each step the frames that leave it and
-// those that come in are merged in, instead of sorting it afresh.
+// (a new chord) is followed within a second. The window of frames is kept sorted as it slides:
+// each step the frames that leave it and those that come in are merged in, instead of sorting
+// it afresh.
 std::vector<float> Background(const std::vector<float>& level) {
     const std::size_t reach = kBackgroundReach;
     std::vector<float> floor(level.size());
@@ -113,11 +113,11 @@ std::vector<float> Background(const std::vector<float>& level) {
 // One band: its level over the background per frame, per millisecond, and how far the film's
 // voiced frames rise above the background.
 struct Band {
-    std::vector<float> over;      // per frame, dB over the background
-    std::vector<double> finePower;  // per millisecond, the power over the background summed from the start
-    float speech = 0;             // the voiced frames' typical rise (their 90th percentile), dB
-    float threshold = 0;          // a frame this far over the background is loud enough for speech
-    float low = 0;                // a frame this far over it is no longer the background
+    std::vector<float> over;        // per frame, dB over the background
+    std::vector<double> finePower;  // per millisecond: the power over the background, summed so far
+    float speech = 0;               // the voiced frames' typical rise (their 90th percentile), dB
+    float threshold = 0;            // a frame this far over the background is loud enough for speech
+    float low = 0;                  // a frame this far over it is no longer the background
 };
 
 Band MakeBand(const std::vector<float>& level, const std::vector<std::uint8_t>& fine,
