@@ -17,7 +17,8 @@ void WebRtcVad_Free(WebRtcVadInst* handle);
 int WebRtcVad_Init(WebRtcVadInst* handle);
 int WebRtcVad_set_mode(WebRtcVadInst* handle, int mode);
 // 1: a voice, 0: none, -1: an error.
-int WebRtcVad_Process(WebRtcVadInst* handle, int fs, const std::int16_t* audio_frame, std::size_t frame_length);
+int WebRtcVad_Process(WebRtcVadInst* handle, int fs, const std::int16_t* audio_frame,
+                      std::size_t frame_length);
 }
 
 namespace tirelle::speech {
@@ -62,7 +63,8 @@ const std::array<Section, 4>& VoiceSections() {
     return sections;
 }
 const std::array<Section, 2>& HissSections() {
-    static const std::array<Section, 2> sections = {Section::highPass(3400), Section::highPass(3400)};
+    static const std::array<Section, 2> sections = {Section::highPass(3400),
+                                                    Section::highPass(3400)};
     return sections;
 }
 
@@ -138,10 +140,14 @@ struct WideSections {
     }
     __attribute__((always_inline)) void to(Sections& s) const {
         Sections::Pair &low = s.low_, &high = s.high_;
-        low.x1 = __builtin_shufflevector(x1, x1, 0, 1), high.x1 = __builtin_shufflevector(x1, x1, 2, 3);
-        low.x2 = __builtin_shufflevector(x2, x2, 0, 1), high.x2 = __builtin_shufflevector(x2, x2, 2, 3);
-        low.y1 = __builtin_shufflevector(y1, y1, 0, 1), high.y1 = __builtin_shufflevector(y1, y1, 2, 3);
-        low.y2 = __builtin_shufflevector(y2, y2, 0, 1), high.y2 = __builtin_shufflevector(y2, y2, 2, 3);
+        low.x1 = __builtin_shufflevector(x1, x1, 0, 1);
+        high.x1 = __builtin_shufflevector(x1, x1, 2, 3);
+        low.x2 = __builtin_shufflevector(x2, x2, 0, 1);
+        high.x2 = __builtin_shufflevector(x2, x2, 2, 3);
+        low.y1 = __builtin_shufflevector(y1, y1, 0, 1);
+        high.y1 = __builtin_shufflevector(y1, y1, 2, 3);
+        low.y2 = __builtin_shufflevector(y2, y2, 0, 1);
+        high.y2 = __builtin_shufflevector(y2, y2, 2, 3);
         s.hiss_ = hiss;
     }
     __attribute__((always_inline)) void step(double x, double& voice, double& hissOut) {
@@ -163,7 +169,8 @@ struct WideSections {
 // reaches no output of the frame.
 template <class Steps>
 __attribute__((always_inline)) inline void Squares(Steps& sections, const std::int16_t* samples,
-                                                   double* voiceSquares, double* hissSquares, Steps& kept) {
+                                                   double* voiceSquares, double* hissSquares,
+                                                   Steps& kept) {
     for (int i = 0; i < kFrame; ++i) {
         double v, h;
         sections.step(samples[i] / 32768.0, v, h);
@@ -181,7 +188,8 @@ __attribute__((always_inline)) inline void Squares(Steps& sections, const std::i
 
 using SquaresFunction = void (*)(Sections&, const std::int16_t*, double*, double*);
 
-void SquaresOfFrame(Sections& kept, const std::int16_t* samples, double* voiceSquares, double* hissSquares) {
+void SquaresOfFrame(Sections& kept, const std::int16_t* samples, double* voiceSquares,
+                    double* hissSquares) {
     Sections sections = kept;
     Squares(sections, samples, voiceSquares, hissSquares, kept);
 }
@@ -222,11 +230,14 @@ public:
     FineTable() {
         least_[0] = 0;
         for (int k = 1; k < 256; ++k) {
-            std::uint64_t low = 0, high = std::bit_cast<std::uint64_t>(1e10);  // FineByLog(high) = 255
+            // FineByLog(high) = 255
+            std::uint64_t low = 0, high = std::bit_cast<std::uint64_t>(1e10);
             while (low < high) {
                 const std::uint64_t mid = low + (high - low) / 2;
-                if (FineByLog(std::bit_cast<double>(mid)) >= k) high = mid;
-                else low = mid + 1;
+                if (FineByLog(std::bit_cast<double>(mid)) >= k)
+                    high = mid;
+                else
+                    low = mid + 1;
             }
             least_[k] = std::bit_cast<double>(low);
         }

@@ -73,7 +73,8 @@ std::vector<float> Background(const std::vector<float>& level) {
     std::vector<float> floor(level.size());
     std::vector<float> window, next, out, in;
     const auto sorted = [&](std::vector<float>& values, std::size_t a, std::size_t b) {
-        values.assign(level.begin() + static_cast<std::ptrdiff_t>(a), level.begin() + static_cast<std::ptrdiff_t>(b));
+        values.assign(level.begin() + static_cast<std::ptrdiff_t>(a),
+                      level.begin() + static_cast<std::ptrdiff_t>(b));
         std::sort(values.begin(), values.end());
     };
     constexpr std::size_t kStep = 25;
@@ -103,7 +104,8 @@ std::vector<float> Background(const std::vector<float>& level) {
         window.swap(next);
         windowA = a, windowB = b;
         // The value below which a tenth of the window lies, as Quantile takes it.
-        const float quiet = window[static_cast<std::size_t>(0.1 * static_cast<double>(window.size() - 1))];
+        const float quiet =
+            window[static_cast<std::size_t>(0.1 * static_cast<double>(window.size() - 1))];
         std::fill(floor.begin() + static_cast<std::ptrdiff_t>(at),
                   floor.begin() + static_cast<std::ptrdiff_t>(std::min(level.size(), at + kStep)), quiet);
     }
@@ -114,9 +116,9 @@ std::vector<float> Background(const std::vector<float>& level) {
 // voiced frames rise above the background.
 struct Band {
     std::vector<float> over;        // per frame, dB over the background
-    std::vector<double> finePower;  // per millisecond: the power over the background, summed so far
+    std::vector<double> finePower;  // per ms, the power over the background summed so far
     float speech = 0;               // the voiced frames' typical rise (their 90th percentile), dB
-    float threshold = 0;            // a frame this far over the background is loud enough for speech
+    float threshold = 0;            // a frame this far over the background: loud enough for speech
     float low = 0;                  // a frame this far over it is no longer the background
 };
 

@@ -46,8 +46,8 @@ SpeechRateWriter::~SpeechRateWriter() {
 void SpeechRateWriter::restartAt(std::int64_t input) {
     swr_free(&swr_);
     AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
-    if (swr_alloc_set_opts2(&swr_, &mono, AV_SAMPLE_FMT_S16P, kSpeechRate, &mono, AV_SAMPLE_FMT_FLTP,
-                            static_cast<int>(inputRate_), 0, nullptr) < 0 ||
+    if (swr_alloc_set_opts2(&swr_, &mono, AV_SAMPLE_FMT_S16P, kSpeechRate, &mono,
+                            AV_SAMPLE_FMT_FLTP, static_cast<int>(inputRate_), 0, nullptr) < 0 ||
         swr_init(swr_) < 0) {
         swr_free(&swr_);
         throw Failure{DecodeStatus::Failed, "the audio cannot be resampled for speech"};

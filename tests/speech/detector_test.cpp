@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <random>
 #include <span>
 #include <vector>
-#include <filesystem>
-#include <fstream>
 
 #include "speech/analysis.h"
 #include "speech/cache.h"
@@ -121,7 +121,8 @@ std::array<std::vector<double>, 2> BandPowersPerMs(const std::vector<std::int16_
     struct Biquad {
         double b0, b1, b2, a1, a2, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
         Biquad(double hz, bool high) {
-            const double w = 2 * std::numbers::pi * hz / 16000, alpha = std::sin(w) / std::sqrt(2.0);
+            const double w = 2 * std::numbers::pi * hz / 16000,
+                         alpha = std::sin(w) / std::sqrt(2.0);
             const double c = std::cos(w), a0 = 1 + alpha;
             b1 = (high ? -(1 + c) : 1 - c) / a0, b0 = b2 = (high ? 1 + c : 1 - c) / 2 / a0;
             a1 = -2 * c / a0, a2 = (1 - alpha) / a0;
@@ -156,17 +157,22 @@ TEST(SpeechDetector, BandLevelsOfEachMillisecond) {
     for (std::size_t i = 0; i < samples.size(); ++i) {
         if (random() % 40 == 0) on = !on;
         const double t = static_cast<double>(i) / SpeechDetector::kRate;
-        samples[i] = on ? static_cast<std::int16_t>(6000 * std::sin(2 * std::numbers::pi * 900 * t) +
-                                                     3000 * std::sin(2 * std::numbers::pi * 5200 * t))
-                        : 0;
+        samples[i] =
+            on ? static_cast<std::int16_t>(6000 * std::sin(2 * std::numbers::pi * 900 * t) +
+                                           3000 * std::sin(2 * std::numbers::pi * 5200 * t))
+               : 0;
     }
     const auto powers = BandPowersPerMs(samples);
-    const auto halfDb = [](double power) { return std::clamp(std::lround(20 * std::log10(power) + 220), 0L, 255L); };
-    for (const auto instructions : {SpeechDetector::Instructions::Widest, SpeechDetector::Instructions::Baseline}) {
+    const auto halfDb = [](double power) {
+        return std::clamp(std::lround(20 * std::log10(power) + 220), 0L, 255L);
+    };
+    for (const auto instructions :
+         {SpeechDetector::Instructions::Widest, SpeechDetector::Instructions::Baseline}) {
         SCOPED_TRACE(instructions == SpeechDetector::Instructions::Widest ? "widest" : "baseline");
         SpeechDetector detector(instructions);
         for (std::size_t at = 0; at < samples.size(); at += 997)
-            detector.feed(std::span(samples).subspan(at, std::min<std::size_t>(997, samples.size() - at)));
+            detector.feed(
+                std::span(samples).subspan(at, std::min<std::size_t>(997, samples.size() - at)));
         const SpeechMeasures& m = detector.measures();
         ASSERT_EQ(m.voiced.size(), samples.size() / 160);
         ASSERT_EQ(m.voiceFine.size(), powers[0].size());
@@ -176,7 +182,8 @@ TEST(SpeechDetector, BandLevelsOfEachMillisecond) {
         }
         for (std::size_t f = 0; f < m.voiced.size(); ++f) {
             double voice = 0, hiss = 0;
-            for (std::size_t ms = f * 10; ms < f * 10 + 10; ++ms) voice += powers[0][ms], hiss += powers[1][ms];
+            for (std::size_t ms = f * 10; ms < f * 10 + 10; ++ms)
+                voice += powers[0][ms], hiss += powers[1][ms];
             // Silence is -110 dB.
             ASSERT_NEAR(m.voiceBand[f], std::max(-110.0, 10 * std::log10(voice / 10)), 0.01) << f;
             ASSERT_NEAR(m.hissBand[f], std::max(-110.0, 10 * std::log10(hiss / 10)), 0.01) << f;
