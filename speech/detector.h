@@ -46,8 +46,12 @@ class SpeechDetector {
 public:
     static constexpr int kRate = 16000;
 
+    // The processor's instructions the band filters use: the widest it has, or only those every
+    // x86-64 has (the same measures, slower; for tests).
+    enum class Instructions { Widest, Baseline };
+
     // Throws SpeechError when WebRTC's audio processing cannot be made.
-    SpeechDetector();
+    explicit SpeechDetector(Instructions instructions = Instructions::Widest);
     ~SpeechDetector();
     SpeechDetector(const SpeechDetector&) = delete;
     SpeechDetector& operator=(const SpeechDetector&) = delete;

@@ -5,6 +5,9 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <exception>
+#include <limits>
+#include <thread>
 
 #include "speech/detector.h"
 
@@ -62,17 +65,47 @@ float Modulation(const std::vector<std::uint8_t>& fine, std::size_t first, std::
 // The background level of a band at every frame: the quietest tenth of the frames around it
 // (kReach either side), taken every quarter of a second. Speech pauses between its syllables and
 // sentences; noise and a music bed sit under it all the time, and a bed that changes its level
-// (a new chord) is followed within a second.
+// (a new chord) is followed within a second. The window of frames is kept sorted as it slides:
+// each step the frames that leave it and those that come in are merged in, instead of sorting
+// it afresh.
 std::vector<float> Background(const std::vector<float>& level) {
     const std::size_t reach = kBackgroundReach;
     std::vector<float> floor(level.size());
-    std::vector<float> values;
+    std::vector<float> window, next, out, in;
+    const auto sorted = [&](std::vector<float>& values, std::size_t a, std::size_t b) {
+        values.assign(level.begin() + static_cast<std::ptrdiff_t>(a),
+                      level.begin() + static_cast<std::ptrdiff_t>(b));
+        std::sort(values.begin(), values.end());
+    };
     constexpr std::size_t kStep = 25;
+    std::size_t windowA = 0, windowB = 0;  // the window holds the frames [windowA, windowB)
     for (std::size_t at = 0; at < level.size(); at += kStep) {
         const std::size_t a = at >= reach ? at - reach : 0;
         const std::size_t b = std::min(level.size(), at + kStep + reach);
-        values.assign(level.begin() + static_cast<std::ptrdiff_t>(a), level.begin() + static_cast<std::ptrdiff_t>(b));
-        const float quiet = Quantile(values, 0.1);
+        sorted(out, windowA, a);
+        sorted(in, windowB, b);
+        // A last value on each list stops the loops without counting: NaN, which no level
+        // equals, and +inf, which none is above.
+        out.push_back(std::numeric_limits<float>::quiet_NaN());
+        in.push_back(std::numeric_limits<float>::infinity());
+        next.resize(window.size() + in.size() - out.size());
+        float* to = next.data();
+        const float* leaving = out.data();
+        const float* coming = in.data();
+        for (const float value : window) {
+            if (value == *leaving) {
+                ++leaving;
+                continue;
+            }
+            while (*coming < value) *to++ = *coming++;
+            *to++ = value;
+        }
+        while (coming + 1 < in.data() + in.size()) *to++ = *coming++;
+        window.swap(next);
+        windowA = a, windowB = b;
+        // The value below which a tenth of the window lies, as Quantile takes it.
+        const float quiet =
+            window[static_cast<std::size_t>(0.1 * static_cast<double>(window.size() - 1))];
         std::fill(floor.begin() + static_cast<std::ptrdiff_t>(at),
                   floor.begin() + static_cast<std::ptrdiff_t>(std::min(level.size(), at + kStep)), quiet);
     }
@@ -82,11 +115,11 @@ std::vector<float> Background(const std::vector<float>& level) {
 // One band: its level over the background per frame, per millisecond, and how far the film's
 // voiced frames rise above the background.
 struct Band {
-    std::vector<float> over;      // per frame, dB over the background
-    std::vector<float> fineOver;  // per millisecond, smoothed over 5 ms
-    float speech = 0;             // the voiced frames' typical rise (their 90th percentile), dB
-    float threshold = 0;          // a frame this far over the background is loud enough for speech
-    float low = 0;                // a frame this far over it is no longer the background
+    std::vector<float> over;        // per frame, dB over the background
+    std::vector<double> finePower;  // per ms, the power over the background summed so far
+    float speech = 0;               // the voiced frames' typical rise (their 90th percentile), dB
+    float threshold = 0;            // a frame this far over the background: loud enough for speech
+    float low = 0;                  // a frame this far over it is no longer the background
 };
 
 Band MakeBand(const std::vector<float>& level, const std::vector<std::uint8_t>& fine,
@@ -115,19 +148,24 @@ Band MakeBand(const std::vector<float>& level, const std::vector<std::uint8_t>& 
     // pitch periods come and go within a millisecond).
     const std::size_t n = std::min(fine.size(), level.size() * 10);
     const std::array<double, 256>& table = PowerTable();
-    std::vector<double> power(n + 1, 0);
+    std::vector<double>& power = band.finePower;
+    power.assign(n + 1, 0);
     double scale = 1;
     for (std::size_t ms = 0; ms < n; ++ms) {
         if (ms % 10 == 0) scale = std::pow(10.0, -floor[ms / 10] / 10.0);
         power[ms + 1] = power[ms] + table[fine[ms]] * scale;
     }
-    band.fineOver.resize(n);
-    for (std::size_t ms = 0; ms < n; ++ms) {
-        const std::size_t a = ms >= 4 ? ms - 4 : 0;
-        const std::size_t b = std::min(n, ms + 4);
-        band.fineOver[ms] = static_cast<float>(10 * std::log10((power[b] - power[a]) / static_cast<double>(b - a)));
-    }
     return band;
+}
+
+// The level of millisecond `ms` over the background, smoothed over 8 ms, dB; only the
+// milliseconds around the edges are asked for.
+float FineOver(const Band& band, std::size_t ms) {
+    const std::vector<double>& power = band.finePower;
+    const std::size_t n = power.size() - 1;
+    const std::size_t a = ms >= 4 ? ms - 4 : 0;
+    const std::size_t b = std::min(n, ms + 4);
+    return static_cast<float>(10 * std::log10((power[b] - power[a]) / static_cast<double>(b - a)));
 }
 
 struct Run {
@@ -139,8 +177,25 @@ struct Run {
 SpeechSpans FindSpans(const SpeechMeasures& m) {
     const std::size_t frames = std::min({m.voiced.size(), m.voiceBand.size(), m.hissBand.size()});
     if (frames == 0) return {};
-    const Band voice = MakeBand(m.voiceBand, m.voiceFine, m.voiced);
-    const Band hiss = MakeBand(m.hissBand, m.hissFine, m.voiced);
+    // The two bands at once, on two threads.
+    Band hiss;
+    std::exception_ptr hissFailed;
+    std::thread hissThread([&] {
+        try {
+            hiss = MakeBand(m.hissBand, m.hissFine, m.voiced);
+        } catch (...) {
+            hissFailed = std::current_exception();
+        }
+    });
+    Band voice;
+    try {
+        voice = MakeBand(m.voiceBand, m.voiceFine, m.voiced);
+    } catch (...) {
+        hissThread.join();
+        throw;
+    }
+    hissThread.join();
+    if (hissFailed) std::rethrow_exception(hissFailed);
     // A film where the voiced frames do not rise above the background has nothing to find.
     if (voice.speech < 6 && hiss.speech < 6) return {};
 
@@ -208,9 +263,9 @@ SpeechSpans FindSpans(const SpeechMeasures& m) {
     runs = std::move(merged);
 
     SpeechSpans spans;
-    const std::size_t fine = std::min(voice.fineOver.size(), hiss.fineOver.size());
+    const std::size_t fine = std::min(voice.finePower.size(), hiss.finePower.size()) - 1;
     const auto heardFine = [&](std::size_t ms) {
-        return voice.fineOver[ms] > voice.low || hiss.fineOver[ms] > hiss.low;
+        return FineOver(voice, ms) > voice.low || FineOver(hiss, ms) > hiss.low;
     };
     for (const Run& run : runs) {
         const std::size_t length = run.last - run.first + 1;

@@ -1,6 +1,7 @@
 #include "waveform/binwriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace tirelle::waveform {
@@ -11,6 +12,35 @@ std::int16_t Level(float value) {
     const float scaled = std::round(value * 32767.0f);
     if (!(scaled >= -32768.0f)) return scaled > 0 ? 32767 : -32768;  // NaN counts as low
     return static_cast<std::int16_t>(std::min(scaled, 32767.0f));
+}
+
+// The lowest and highest of `count` (at least one) samples, as std::min and std::max would find
+// them one after the other: a sample that is not a number is taken only as the first, and then
+// stays. Eight at a time, every lane starting from the first sample, so that the lanes agree
+// with the one pass even so.
+void LowAndHigh(const float* samples, std::size_t count, float& lowOut, float& highOut) {
+    constexpr std::size_t kLanes = 8;
+    std::array<float, kLanes> low, high;
+    low.fill(samples[0]);
+    high.fill(samples[0]);
+    std::size_t k = 1;
+    for (; k + kLanes <= count; k += kLanes)
+        for (std::size_t l = 0; l < kLanes; ++l) {
+            const float x = samples[k + l];
+            low[l] = x < low[l] ? x : low[l];
+            high[l] = high[l] < x ? x : high[l];
+        }
+    float lo = low[0], hi = high[0];
+    for (std::size_t l = 1; l < kLanes; ++l) {
+        lo = low[l] < lo ? low[l] : lo;
+        hi = hi < high[l] ? high[l] : hi;
+    }
+    for (; k < count; ++k) {
+        lo = std::min(lo, samples[k]);
+        hi = std::max(hi, samples[k]);
+    }
+    lowOut = lo;
+    highOut = hi;
 }
 
 }  // namespace
@@ -41,11 +71,8 @@ bool BinWriter::add(std::int64_t start, const float* samples, std::size_t count)
         const std::int64_t binEnd = std::min(FirstSampleOfBin(bin + 1, rate_), keepTo);
         const std::size_t run = static_cast<std::size_t>(
             std::min<std::int64_t>(binEnd - n, static_cast<std::int64_t>(count - i)));
-        float low = samples[i], high = samples[i];
-        for (std::size_t k = i + 1; k < i + run; ++k) {
-            low = std::min(low, samples[k]);
-            high = std::max(high, samples[k]);
-        }
+        float low, high;
+        LowAndHigh(samples + i, run, low, high);
         fold(bin, low, high);
         i += run;
         n += static_cast<std::int64_t>(run);

@@ -217,7 +217,7 @@ bool Input::mixDown() {
         av_channel_layout_uninit(&swrLayout_);
         AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
         const int rate = frame_->sample_rate > 0 ? frame_->sample_rate : sampleRate();
-        if (swr_alloc_set_opts2(&swr_, &mono, AV_SAMPLE_FMT_FLT, rate, &layout,
+        if (swr_alloc_set_opts2(&swr_, &mono, AV_SAMPLE_FMT_FLTP, rate, &layout,
                                 static_cast<AVSampleFormat>(frame_->format), rate, 0, nullptr) < 0 ||
             // Channel weights that add up to 1: the same sound on both sides keeps its level.
             av_opt_set_double(swr_, "rematrix_maxval", 1.0, 0) < 0 || swr_init(swr_) < 0) {

@@ -21,6 +21,8 @@ constexpr std::int64_t kPerBin = kSpeechRate / kBinsPerSecond;
 // Pieces of about this many output samples go to the feed while a stretch is decoded, so that
 // a file decoded in one pass is not held whole.
 constexpr std::size_t kPieceSamples = 10 * kSpeechRate;
+// Room for a piece and the frame that completes it, taken at once.
+constexpr std::size_t kPieceRoom = kPieceSamples + kSpeechRate / 4;
 
 }  // namespace
 
@@ -34,6 +36,7 @@ SpeechRateWriter::SpeechRateWriter(OrderedFeed& feed, int inputRate, Stretch str
     keepTo_ = openEnd_ ? std::numeric_limits<std::int64_t>::max()
                        : static_cast<std::int64_t>(stretch.end) * kPerBin;
     bufferFirst_ = keepFrom_;
+    buffer_.reserve(kPieceRoom);
 }
 
 SpeechRateWriter::~SpeechRateWriter() {
@@ -43,8 +46,8 @@ SpeechRateWriter::~SpeechRateWriter() {
 void SpeechRateWriter::restartAt(std::int64_t input) {
     swr_free(&swr_);
     AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
-    if (swr_alloc_set_opts2(&swr_, &mono, AV_SAMPLE_FMT_S16, kSpeechRate, &mono, AV_SAMPLE_FMT_FLT,
-                            static_cast<int>(inputRate_), 0, nullptr) < 0 ||
+    if (swr_alloc_set_opts2(&swr_, &mono, AV_SAMPLE_FMT_S16P, kSpeechRate, &mono,
+                            AV_SAMPLE_FMT_FLTP, static_cast<int>(inputRate_), 0, nullptr) < 0 ||
         swr_init(swr_) < 0) {
         swr_free(&swr_);
         throw Failure{DecodeStatus::Failed, "the audio cannot be resampled for speech"};
@@ -115,6 +118,7 @@ void SpeechRateWriter::handOver(bool last) {
               last && !openEnd_ ? keepTo_ : OrderedFeed::kOpenEnd);
     bufferFirst_ += size;
     buffer_ = {};
+    if (!last) buffer_.reserve(kPieceRoom);
     if (last) flushed_ = true;
 }
 

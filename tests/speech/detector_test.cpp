@@ -2,9 +2,15 @@
 // same spans however the decoding is cut; and the spans' cache.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
+#include <random>
+#include <span>
+#include <vector>
 
 #include "speech/analysis.h"
 #include "speech/cache.h"
@@ -105,6 +111,82 @@ TEST(FindSpans, SpeechRisesAndFallsAHeldSoundDoesNot) {
         if (c.spans == 1) {
             EXPECT_NEAR(spans[0].start, 3.0, 0.02) << c.name;
             EXPECT_NEAR(spans[0].end, 5.0, 0.1) << c.name;
+        }
+    }
+}
+
+// The band levels of a 300 Hz to 3.4 kHz band (two high-pass and two low-pass sections) and
+// one above 3.4 kHz (two high-pass), each section on its own, one after the other.
+std::array<std::vector<double>, 2> BandPowersPerMs(const std::vector<std::int16_t>& samples) {
+    struct Biquad {
+        double b0, b1, b2, a1, a2, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+        Biquad(double hz, bool high) {
+            const double w = 2 * std::numbers::pi * hz / 16000,
+                         alpha = std::sin(w) / std::sqrt(2.0);
+            const double c = std::cos(w), a0 = 1 + alpha;
+            b1 = (high ? -(1 + c) : 1 - c) / a0, b0 = b2 = (high ? 1 + c : 1 - c) / 2 / a0;
+            a1 = -2 * c / a0, a2 = (1 - alpha) / a0;
+        }
+        double operator()(double x) {
+            const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+            return x2 = x1, x1 = x, y2 = y1, y1 = y;
+        }
+    };
+    std::vector<Biquad> voice = {{300, true}, {300, true}, {3400, false}, {3400, false}};
+    std::vector<Biquad> hiss = {{3400, true}, {3400, true}};
+    std::array<std::vector<double>, 2> powers;
+    for (std::size_t i = 0; i + 16 <= samples.size(); i += 16) {
+        double v2 = 0, h2 = 0;
+        for (std::size_t k = i; k < i + 16; ++k) {
+            double v = samples[k] / 32768.0, h = v;
+            for (Biquad& b : voice) v = b(v);
+            for (Biquad& b : hiss) h = b(h);
+            v2 += v * v, h2 += h * h;
+        }
+        powers[0].push_back(v2 / 16), powers[1].push_back(h2 / 16);
+    }
+    return powers;
+}
+
+TEST(SpeechDetector, BandLevelsOfEachMillisecond) {
+    // Tones in and above the voice band that start and stop at random samples, fed in pieces
+    // that split the frames anywhere.
+    std::vector<std::int16_t> samples(3 * SpeechDetector::kRate);
+    std::mt19937 random(7);
+    bool on = true;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (random() % 40 == 0) on = !on;
+        const double t = static_cast<double>(i) / SpeechDetector::kRate;
+        samples[i] =
+            on ? static_cast<std::int16_t>(6000 * std::sin(2 * std::numbers::pi * 900 * t) +
+                                           3000 * std::sin(2 * std::numbers::pi * 5200 * t))
+               : 0;
+    }
+    const auto powers = BandPowersPerMs(samples);
+    const auto halfDb = [](double power) {
+        return std::clamp(std::lround(20 * std::log10(power) + 220), 0L, 255L);
+    };
+    for (const auto instructions :
+         {SpeechDetector::Instructions::Widest, SpeechDetector::Instructions::Baseline}) {
+        SCOPED_TRACE(instructions == SpeechDetector::Instructions::Widest ? "widest" : "baseline");
+        SpeechDetector detector(instructions);
+        for (std::size_t at = 0; at < samples.size(); at += 997)
+            detector.feed(
+                std::span(samples).subspan(at, std::min<std::size_t>(997, samples.size() - at)));
+        const SpeechMeasures& m = detector.measures();
+        ASSERT_EQ(m.voiced.size(), samples.size() / 160);
+        ASSERT_EQ(m.voiceFine.size(), powers[0].size());
+        for (std::size_t ms = 0; ms < powers[0].size(); ++ms) {
+            ASSERT_NEAR(m.voiceFine[ms], halfDb(powers[0][ms]), 1) << ms << " ms";
+            ASSERT_NEAR(m.hissFine[ms], halfDb(powers[1][ms]), 1) << ms << " ms";
+        }
+        for (std::size_t f = 0; f < m.voiced.size(); ++f) {
+            double voice = 0, hiss = 0;
+            for (std::size_t ms = f * 10; ms < f * 10 + 10; ++ms)
+                voice += powers[0][ms], hiss += powers[1][ms];
+            // Silence is -110 dB.
+            ASSERT_NEAR(m.voiceBand[f], std::max(-110.0, 10 * std::log10(voice / 10)), 0.01) << f;
+            ASSERT_NEAR(m.hissBand[f], std::max(-110.0, 10 * std::log10(hiss / 10)), 0.01) << f;
         }
     }
 }

@@ -63,6 +63,9 @@ TEST(BinWriter, FoldsFramesIntoTheStretchsBins) {
         {"out-of-range and NaN samples are clamped", {0, kMaxBins}, 100,
          {{0, {2.0f, -2.0f, 0, 0, 0, 0, 0, 0, 0, 0}}, {10, {std::nanf(""), 0, 0, 0, 0, 0, 0, 0, 0, 0}}},
          {{0, {{-32768, 32767}, {-32768, -32768}}}}},
+        {"a NaN after a bin's first sample is passed over", {0, kMaxBins}, 100,
+         {{0, {0.25f, std::nanf(""), 0, 0, -0.5f, 0, 0, 0.75f, 0, 0}}},
+         {{0, {{-16384, 24575}}}}},
     };
     for (const auto& c : cases) {
         Recorder recorder;
