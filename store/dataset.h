@@ -248,9 +248,11 @@ private:
     void restoreRefusedAppend(int row);
     // One try of changeTimes() with its new rows `after`: with `known`, the rows the table
     // holds must be the ones in memory (false, with nothing changed, when one is not) and the
-    // step records the changeset built from them; otherwise the session records it.
+    // step records the changeset built from them; otherwise the session records it. `guarded`:
+    // with `known`, each row's old times are compared as it is written (the rows are not known
+    // to be the table's exactly).
     bool writeTimes(std::span<const int> rows, std::span<const SubRecord> after, History* history,
-                    const std::string& label, bool known);
+                    const std::string& label, bool known, bool guarded);
     bool timesKnown() const;  // the table has the six columns in their order, aid its key
 
     std::string name_;

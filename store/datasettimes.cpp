@@ -28,16 +28,19 @@ enum TimesPart : unsigned { kStarts = 1, kEnds = 2, kBoth = 3 };
 constexpr const char* kTimesSql =
     "update Sub set STime = ?1, ETime = ?2, SubSort = ?3, SubSortEnd = ?4 where aid = ?5";
 
-// The update of a part of the times from the table of new times, only of rows that still hold
-// the values the dataset read: then the rows in memory are the old values of the change, and
-// its record is built from them.
-std::string JoinedTimesSql(unsigned part) {
+// The update of a part of the times from the table of new times. Guarded, only of rows that
+// still hold the values the dataset read: then the rows in memory are the old values of the
+// change, and its record is built from them.
+std::string JoinedTimesSql(unsigned part, bool guarded) {
     std::string set;
     if (part & kStarts) set += "STime = t.STime, SubSort = t.SubSort";
     if (part & kEnds) set += std::string(set.empty() ? "" : ", ") + "ETime = t.ETime, SubSortEnd = t.SubSortEnd";
-    return "update Sub set " + set + " from " + std::string(TimesTable::kName) +
-           " t where Sub.aid = t.aid and Sub.STime is t.oldSTime and Sub.ETime is t.oldETime and "
-           "Sub.SubSort is t.oldSubSort and Sub.SubSortEnd is t.oldSubSortEnd";
+    std::string sql = "update Sub set " + set + " from " + std::string(TimesTable::kName) +
+                      " t where Sub.aid = t.aid";
+    if (guarded)
+        sql += " and Sub.STime is t.oldSTime and Sub.ETime is t.oldETime and "
+               "Sub.SubSort is t.oldSubSort and Sub.SubSortEnd is t.oldSubSortEnd";
+    return sql;
 }
 
 // A change of this many starts or more writes the table without its indexes and makes them
@@ -121,11 +124,14 @@ void Dataset::changeTimes(std::span<const TimesChange> changes, History* history
     }
     if (rows.empty()) return;
 
+    // Rows known to be exactly the table's (nothing but this dataset has changed it since it
+    // was read) need no check; others are checked row by row as they are written.
+    const bool exact = rowsAreStored();
     const bool wasStored = stampBeforeWrite();
     // The rows in memory are nearly always the table's; when one is not (another program
     // changed it), the change is made again as any change is, recorded by the session.
-    if (!timesKnown() || !writeTimes(rows, after, history, label, true))
-        writeTimes(rows, after, history, label, false);
+    if (!timesKnown() || !writeTimes(rows, after, history, label, true, !exact))
+        writeTimes(rows, after, history, label, false, false);
     stampAfterWrite(wasStored);
 
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -141,7 +147,8 @@ void Dataset::changeTimes(std::span<const TimesChange> changes, History* history
 }
 
 bool Dataset::writeTimes(std::span<const int> rows, std::span<const SubRecord> after,
-                         History* history, const std::string& label, bool known) {
+                         History* history, const std::string& label, bool known,
+                         bool guarded) {
     std::vector<unsigned> parts(rows.size());
     std::size_t starts = 0;
     double longest = 0;
@@ -206,7 +213,7 @@ bool Dataset::writeTimes(std::span<const int> rows, std::span<const SubRecord> a
         for (unsigned part = kStarts; part <= kBoth; ++part) {
             if (count[part] == 0) continue;
             times.select(part);
-            Statement update(db, JoinedTimesSql(part), name_);
+            Statement update(db, JoinedTimesSql(part, guarded), name_);
             while (update.step()) {
             }
             if (static_cast<std::size_t>(sqlite3_changes64(db)) != count[part])
