@@ -239,8 +239,7 @@ std::string MillisecondsToTime(std::int32_t milliseconds) {
     const std::int32_t mm = totalMinutes % 60;
     const std::int32_t hh = (totalMinutes - mm) / 60;
 
-    std::string out;
-    out.reserve(16);
+    std::string out;  // a time code of 12 characters fits in the string itself: no allocation
     AppendPadded(out, hh, 2);
     out.push_back(':');
     AppendPadded(out, mm, 2);
