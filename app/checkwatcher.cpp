@@ -53,6 +53,7 @@ QString CheckWatcher::marksOf(std::int64_t aid) const {
 
 void CheckWatcher::recheckAll() {
     pendingRow_ = -1;
+    checkedVersion_ = sub_.contentVersion();
     if (!sub_.active()) {
         checker_->reset({});
     } else if (const int inserting = sub_.insertRow(); inserting >= 0) {
@@ -76,15 +77,23 @@ void CheckWatcher::recheckRow(int row) {
 }
 
 void CheckWatcher::datasetChanged() {
+    // A walk of the cursor (the preview looking at the next row on every seek) ends with a
+    // datasetChanged() that changed no row: the problems stay as they are.
+    if (sub_.contentVersion() == checkedVersion_) return;
     // The start of an insert adds only the blank row being built, which is no subtitle yet:
     // the rows held stay as they are, and the new one is checked once posted.
     if (sub_.insertRow() >= 0 &&
-        checker_->rowCount() + 1 == static_cast<std::size_t>(sub_.rowCount()))
+        checker_->rowCount() + 1 == static_cast<std::size_t>(sub_.rowCount())) {
+        if (sub_.contentVersion() == checkedVersion_ + 1) checkedVersion_ = sub_.contentVersion();
         return;
+    }
     recheckAll();
 }
 
 void CheckWatcher::rowChanged(int row) {
+    // Each row change is counted once: when it is the only change since the rows were last in
+    // step, they are in step again once the row is checked (now, or once it is posted).
+    const bool inStep = sub_.contentVersion() == checkedVersion_ + 1;
     // A row in edit shows what is typed, not what is stored: it is checked once posted.
     if (sub_.state() == store::DatasetState::Browse) {
         recheckRow(row);
@@ -92,6 +101,7 @@ void CheckWatcher::rowChanged(int row) {
     } else {
         pendingRow_ = row;
     }
+    if (inStep) checkedVersion_ = sub_.contentVersion();
 }
 
 void CheckWatcher::stateChanged() {

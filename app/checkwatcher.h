@@ -48,6 +48,7 @@ private:
     bool attached_ = true;
     std::unique_ptr<checks::TimingChecker> checker_;
     int pendingRow_ = -1;  // a row changed while it was being edited: checked once posted
+    std::uint64_t checkedVersion_ = 0;  // the dataset's content version at the last whole check
 };
 
 // What a window calls a kind of problem: "阅读速度过快 (cps)".

@@ -77,6 +77,7 @@ void Dataset::queuePost() {
 
 void Dataset::flushAppends() {
     if (queued_ == 0) return;
+    ++contentVersion_;  // the rows get their aids
     const int begin = queuedBegin_;
     const int count = queued_;
     queued_ = 0;

@@ -178,6 +178,10 @@ public:
     void disableControls();
     void enableControls();
     bool controlsDisabled() const { return disableCount_ > 0; }
+    // Counts the changes to the rows held (their values, their number, their order, a queued
+    // row written), also while the updates are suspended: the same count, the same rows. The
+    // cursor's moves and the datasetChanged() of a resume do not count.
+    std::uint64_t contentVersion() const { return contentVersion_; }
 
     Field fieldByName(std::string_view name);  // "Sub: Field 'x' not found"
 
@@ -272,6 +276,7 @@ private:
     Statement updateStatement_;
     Statement deleteStatement_;
     int disableCount_ = 0;
+    std::uint64_t contentVersion_ = 0;
     History* history_ = nullptr;
     std::vector<DatasetObserver*> observers_;
     // What was known of the table when the rows were last read, kept up to date by this

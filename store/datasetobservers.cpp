@@ -4,15 +4,6 @@
 
 namespace tirelle::store {
 
-void Dataset::disableControls() {
-    ++disableCount_;
-}
-
-void Dataset::enableControls() {
-    if (disableCount_ == 0) return;
-    if (--disableCount_ == 0) notifyChanged();
-}
-
 void Dataset::addObserver(DatasetObserver* observer) {
     if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
         observers_.push_back(observer);
@@ -40,7 +31,18 @@ void Notify(const std::vector<DatasetObserver*>& observers, Call call) {
 
 }  // namespace
 
+void Dataset::disableControls() {
+    ++disableCount_;
+}
+
+void Dataset::enableControls() {
+    if (disableCount_ == 0) return;
+    // What changed meanwhile has been counted already.
+    if (--disableCount_ == 0) Notify(observers_, [](auto& o) { o.datasetChanged(); });
+}
+
 void Dataset::notifyChanged() {
+    ++contentVersion_;
     if (!controlsDisabled()) Notify(observers_, [](auto& o) { o.datasetChanged(); });
 }
 
@@ -49,6 +51,7 @@ void Dataset::notifyCurrent(bool centre) {
 }
 
 void Dataset::notifyRow(int row) {
+    ++contentVersion_;
     if (!controlsDisabled()) Notify(observers_, [=](auto& o) { o.rowChanged(row); });
 }
 

@@ -287,6 +287,25 @@ void StoreWindowsTest::checksFollowEveryChange() {
     form.Sub.post();
     QCOMPARE(form.Checks->marksOf(shortRow),
              kind(K::Short) + QStringLiteral("：0.3\n") + kind(K::Overlap) + QStringLiteral("：0.1"));
+
+    // A walk of the cursor with the list's updates suspended (the preview does one on every
+    // seek) checks nothing again; a change made during one is checked when they resume.
+    QSignalSpy rechecks(form.Checks, &tirelle::app::CheckWatcher::problemsChanged);
+    {
+        tirelle::store::SuspendedUpdates hidden(form.Sub);
+        form.Sub.last();
+        form.Sub.first();
+    }
+    QCOMPARE(rechecks.count(), 0);
+    {
+        tirelle::store::SuspendedUpdates hidden(form.Sub);
+        QVERIFY(form.Sub.locate("aid", shortRow));
+        form.Sub.edit();
+        form.Sub.fieldByName("ETime").setAsString("00:00:05,100");
+        form.Sub.post();
+    }
+    QCOMPARE(form.Checks->marksOf(shortRow), kind(K::Short) + QStringLiteral("：0.1\n") +
+                                                 kind(K::ReadingSpeed) + QStringLiteral("：60"));
 }
 
 TIRELLE_TEST_MAIN(StoreWindowsTest)
