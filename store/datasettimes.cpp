@@ -181,8 +181,11 @@ bool Dataset::writeTimes(std::span<const int> rows, std::span<const SubRecord> a
             names.emplace_back(list.columnBytes(0));
             indexes.emplace_back(list.columnBytes(1));
         }
-        for (const std::string& index : names)
-            connection_->execute("drop index \"" + index + "\"", name_);  // names hold no quote
+        for (const std::string& index : names) {
+            std::string quoted;  // a name as SQL writes it: in double quotes, each one doubled
+            for (const char c : index) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+            connection_->execute("drop index \"" + quoted + "\"", name_);
+        }
     }
     // The record is built from the rows in memory while the table is written.
     struct Recorded {

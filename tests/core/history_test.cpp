@@ -350,7 +350,7 @@ TEST_F(HistoryTest, NewTimesForARowDeletedOutsideChangeNothing) {
 // Moving most starts writes the table without its indexes for a while: they must come back
 // as they were, a store's own index among them, and the change must undo whole.
 TEST_F(HistoryTest, NewTimesOfMostRowsKeepEveryIndex) {
-    connection.execute("create index TheirEndIndex on Sub (SubSortEnd)", "test");
+    connection.execute("create index \"Their \"\"End\"\" Index\" on Sub (SubSortEnd)", "test");
     const auto indexes = [&] {
         Statement list(connection.handle(),
                        "select name || ':' || sql from sqlite_master where type = 'index' "
