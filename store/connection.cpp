@@ -91,10 +91,10 @@ std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
 }
 
-// Runs a statement without a result on a raw handle; returns the engine's message on failure.
 // Pages of WAL after which it is copied back into the store file: 40 MB.
 constexpr int kCheckpointPages = 10000;
 
+// Runs a statement without a result on a raw handle; returns the engine's message on failure.
 bool Run(sqlite3* db, const char* sql, std::string& message) {
     char* error = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &error) == SQLITE_OK) return true;
