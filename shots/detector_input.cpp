@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "waveform/allocationcap.h"
+
 namespace tirelle::shots::detectordetail {
 
 std::string ErrorText(int code) {
@@ -15,6 +17,7 @@ std::string ErrorText(int code) {
 }
 
 Input::Input(const std::string& path, const std::atomic<bool>* cancel) : cancel_(cancel) {
+    waveform::CapMediaAllocations();
     format_ = avformat_alloc_context();
     if (!format_) throw Failure{DetectStatus::Failed, "out of memory"};
     format_->interrupt_callback = {&Input::interrupted, this};

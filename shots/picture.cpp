@@ -17,7 +17,6 @@ namespace {
 constexpr int kWidth = kPictureWidth;
 constexpr int kHeight = kPictureHeight;
 constexpr int kSearch = Picture::kSearch;
-constexpr int kStride = Picture::kStride;
 // Contrast below this many grey levels is noise on a flat picture, not shape.
 constexpr double kContrastFloor = 4.0;
 // Blocks matched on their own, two side by side at a time: as wide as one SSE2 half-register.

@@ -15,7 +15,6 @@ namespace tirelle::speech {
 
 namespace {
 
-constexpr std::size_t kFramesPerSecond = 100;
 // Frames either side that the background is taken from: three seconds.
 constexpr std::size_t kBackgroundReach = 300;
 // The least rise and fall (Modulation, dB) of a span of speech: one this long or longer, and

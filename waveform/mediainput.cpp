@@ -11,6 +11,8 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 
+#include "waveform/allocationcap.h"
+
 namespace tirelle::waveform::detail {
 
 std::string ErrorText(int code) {
@@ -45,6 +47,7 @@ std::int64_t MemoryReader::seek(void* opaque, std::int64_t offset, int whence) {
 }
 
 Input::Input(const Source& source, const std::atomic<bool>* cancel) : cancel_(cancel) {
+    CapMediaAllocations();
     format_ = avformat_alloc_context();
     if (!format_) throw Failure{DecodeStatus::Failed, "out of memory"};
     format_->interrupt_callback = {&Input::interrupted, this};

@@ -1,6 +1,7 @@
 // The peak decoder on the generated tone file: where the bursts begin and end, the same peaks
 // whether one thread or several decode, cancelling, files without audio; and the cache.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -271,4 +272,31 @@ TEST(PeakCacheTest, FolderFollowsXdg) {
     EXPECT_EQ(DefaultCacheFolder(), std::filesystem::path("/home/u/.cache/tirelle/peaks"));
     for (const auto& [name, value] : saved)
         value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+}
+
+TEST(Peaks, ForgedSizesDoNotTakeTheMemoryTheyClaim) {
+    // 60 bytes of WAV whose INFO item says it holds nearly 2 GB: the demuxer would allocate and
+    // clear all of it before finding the bytes missing.
+    std::string bytes;
+    const auto put = [&](std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+    };
+    bytes += "RIFF";
+    put(0x7ffffff0);
+    bytes += "WAVEfmt ";
+    put(16), put(0x00010001), put(8000), put(16000), put(0x00100002);
+    bytes += "LIST";
+    put(0x7fffffe0);
+    bytes += "INFOISFT";
+    put(0x7a000000);
+    bytes += "Lavf";
+    const auto peakMegabytes = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss / 1024;
+    };
+    const long before = peakMegabytes();
+    DecodePeaksFromMemory({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+                          PeakSink{}, DecodeOptions{});
+    EXPECT_LT(peakMegabytes() - before, 1024);
 }
