@@ -104,6 +104,21 @@ void CheckWatcher::rowChanged(int row) {
     if (inStep) checkedVersion_ = sub_.contentVersion();
 }
 
+void CheckWatcher::rowRemoved(int row, std::int64_t aid) {
+    // Only when the delete is the one change since the rows were last in step do the rows held
+    // stay the table's, less this one.
+    if (sub_.contentVersion() != checkedVersion_ + 1 || sub_.insertRow() >= 0 ||
+        checker_->rowCount() != static_cast<std::size_t>(sub_.rowCount()) + 1) {
+        recheckAll();
+        return;
+    }
+    checkedVersion_ = sub_.contentVersion();
+    if (pendingRow_ == row) pendingRow_ = -1;
+    else if (pendingRow_ > row) --pendingRow_;
+    checker_->update({}, {&aid, 1});
+    emit problemsChanged();
+}
+
 void CheckWatcher::stateChanged() {
     if (sub_.state() != store::DatasetState::Browse || pendingRow_ < 0) return;
     const int row = pendingRow_;

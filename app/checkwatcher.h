@@ -1,7 +1,7 @@
 #pragma once
-// The timing checks of the working dataset, kept up to date as it changes: a post of one row
-// re-checks that row and its neighbours in start order, anything bigger (an open, a tool, an
-// undo, a delete, a fix) every row. Watches the dataset as an observer; tells problemsChanged()
+// The timing checks of the working dataset, kept up to date as it changes: a post or a delete
+// of one row re-checks that row's neighbours in start order (and the row posted), anything
+// bigger (an open, a tool, an undo, a fix) every row. Watches the dataset as an observer; tells problemsChanged()
 // after every check, at once (the panel coalesces its own refresh).
 
 #include <QObject>
@@ -39,6 +39,7 @@ private:
     void datasetChanged() override;
     void currentChanged(bool) override {}
     void rowChanged(int row) override;
+    void rowRemoved(int row, std::int64_t aid) override;
     void stateChanged() override;
 
     void recheckAll();

@@ -179,6 +179,21 @@ void BM_SplitThenMerge(benchmark::State& state) {
 }
 BENCHMARK(BM_SplitThenMerge)->Unit(benchmark::kMillisecond);
 
+// Ctrl+Delete in the list, agreed to: one row fewer, its neighbours checked again.
+void BM_DeleteRowKey(benchmark::State& state) {
+    const int rows = fixture().form->Sub.recordCount();
+    int deleted = 0;
+    timePresses(
+        state,
+        [&](FormFixture& f) {
+            f.dialogs.confirmAnswers.push_back(true);
+            key(f, Qt::CTRL | Qt::Key_Delete);
+            ++deleted;
+        },
+        [&](FormFixture& f) { return f.form->Sub.recordCount() == rows - deleted; });
+}
+BENCHMARK(BM_DeleteRowKey)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -52,6 +52,12 @@ public:
     virtual void currentChanged(bool centre) = 0;
     // The values shown for one row changed (a field set, a post, a cancel of an edit).
     virtual void rowChanged(int row) = 0;
+    // One row was deleted: the row `aid` that stood at `row`; the rows after it moved up one and
+    // the cursor may have moved. An observer that needs no more takes it as datasetChanged().
+    virtual void rowRemoved(int row, std::int64_t aid) {
+        (void)row, (void)aid;
+        datasetChanged();
+    }
     // Browse/edit/insert changed.
     virtual void stateChanged() = 0;
     // A pending row is about to be posted or its completion decided: write into it whatever is
@@ -230,6 +236,7 @@ private:
     void notifyChanged();
     void notifyCurrent(bool centre);
     void notifyRow(int row);
+    void notifyRemoved(int row, std::int64_t aid);
     void notifyState();
     void notifyUpdateRecord();
     std::vector<SubRecord> load(std::optional<Connection::ChangeStamp>& stamp);

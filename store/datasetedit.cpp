@@ -234,14 +234,15 @@ void Dataset::remove() {
     flushAppends();
     if (rows_.empty())
         throw datasetError(name_, "Cannot perform this operation on an empty dataset");
-    const SubRecord& row = rows_[static_cast<std::size_t>(current_)];
+    const int removedRow = current_;
+    const std::int64_t aid = rows_[static_cast<std::size_t>(current_)].aid;
     Statement& statement = cached(deleteStatement_, kDeleteSql);
     int deleted = 0;
     std::optional<UndoStep> step;
     if (history_) step.emplace(*history_, kDeletedLabel);
     const bool wasStored = stampBeforeWrite();
     try {
-        statement.bindInt64(1, row.aid);
+        statement.bindInt64(1, aid);
         while (statement.step()) {
         }
         statement.reset();
@@ -258,11 +259,11 @@ void Dataset::remove() {
     stampAfterWrite(wasStored);
     const bool wasEditing = state_ == DatasetState::Edit;
     setBrowsing();
-    rows_.erase(rows_.begin() + current_);
+    rows_.erase(rows_.begin() + removedRow);
     if (current_ >= rowCount()) current_ = rowCount() - 1;
     eof_ = bof_ = rows_.empty();
     if (wasEditing) notifyState();
-    notifyChanged();
+    notifyRemoved(removedRow, aid);
     if (deleted != 1)
         throw datasetError(name_,
                            "Row cannot be located for deleting. Some values may have been "

@@ -55,6 +55,11 @@ void Dataset::notifyRow(int row) {
     if (!controlsDisabled()) Notify(observers_, [=](auto& o) { o.rowChanged(row); });
 }
 
+void Dataset::notifyRemoved(int row, std::int64_t aid) {
+    ++contentVersion_;
+    if (!controlsDisabled()) Notify(observers_, [=](auto& o) { o.rowRemoved(row, aid); });
+}
+
 void Dataset::notifyState() {
     if (!controlsDisabled()) Notify(observers_, [](auto& o) { o.stateChanged(); });
 }

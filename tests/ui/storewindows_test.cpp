@@ -304,8 +304,21 @@ void StoreWindowsTest::checksFollowEveryChange() {
         form.Sub.fieldByName("ETime").setAsString("00:00:05,100");
         form.Sub.post();
     }
-    QCOMPARE(form.Checks->marksOf(shortRow), kind(K::Short) + QStringLiteral("：0.1\n") +
-                                                 kind(K::ReadingSpeed) + QStringLiteral("：60"));
+    const QString alone = kind(K::Short) + QStringLiteral("：0.1\n") + kind(K::ReadingSpeed) + QStringLiteral("：60");
+    QCOMPARE(form.Checks->marksOf(shortRow), alone);
+
+    // A delete re-checks the rows either side: with the row it overlapped gone, the short row
+    // keeps only its own problems.
+    form.Sub.append();
+    form.Sub.fieldByName("STime").setAsString("00:00:05,050");
+    form.Sub.fieldByName("ETime").setAsString("00:00:05,150");
+    form.Sub.post();
+    const std::int64_t extra = form.Sub.rowAt(form.Sub.currentRow()).aid;
+    QVERIFY(form.Checks->marksOf(shortRow).contains(kind(K::Overlap)));
+    QVERIFY(form.Sub.locate("aid", extra));
+    form.Sub.remove();
+    QCOMPARE(form.Checks->marksOf(shortRow), alone);
+    QCOMPARE(form.Checks->checker().rowCount(), static_cast<std::size_t>(form.Sub.rowCount()));
 }
 
 TIRELLE_TEST_MAIN(StoreWindowsTest)
