@@ -1,8 +1,8 @@
 #pragma once
 // The timing checks of the working dataset, kept up to date as it changes: a post or a delete
 // of one row re-checks that row's neighbours in start order (and the row posted), anything
-// bigger (an open, a tool, an undo, a fix) every row. Watches the dataset as an observer; tells problemsChanged()
-// after every check, at once (the panel coalesces its own refresh).
+// bigger (an open, a tool, an undo, a fix) every row. Watches the dataset as an observer;
+// tells problemsChanged() after every check, at once (the panel coalesces its own refresh).
 
 #include <QObject>
 #include <QString>
