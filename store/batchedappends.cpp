@@ -152,16 +152,8 @@ void Dataset::writeQueued(int begin, int count, int& done) {
     for (; done < count; ++done) {
         SubRecord& row = rows_[static_cast<std::size_t>(begin + done)];
         const bool wasStored = stampBeforeWrite();
-        try {
-            BindRow(single, row, 1);
-            while (single.step()) {
-            }
-        } catch (...) {
-            single.reset();
-            throw;
-        }
-        single.reset();
-        if (sqlite3_changes(db) != 1) throw datasetError(name_, kSkippedInsertMessage);
+        if (single.run([&](Statement& s) { BindRow(s, row, 1); }) != 1)
+            throw datasetError(name_, kSkippedInsertMessage);
         stampAfterWrite(wasStored);
         row.aid = sqlite3_last_insert_rowid(db);
         row.nulls &= ~Bit(Column::Aid);

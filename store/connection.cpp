@@ -449,6 +449,10 @@ void Statement::reset() {
     sqlite3_clear_bindings(stmt_);
 }
 
+int Statement::changes() const {
+    return sqlite3_changes(db_);
+}
+
 int Statement::columnCount() const {
     return sqlite3_column_count(stmt_);
 }

@@ -160,6 +160,25 @@ public:
     bool step();
     // Back to the start, bindings cleared, ready to run again.
     void reset();
+    // Binds with `bind(*this)`, runs to the end (skipping any rows) and resets, also when a bind
+    // or a step throws. Returns the rows the statement changed.
+    template <class Bind>
+    int run(Bind&& bind) {
+        try {
+            bind(*this);
+            while (step()) {
+            }
+        } catch (...) {
+            reset();
+            throw;
+        }
+        const int changed = changes();
+        reset();
+        return changed;
+    }
+    int run() {
+        return run([](Statement&) {});
+    }
 
     // Columns of the current row, numbered from 0.
     int columnCount() const;
@@ -173,6 +192,9 @@ public:
     std::string columnBytes(int column) const;
 
 private:
+    // The rows changed by the last statement that ran to its end on this connection.
+    int changes() const;
+
     [[noreturn]] void fail() const;
 
     sqlite3* db_ = nullptr;

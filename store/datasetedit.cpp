@@ -155,16 +155,14 @@ void Dataset::store(Statement& statement, bool withAid, UndoStep* step) {
         // The statement runs to completion (and is committed, outside a transaction) before
         // the row is taken as stored. The cache keeps exactly the values bound, which the
         // table gives back byte for byte; only the new row's aid comes from the engine.
-        while (statement.step()) {
-        }
-        statement.reset();
-        sqlite3* db = statement.database();
-        if (withAid && sqlite3_changes(db) != 1)
+        const int changed = statement.run();
+        if (withAid && changed != 1)
             throw datasetError(name_,
                                "Row cannot be located for updating. Some values may have been "
                                "changed since it was last read.");
-        if (!withAid && sqlite3_changes(db) != 1) throw datasetError(name_, kSkippedInsertMessage);
-        const std::int64_t aid = withAid ? row.aid : sqlite3_last_insert_rowid(db);
+        if (!withAid && changed != 1) throw datasetError(name_, kSkippedInsertMessage);
+        const std::int64_t aid =
+            withAid ? row.aid : sqlite3_last_insert_rowid(statement.database());
         // The row counts as stored only once its step is recorded with it.
         if (step) step->commit();
         if (!withAid) {
@@ -237,22 +235,13 @@ void Dataset::remove() {
     const int removedRow = current_;
     const std::int64_t aid = rows_[static_cast<std::size_t>(current_)].aid;
     Statement& statement = cached(deleteStatement_, kDeleteSql);
-    int deleted = 0;
     std::optional<UndoStep> step;
     if (history_) step.emplace(*history_, kDeletedLabel);
     const bool wasStored = stampBeforeWrite();
-    try {
-        statement.bindInt64(1, aid);
-        while (statement.step()) {
-        }
-        statement.reset();
-        deleted = sqlite3_changes(statement.database());
-        // Only a delete that removed the row is a step to undo.
-        if (step && deleted == 1) step->commit();
-    } catch (...) {
-        statement.reset();
-        throw;  // the row and a pending change stay
-    }
+    // On a throw the row and a pending change stay.
+    const int deleted = statement.run([&](Statement& s) { s.bindInt64(1, aid); });
+    // Only a delete that removed the row is a step to undo.
+    if (step && deleted == 1) step->commit();
     // aid is the table's integer key, so the statement removes this row or, when another
     // program has removed it already, nothing. Either way the row is no longer stored, and the
     // list drops it to stay equal to the table; a miss is still reported.

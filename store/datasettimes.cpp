@@ -227,17 +227,11 @@ bool Dataset::writeTimes(std::span<const int> rows, std::span<const SubRecord> a
         Statement& update = cached(timesStatement_, kTimesSql);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const SubRecord& before = rows_[static_cast<std::size_t>(rows[i])];
-            try {
-                BindTimes(update, after[i], 1);
-                update.bindInt64(5, before.aid);
-                while (update.step()) {
-                }
-            } catch (...) {
-                update.reset();
-                throw;
-            }
-            update.reset();
-            if (sqlite3_changes(db) != 1) throw datasetError(name_, kNotLocatedMessage);
+            const int changed = update.run([&](Statement& s) {
+                BindTimes(s, after[i], 1);
+                s.bindInt64(5, before.aid);
+            });
+            if (changed != 1) throw datasetError(name_, kNotLocatedMessage);
         }
     }
     for (const std::string& index : indexes) connection_->execute(index, name_);

@@ -165,15 +165,7 @@ Statement& History::cached(Statement& statement, const char* sql) {
 }
 
 void History::runCached(Statement& statement, const char* sql) {
-    Statement& ready = cached(statement, sql);
-    try {
-        while (ready.step()) {
-        }
-        ready.reset();
-    } catch (...) {
-        ready.reset();
-        throw;
-    }
+    cached(statement, sql).run();
 }
 
 void History::notify() {
